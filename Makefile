@@ -1,0 +1,39 @@
+# The two commands a new user needs: `make run` and `make test`.
+# Both install what is missing, configure and build first.
+
+JOBS    ?= $(shell nproc)
+# Warnings are errors where CI runs; a developer's build only shows them.
+WERROR  ?= $(if $(CI),ON,OFF)
+CMAKE_FLAGS = -G Ninja -DKESTRUNE_WERROR=$(WERROR)
+
+.PHONY: run test check deps build build-asan bench clean
+
+run: build
+	./build/src/app/kestrune
+
+# The sanitizer build runs first so that ctest's summary of the plain build
+# is the last thing printed.
+test: build-asan build
+	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The plain build's tests only: quicker while working.
+check: build
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON
+	cmake --build build-asan -j$(JOBS)
+
+bench: build
+	bench/run
+
+clean:
+	rm -rf build build-asan

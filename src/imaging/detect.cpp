@@ -1,0 +1,134 @@
+#include "detect.h"
+
+#include "owncodecs.h"
+
+namespace imaging::detail {
+namespace {
+
+using common::FileType;
+
+quint32 le16(const QByteArray &b, qsizetype at)
+{
+    return quint8(b[at]) | quint32(quint8(b[at + 1])) << 8;
+}
+
+quint32 le32(const QByteArray &b, qsizetype at)
+{
+    return le16(b, at) | le16(b, at + 2) << 16;
+}
+
+bool startsWithBytes(const QByteArray &head, std::initializer_list<int> bytes)
+{
+    if (head.size() < qsizetype(bytes.size()))
+        return false;
+    qsizetype i = 0;
+    for (int b : bytes) {
+        if (quint8(head[i++]) != b)
+            return false;
+    }
+    return true;
+}
+
+// Targa has no signature; its header fields must all be plausible.
+bool looksLikeTarga(const QByteArray &h)
+{
+    if (h.size() < 18)
+        return false;
+    const int colourMapType = quint8(h[1]);
+    const int imageType = quint8(h[2]);
+    const int depth = quint8(h[16]);
+    const int descriptor = quint8(h[17]);
+    const bool typeOk = imageType == 1 || imageType == 2 || imageType == 3
+        || imageType == 9 || imageType == 10 || imageType == 11;
+    const bool mapped = imageType == 1 || imageType == 9;
+    const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+    return (colourMapType == 0 || colourMapType == 1) && typeOk && depthOk
+        && (mapped == (colourMapType == 1)) && le16(h, 12) > 0 && le16(h, 14) > 0
+        && (descriptor & 0xC0) == 0;
+}
+
+bool isTextual(const QByteArray &head)
+{
+    for (char c : head.left(512)) {
+        const auto u = quint8(c);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f')
+            return false;
+    }
+    return true;
+}
+
+Detected refused(const char *what)
+{
+    return Detected{std::nullopt, nullptr, QString::fromLatin1(what)};
+}
+
+Detected found(FileType type, const char *decoder)
+{
+    return Detected{type, decoder, {}};
+}
+
+} // namespace
+
+Detected detectContent(const QByteArray &head)
+{
+    if (head.isEmpty())
+        return refused("an empty file");
+    if (startsWithBytes(head, {0xFF, 0xD8, 0xFF}))
+        return found(FileType::Jpg, "JPEG");
+    if (startsWithBytes(head, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
+        return found(FileType::Png, "PNG");
+    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
+        || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4)))
+        return found(FileType::Tif, "TIFF");
+    if (head.startsWith("BM") && head.size() >= 34) {
+        // Compression 1 and 2 are the run-length encoded Windows bitmaps.
+        const quint32 compression = le32(head, 30);
+        return found(compression == 1 || compression == 2 ? FileType::Rle : FileType::Bmp, "BMP");
+    }
+    if (startsWithBytes(head, {0x52, 0xCC}))
+        return found(FileType::Rle, "RLE");
+    if (startsWithBytes(head, {0xB1, 0x68, 0xDE, 0x3A}))
+        return found(FileType::Dcx, "DCX");
+    if (head.size() >= 4 && quint8(head[0]) == 0x0A && quint8(head[1]) <= 5
+        && quint8(head[1]) != 1 && quint8(head[2]) == 1)
+        return found(FileType::Pcx, "PCX");
+    if (head.size() >= 2055 && head.mid(2048, 7) == "PCD_IPI")
+        return found(FileType::Pcd, "PCD");
+    if (startsWithBytes(head, {0xD7, 0xCD, 0xC6, 0x9A})
+        || startsWithBytes(head, {0x01, 0x00, 0x09, 0x00})
+        || startsWithBytes(head, {0x02, 0x00, 0x09, 0x00}))
+        return found(FileType::Wmf, "WMF");
+    if (startsWithBytes(head, {0xC5, 0xD0, 0xD3, 0xC6}))
+        return found(FileType::Eps, "EPT");
+    if (head.startsWith("%!")) {
+        const QByteArray firstLine = head.left(head.indexOf('\n')).left(128);
+        if (firstLine.startsWith("%!PS-Adobe-") && firstLine.contains("EPSF"))
+            return found(FileType::Eps, "EPS");
+        return refused("a PostScript program, not an EPS picture");
+    }
+    if (looksLikeDxf(head))
+        return found(FileType::Dxf, nullptr);
+    if (head.startsWith("%PDF"))
+        return refused("a PDF document");
+    if (head.startsWith("GIF8"))
+        return refused("a GIF picture, which is not one of the twelve types");
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return refused("a WebP picture, which is not one of the twelve types");
+    if (looksLikeTarga(head))
+        return found(FileType::Tga, "TGA");
+
+    const QByteArray lower = head.left(1024).toLower();
+    if (lower.contains("<msl") || lower.contains("<image"))
+        return refused("an MSL script");
+    if (lower.contains("<svg"))
+        return refused("an SVG drawing");
+    if (lower.contains("viewbox") || lower.contains("graphic-context"))
+        return refused("an MVG drawing");
+    if (lower.startsWith("<?xml") || lower.startsWith("<"))
+        return refused("an XML or HTML document");
+    if (isTextual(head))
+        return refused("a text file");
+    return refused("not a picture of any of the twelve types");
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "result.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+namespace imaging {
+
+// One instance of the imaging component: it holds one current image (or none)
+// and offers the operations the two pages call. Sizes and selection edges are
+// pixels. No exception leaves it: every failure is a Result naming the file
+// and the reason. An instance is used by one thread at a time; separate
+// instances may work on separate threads.
+class ImageMan
+{
+public:
+    ImageMan();
+    ~ImageMan();
+    ImageMan(const ImageMan &) = delete;
+    ImageMan &operator=(const ImageMan &) = delete;
+
+    // Decodes the file and makes it the current image, replacing the previous
+    // one and the selection. The type is found from the content, not the name.
+    // On failure the instance holds no image, so nothing older can be saved
+    // under a new name.
+    Result setImageFile(const QString &path);
+    QString imageFile() const;
+    bool hasImage() const;
+
+    // Makes the current image exactly width x height pixels.
+    Result resizeImage(qint64 width, qint64 height);
+
+    // Writes the current image to `path` in the type its extension names (any
+    // letter case). The file is written beside the target under a temporary
+    // name and renamed into place: a failed save leaves an earlier file of
+    // that name untouched and no partial file behind.
+    Result saveImage(const QString &path);
+
+    // Accepted for compatibility with callers that set it before saving a
+    // bitmap; it changes nothing.
+    void setSaveOption(int option);
+
+    // JPEG compression rate for later JPEG saves of this instance, 20 to 100;
+    // values outside are brought into that range, fractions are rounded.
+    void setJpegQuality(double quality);
+    int jpegQuality() const;
+
+    // The rectangle copySelection() takes, edges included. Texts are read as
+    // decimal numbers ("57", "57.0"); a text that is no number fails.
+    void setSelectLeft(double x);
+    void setSelectTop(double y);
+    void setSelectRight(double x);
+    void setSelectBottom(double y);
+    Result setSelectLeft(const QString &x);
+    Result setSelectTop(const QString &y);
+    Result setSelectRight(const QString &x);
+    Result setSelectBottom(const QString &y);
+
+    // Puts the selected pixels, clipped to the image, into the picture holder
+    // that all instances of this process share (not the system clipboard).
+    Result copySelection();
+    // Makes the held picture the current image.
+    Result pasteImage();
+
+    // Size of the current image in pixels; 0 when there is none.
+    int imageWidth() const;
+    int imageHeight() const;
+
+    // The current image as a QImage (ARGB32 or RGB32); null when there is none.
+    QImage image() const;
+    // Makes `picture` the current image, named `name` in later messages.
+    Result setImage(const QImage &picture, const QString &name = {});
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Empties the picture holder shared by the instances.
+void clearHeldPicture();
+
+// Prepares the imaging library once per process: resource limits, decoders
+// outside the twelve types removed, the library's own threads limited. Every
+// ImageMan calls it; calling it again does nothing.
+void initialize();
+
+} // namespace imaging

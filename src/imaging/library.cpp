@@ -1,0 +1,87 @@
+#include "library.h"
+
+#include <Magick++.h>
+
+#include <QByteArray>
+#include <QSet>
+#include <mutex>
+#include <vector>
+
+namespace imaging::detail {
+
+bool sizeAllowed(qint64 width, qint64 height)
+{
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide
+        && width * height <= kMaxPixels;
+}
+
+namespace {
+
+// The decoders our types need. PNM stays because Ghostscript hands its
+// rendering of an EPS back as PNM.
+const QSet<QByteArray> &keptFormats()
+{
+    static const QSet<QByteArray> kept{
+        "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
+        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT", "PS",
+        "PNM", "PPM", "PGM", "PBM"};
+    return kept;
+}
+
+void removeOtherFormats()
+{
+    MagickLib::ExceptionInfo exception;
+    MagickLib::GetExceptionInfo(&exception);
+    MagickLib::MagickInfo **formats = MagickLib::GetMagickInfoArray(&exception);
+    std::vector<QByteArray> unwanted;
+    for (MagickLib::MagickInfo **f = formats; f && *f; ++f) {
+        const QByteArray name((*f)->name);
+        if (!keptFormats().contains(name.toUpper()))
+            unwanted.push_back(name);
+    }
+    MagickLib::MagickFree(formats);
+    MagickLib::DestroyExceptionInfo(&exception);
+    for (const QByteArray &name : unwanted)
+        MagickLib::UnregisterMagickInfo(name.constData());
+}
+
+} // namespace
+
+void initializeLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        using namespace MagickLib;
+        SetMagickResourceLimit(WidthResource, kMaxSide);
+        SetMagickResourceLimit(HeightResource, kMaxSide);
+        SetMagickResourceLimit(PixelsResource, kMaxPixels);
+        SetMagickResourceLimit(MemoryResource, qint64(4) << 30);
+        SetMagickResourceLimit(MapResource, qint64(4) << 30);
+        SetMagickResourceLimit(DiskResource, qint64(8) << 30);
+        SetMagickResourceLimit(ThreadsResource, 1);
+        removeOtherFormats();
+    });
+}
+
+const char *encoderFor(common::FileType type)
+{
+    using common::FileType;
+    switch (type) {
+    case FileType::Jpg: return "JPEG";
+    case FileType::Tif: return "TIFF";
+    case FileType::Bmp: return "BMP";
+    case FileType::Rle: return "BMP3";
+    case FileType::Pcx: return "PCX";
+    case FileType::Png: return "PNG";
+    case FileType::Pcd: return "PCD";
+    case FileType::Tga: return "TGA";
+    case FileType::Dcx: return "DCX";
+    case FileType::Eps: return "EPS";
+    case FileType::Dxf:
+    case FileType::Wmf: return nullptr;
+    }
+    return nullptr;
+}
+
+} // namespace imaging::detail
