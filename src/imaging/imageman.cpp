@@ -116,6 +116,7 @@ struct ImageMan::Private {
     QString file;
     int quality = 75;
     double left = 0, top = 0, right = 0, bottom = 0;
+    QSize sizeHint;
 
     Result loadFailure(const QString &path, const QString &reason)
     {
@@ -147,8 +148,14 @@ void clearHeldPicture()
     holder().picture.reset();
 }
 
+void ImageMan::setSizeHint(int width, int height)
+{
+    d->sizeHint = QSize(width, height);
+}
+
 Result ImageMan::setImageFile(const QString &path)
 {
+    const QSize hint = std::exchange(d->sizeHint, QSize());
     d->picture.reset();
     d->file = path;
     d->left = d->top = d->right = d->bottom = 0;
@@ -175,7 +182,10 @@ Result ImageMan::setImageFile(const QString &path)
         return setImage(drawing, path);
     }
     file.close();
-    return d->decode(path, found, head);
+    d->sizeHint = hint;
+    const Result result = d->decode(path, found, head);
+    d->sizeHint = QSize();
+    return result;
 }
 
 Result ImageMan::Private::decode(const QString &path, const detail::Detected &found,
@@ -202,6 +212,8 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
             decoded.density(Magick::Geometry(*inch, *inch));
         if (*found.type == FileType::Pcd)
             decoded.size(Magick::Geometry(768, 512));
+        if (*found.type == FileType::Jpg && sizeHint.isValid())
+            decoded.size(Magick::Geometry(unsigned(sizeHint.width()), unsigned(sizeHint.height())));
         try {
             decoded.read(spec);
         } catch (const Magick::WarningCorruptImage &e) {

@@ -27,6 +27,10 @@ public:
     // under a new name.
     Result setImageFile(const QString &path);
     QString imageFile() const;
+    // A hint for the next setImageFile() only: the picture will be resized to
+    // at least this size, so a JPEG may be decoded at a reduced scale that is
+    // still at least this large. The loaded size then differs from the file's.
+    void setSizeHint(int width, int height);
     bool hasImage() const;
 
     // Makes the current image exactly width x height pixels.
