@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace common {
+class Clipboard;
+class Dialogs;
+}
+namespace imaging {
+class ImageMan;
+}
+
+namespace rollover {
+
+class CutLineList;
+
+// The JPEG compression rate an answer to the compression prompt asks for: its
+// leading number, brought into 20 to 100 (fractions stay as typed).
+double compressionRate(QStringView answer);
+
+// The text of the confirmation, naming the output folder this platform uses.
+QString confirmationText();
+
+// "Generate JPGS and Scripts" (`Command5_Click`) without the window: asks for
+// the compression rate and the confirmation, creates the output folders and
+// deletes the files in them, asks for the file name header, cuts the three
+// working plates along the cut lines into JPEG pieces, and writes the page to
+// the clipboard and the output folder. Pieces travel from `imageMan1` to
+// `imageMan3`. A step that fails does not stop the run; whatever failed is
+// listed in one message at the end, and a run without failures says nothing.
+class GenerateRun
+{
+public:
+    enum class Outcome {
+        RateCancelled,     // empty answer to the compression prompt: nothing changed
+        NotConfirmed,      // No at the confirmation: only the compression rate is set
+        HeaderCancelled,   // empty header: the folders exist and hold no files
+        Finished,          // pieces and page written, as far as they could be
+    };
+
+    GenerateRun(common::Dialogs &dialogs, common::Clipboard &clipboard,
+                imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3);
+
+    Outcome run(const CutLineList &cutLines);
+
+    // What failed in the last run, one line each, as the closing message lists it.
+    const QStringList &failures() const { return m_failures; }
+
+    static constexpr int kMaxListedFailures = 20;
+
+private:
+    void prepareFolder(const QString &folder);
+    QString askHeader();
+    void cutPlates(const QString &header, const QList<int> &rows);
+    void writePage(const QString &header, int pieceCount);
+    void reportFailures();
+
+    common::Dialogs &m_dialogs;
+    common::Clipboard &m_clipboard;
+    imaging::ImageMan &m_imageMan1;
+    imaging::ImageMan &m_imageMan3;
+    QStringList m_failures;
+};
+
+} // namespace rollover

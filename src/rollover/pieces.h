@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+// Where the pieces of a rollover menu come from and where they go.
+namespace rollover {
+
+// The three plates, in the order they are loaded and cut.
+enum class Plate { Back = 0, Highlight = 1, Selected = 2 };
+
+inline constexpr int kPlateCount = 3;
+inline constexpr Plate kPlates[kPlateCount] = {Plate::Back, Plate::Highlight, Plate::Selected};
+
+// "a" for the back plate, "b" for the highlight plate, "c" for the selected one.
+QString plateLetter(Plate plate);
+
+// The rectangles, in plate pixels with edges included, of the pieces of a
+// plate of `plateSize` cut along `cutLines` (ascending rows): piece 0 above
+// the first line, the last piece below the last line down to the plate's own
+// bottom row, every piece the plate's full width. Each cut line belongs to the
+// piece above it. A line at or below the plate's last row leaves rectangles
+// that reach below the plate; one that lies wholly below it has top > bottom.
+QList<QRect> pieceRects(const QList<int> &cutLines, QSize plateSize);
+
+// "TSTa0.jpg": header, plate letter, piece number, nothing in between.
+QString pieceFileName(const QString &header, Plate plate, int piece);
+// The piece file in the images folder.
+QString piecePath(const QString &header, Plate plate, int piece);
+// The same file as the page refers to it: "images/TSTa0.jpg".
+QString pieceReference(const QString &header, Plate plate, int piece);
+
+// Why `header` cannot begin the pieces' file names, or nothing when it can.
+// A header is refused when it holds a path separator, a character that file
+// names on Windows or Linux cannot hold, or nothing but dots, since such a
+// header would write outside the images folder or fail on every piece.
+std::optional<QString> headerFault(const QString &header);
+
+} // namespace rollover

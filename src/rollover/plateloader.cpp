@@ -1,0 +1,56 @@
+#include "plateloader.h"
+
+#include "common/paths.h"
+#include "common/platform.h"
+#include "imaging/imageman.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace rollover {
+
+QString plateDialogFilter()
+{
+    QString patterns = QLatin1String(kPlateFilterPatterns);
+    patterns.replace(u';', u' ');
+    return QLatin1String(kPlateFilterName) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+}
+
+PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)
+{
+    PlateLoad load;
+    const QString picked = dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
+    if (picked.isEmpty())
+        return load;
+
+    const auto fail = [&load](QString message) {
+        load.outcome = PlateLoad::Outcome::Failed;
+        load.message = std::move(message);
+        return load;
+    };
+    if (const imaging::Result read = imageMan1.setImageFile(picked); !read)
+        return fail(read.message());
+    imageMan1.setSaveOption(1);
+
+    const QString target = common::platePath(int(plate));
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("Cannot save %1: the folder %2 cannot be created.")
+                        .arg(QDir::toNativeSeparators(target), QDir::toNativeSeparators(folder)));
+    if (const imaging::Result saved = imageMan1.saveImage(target); !saved)
+        return fail(saved.message());
+
+    QImageReader reader(target);
+    QImage picture = reader.read();
+    if (picture.isNull())
+        return fail(QStringLiteral("Cannot show %1: %2.")
+                        .arg(QDir::toNativeSeparators(target), reader.errorString()));
+
+    load.outcome = PlateLoad::Outcome::Loaded;
+    load.platePath = target;
+    load.picture = std::move(picture);
+    return load;
+}
+
+} // namespace rollover
