@@ -23,7 +23,7 @@ const QSet<QByteArray> &keptFormats()
 {
     static const QSet<QByteArray> kept{
         "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
-        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT", "PS",
+        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT",
         "PNM", "PPM", "PGM", "PBM"};
     return kept;
 }
@@ -62,6 +62,16 @@ void initializeLibrary()
         SetMagickResourceLimit(ThreadsResource, 1);
         removeOtherFormats();
     });
+}
+
+bool libraryDecodes(const char *format)
+{
+    initializeLibrary();
+    MagickLib::ExceptionInfo exception;
+    MagickLib::GetExceptionInfo(&exception);
+    const MagickLib::MagickInfo *info = MagickLib::GetMagickInfo(format, &exception);
+    MagickLib::DestroyExceptionInfo(&exception);
+    return info && info->decoder && QByteArray(info->name).compare(format, Qt::CaseInsensitive) == 0;
 }
 
 const char *encoderFor(common::FileType type)
