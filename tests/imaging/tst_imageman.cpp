@@ -50,6 +50,60 @@ QByteArray bitmapHeader(qint32 width, qint32 height)
     return bytes;
 }
 
+// A Utah raster file (origin at the bottom left), three channels written as
+// byte runs, one scanline after the other.
+QByteArray utahRaster(const QImage &picture)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0xCC52) << quint16(0) << quint16(0) << quint16(picture.width())
+        << quint16(picture.height()) << quint8(0) << quint8(3) << quint8(8) << quint8(0)
+        << quint8(0);
+    out << quint8(0) << quint8(0) << quint8(0); // background; 15 + 3 bytes need no filler
+    for (int y = picture.height() - 1; y >= 0; --y) {
+        for (int channel = 0; channel < 3; ++channel) {
+            out << quint8(2) << quint8(channel);
+            out << quint8(5) << quint8(picture.width() - 1);
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb p = picture.pixel(x, y);
+                out << quint8(channel == 0 ? qRed(p) : channel == 1 ? qGreen(p) : qBlue(p));
+            }
+            if (picture.width() % 2)
+                out << quint8(0);
+        }
+        out << quint8(1) << quint8(1);
+    }
+    out << quint8(7) << quint8(0);
+    return bytes;
+}
+
+// A placeable metafile of `width` x `height` units at `unitsPerInch`, holding
+// one filled rectangle.
+QByteArray placeableMetafile(qint16 width, qint16 height, quint16 unitsPerInch)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint16 header[10] = {0xCDD7, 0x9AC6, 0, 0, 0, quint16(width), quint16(height),
+                                unitsPerInch, 0, 0};
+    quint16 checksum = 0;
+    for (quint16 word : header) {
+        out << word;
+        checksum ^= word;
+    }
+    out << checksum;
+    const quint32 records = 5 + 5 + 7 + 3; // in words
+    out << quint16(1) << quint16(9) << quint16(0x0300) << quint32(9 + records) << quint16(0)
+        << quint32(7) << quint16(0);
+    out << quint32(5) << quint16(0x020B) << qint16(0) << qint16(0);           // window origin
+    out << quint32(5) << quint16(0x020C) << qint16(height) << qint16(width);  // window extent
+    out << quint32(7) << quint16(0x041B) << qint16(height / 2) << qint16(width / 2)
+        << qint16(0) << qint16(0);                                             // rectangle
+    out << quint32(3) << quint16(0);                                          // end
+    return bytes;
+}
+
 } // namespace
 
 class TestImageMan : public QObject
@@ -67,6 +121,11 @@ private slots:
     void contentDecidesNotTheName();
     void refusesBadFiles_data();
     void refusesBadFiles();
+    void refusesTruncatedFiles_data();
+    void refusesTruncatedFiles();
+    void readsUtahRaster();
+    void drawsMetafileAtItsOwnUnits();
+    void refusesHugeEpsBeforeRendering();
     void onlyOurDecodersAreRegistered();
     void failedLoadLeavesNoPicture();
     void failedSavesLeaveNoFile_data();
@@ -232,6 +291,65 @@ void TestImageMan::refusesBadFiles()
     QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(path(name))), qPrintable(loaded.message()));
     QVERIFY2(loaded.message().contains(reason, Qt::CaseInsensitive), qPrintable(loaded.message()));
     QVERIFY(!man.hasImage());
+}
+
+void TestImageMan::refusesTruncatedFiles_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("JPG") << "jpg";
+    QTest::newRow("PNG") << "png";
+    QTest::newRow("TIF") << "tif";
+    QTest::newRow("PCX") << "pcx";
+    QTest::newRow("BMP") << "bmp";
+}
+
+void TestImageMan::refusesTruncatedFiles()
+{
+    QFETCH(QString, extension);
+    const QString file = path("cut." + extension);
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(400, 300)));
+    QVERIFY(man.saveImage(file));
+    const QByteArray whole = readAll(file);
+    writeBytes(file, whole.left(whole.size() / 2));
+
+    const imaging::Result loaded = man.setImageFile(file);
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(file)), qPrintable(loaded.message()));
+    QVERIFY(!man.hasImage());
+}
+
+void TestImageMan::readsUtahRaster()
+{
+    const QImage original = blocks(21, 13);
+    writeBytes(path("utah.rle"), utahRaster(original));
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("utah.rle"));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(maxDifference(man.image(), original), 0);
+}
+
+void TestImageMan::drawsMetafileAtItsOwnUnits()
+{
+    // 200 x 100 units at 1440 units per inch: one pixel per unit, not the
+    // library's default of 72 dots per inch (which would give 10 x 5).
+    writeBytes(path("drawing.wmf"), placeableMetafile(200, 100, 1440));
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("drawing.wmf"));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QVERIFY2(std::abs(man.imageWidth() - 200) <= 1 && std::abs(man.imageHeight() - 100) <= 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(man.imageWidth()).arg(man.imageHeight())));
+}
+
+void TestImageMan::refusesHugeEpsBeforeRendering()
+{
+    writeBytes(path("poster.eps"),
+               "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100000 100000\n"
+               "0 0 moveto 100000 100000 lineto stroke\nshowpage\n");
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("poster.eps"));
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.message().contains("limit"), qPrintable(loaded.message()));
 }
 
 void TestImageMan::onlyOurDecodersAreRegistered()
