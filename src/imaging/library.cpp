@@ -45,6 +45,12 @@ void removeOtherFormats()
         MagickLib::UnregisterMagickInfo(name.constData());
 }
 
+// Warnings that matter reach us as exceptions; the library's own handler
+// would also print every one of them on standard error.
+void ignoreWarning(const MagickLib::ExceptionType, const char *, const char *)
+{
+}
+
 } // namespace
 
 void initializeLibrary()
@@ -60,6 +66,7 @@ void initializeLibrary()
         SetMagickResourceLimit(MapResource, qint64(4) << 30);
         SetMagickResourceLimit(DiskResource, qint64(8) << 30);
         SetMagickResourceLimit(ThreadsResource, 1);
+        SetWarningHandler(ignoreWarning);
         removeOtherFormats();
     });
 }
