@@ -11,6 +11,7 @@ FileList::FileList(QWidget *parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit entryDoubleClicked(); });
 }
 

@@ -21,6 +21,7 @@ FolderList::FolderList(QWidget *parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { openEntry(row(item)); });
 }
@@ -87,7 +88,7 @@ void FolderList::fill()
         entry->setData(Qt::UserRole, QDir(m_path).absoluteFilePath(name));
     }
     setCurrentRow(open);
-    scrollToItem(item(open));
+    scrollToItem(item(open), QAbstractItemView::PositionAtTop);
 }
 
 } // namespace app

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -89,6 +90,12 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     palette.setColor(QPalette::ButtonText, Qt::black);
     palette.setColor(QPalette::Text, Qt::black);
     setPalette(palette);
+    // The layout was drawn for a small, narrow dialog font; larger defaults would
+    // cut off captions such as "1024x768".
+    QFont small = font();
+    if (small.pointSizeF() > 7.5)
+        small.setPointSizeF(7.5);
+    setFont(small);
 
     buildControls();
     buildMenus();
