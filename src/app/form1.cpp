@@ -280,6 +280,7 @@ void Form1::connectHandlers()
     // so the drive shown is always the one holding the folder shown.
     connect(Dir2(), &app::FolderList::changed, this,
             [this] { Drive2()->showDriveOf(Dir2()->path()); });
+    connectRolloverHandlers();
     for (app::FolderList *folders : {Dir1(), Dir2()}) {
         connect(folders, &app::FolderList::openFailed, this,
                 [this](const QString &path, const QString &reason) {

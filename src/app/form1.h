@@ -92,6 +92,14 @@ public slots:
     // --- Conversion page handlers (form1_convert.cpp) ---
 
     // --- Rollover page handlers (form1_rollover.cpp) ---
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    // Rows are plate rows; buttons 1 left, 2 right, 4 middle (a sum for a move).
+    void Picture1_MouseDown(int button, int row);
+    void Picture1_MouseMove(int buttons, int row);
+    void Picture1_MouseUp(int button, int row);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -101,6 +109,7 @@ private:
     void buildMenus();
     void openStartFolders();
     void connectHandlers();
+    void connectRolloverHandlers();   // form1_rollover.cpp
     void warn(const QString &text);
     void driveFault(app::DriveList *drives, app::FolderList *folders);
 

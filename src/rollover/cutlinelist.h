@@ -22,6 +22,14 @@ public:
     static constexpr int kLeftButton = 1;
     static constexpr int kLastRow = 768;
 
+    CutLineList() = default;
+    // Takes up the lists as the window's list boxes hold them, so that the
+    // list boxes stay the one record of the cut lines.
+    CutLineList(QStringList list1, QStringList list2)
+        : m_list1(std::move(list1)), m_list2(std::move(list2))
+    {
+    }
+
     const QStringList &list1() const { return m_list1; }
     const QStringList &list2() const { return m_list2; }
 
