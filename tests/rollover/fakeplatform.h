@@ -89,3 +89,14 @@ public:
         holdsText = true;
     }
 };
+
+class FakeUrlOpener : public common::UrlOpener
+{
+public:
+    QList<QUrl> opened;
+    bool open(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+};
