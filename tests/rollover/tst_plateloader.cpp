@@ -37,7 +37,7 @@ QString TestPlateLoader::writeSource(const QString &name, QSize size, QColor col
     imaging::ImageMan writer;
     const QString path = m_dir.filePath(name);
     const imaging::Result made = writer.setImage(picture, name);
-    const imaging::Result saved = writer.saveImage(path);
+    const imaging::Result saved = made ? writer.saveImage(path) : made;
     if (!made || !saved)
         qWarning("%s", qPrintable(made.message() + saved.message()));
     return path;
@@ -66,20 +66,26 @@ void TestPlateLoader::loads_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("plate");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("shown");
 
-    QTest::newRow("a bitmap as the back plate") << "menu.bmp" << 0;
-    QTest::newRow("a JPEG as the highlight plate") << "menu.jpg" << 1;
-    QTest::newRow("a TIFF as the selected plate") << "menu.tif" << 2;
-    QTest::newRow("an upper-case extension") << "MENU.JPG" << 0;
-    QTest::newRow("a PNG the dialog lets through with all files shown") << "menu.png" << 1;
+    const QSize menu(126, 179);
+    QTest::newRow("a bitmap as the back plate") << "menu.bmp" << 0 << menu << menu;
+    QTest::newRow("a JPEG as the highlight plate") << "menu.jpg" << 1 << menu << menu;
+    QTest::newRow("a TIFF as the selected plate") << "menu.tif" << 2 << menu << menu;
+    QTest::newRow("a Photo CD picture, at its base size") << "menu.pcd" << 0 << QSize(200, 150) << QSize(768, 512);
+    QTest::newRow("an upper-case extension") << "MENU.JPG" << 0 << menu << menu;
+    QTest::newRow("a PNG the dialog lets through with all files shown") << "menu.png" << 1 << menu << menu;
 }
 
 void TestPlateLoader::loads()
 {
     QFETCH(QString, name);
     QFETCH(int, plate);
+    QFETCH(QSize, size);
+    QFETCH(QSize, shown);
 
-    const QString source = writeSource(name, QSize(126, 179), QColor(10, 200, 90));
+    const QString source = writeSource(name, size, QColor(10, 200, 90));
     FakeDialogs dialogs;
     dialogs.fileAnswers = {source};
     imaging::ImageMan imageMan1;
@@ -90,9 +96,14 @@ void TestPlateLoader::loads()
              QStringList{"Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"});
     QCOMPARE(load.platePath, common::platePath(plate));
     QVERIFY(plateBytes(Plate(plate)).startsWith("BM"));
-    QCOMPARE(load.picture.size(), QSize(126, 179));
-    const QColor shown = load.picture.pixelColor(60, 90);
-    QVERIFY(std::abs(shown.green() - 200) < 8 && std::abs(shown.red() - 10) < 8);
+    QCOMPARE(load.picture.size(), shown);
+    // The library's own Photo CD round trip does not keep colours; only the
+    // size tells that the plate arrived.
+    if (name.endsWith(QLatin1String(".pcd")))
+        return;
+    const QColor colour = load.picture.pixelColor(60, 90);
+    QVERIFY2(std::abs(colour.green() - 200) < 12 && std::abs(colour.red() - 10) < 12,
+             qPrintable(colour.name()));
 }
 
 void TestPlateLoader::cancelChangesNothing()
