@@ -48,6 +48,7 @@ def start_browser(profile):
                  "--force-device-scale-factor=1", "--window-size=800,700",
                  "--user-data-dir=" + profile):
         options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service(DRIVER), options=options)
 
 
@@ -144,6 +145,9 @@ def main():
             check(near(pixel(driver, cx, cy), piece["normalColour"]),
                   "%s shows the normal piece's colour again" % name)
         check(driver.current_url == "file://" + expected["page"], "hovering does not leave the page")
+        errors = [entry["message"] for entry in driver.get_log("browser")
+                  if entry.get("level") == "SEVERE"]
+        check(not errors, "the page's scripts ran without errors %s" % errors)
     finally:
         driver.quit()
         shutil.rmtree(profile, ignore_errors=True)
