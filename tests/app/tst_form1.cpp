@@ -753,14 +753,20 @@ void TstForm1::tabControlKeepsAValidSize()
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     form->resize(400, 333);
     const QSize before = form->SSTab1()->size();
-    // 6 pixels are 90 twips: more than 5, but 90 - 100 is not a valid width.
-    form->resize(6, 333);
+
+    // 40 pixels are 600 twips: more than 5, but 600 - 700 is no valid height.
+    form->resize(400, 40);
+    QVERIFY2(form->frameGeometry().height() * 15 <= 700,
+             "the window did not get as low as the case needs");
+    QCOMPARE(form->SSTab1()->height(), before.height());
+    QCOMPARE(form->SSTab1()->width(), before.width());
+
+    // As narrow as the window gets: the width follows while it stays positive.
+    form->resize(1, 333);
     const int outerWidth = form->frameGeometry().width() * 15;
-    if (outerWidth <= 100)
-        QCOMPARE(form->SSTab1()->width(), before.width());
-    else
-        QCOMPARE(form->SSTab1()->width(), qRound((outerWidth - 100) / 15.0));
-    QVERIFY(form->SSTab1()->width() > 0 && form->SSTab1()->height() > 0);
+    const int expectedWidth = outerWidth > 100 ? qRound((outerWidth - 100) / 15.0) : before.width();
+    QCOMPARE(form->SSTab1()->width(), qMax(1, expectedWidth));
+    QVERIFY(form->SSTab1()->height() > 0);
 }
 
 void TstForm1::menusCarryTheirNames()
