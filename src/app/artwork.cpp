@@ -25,14 +25,17 @@ void drawGround(QImage &image)
 {
     const QColor top(58, 12, 82);     // dark purple
     const QColor bottom(128, 14, 28); // dark red
-    const int last = image.height() - 1;
+    // Sixteen bands of the gradient times ten grain levels stay well inside
+    // 256 colours, so the plate converts to 256 colours without loss.
+    constexpr int bands = 16;
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const int band = y * bands / image.height();
         for (int x = 0; x < image.width(); ++x) {
             // Faint diagonal ridges under the grain read as a woven texture.
             const int ridge = ((x + y) % 6 < 2) ? 10 : 0;
-            const int noise = grain(x, y) + ridge;
-            const auto mix = [&](int a, int b) { return a + (b - a) * y / last; };
+            const int noise = grain(x, y) / 7 * 7 + ridge;
+            const auto mix = [&](int a, int b) { return a + (b - a) * band / (bands - 1); };
             line[x] = qRgb(clampChannel(mix(top.red(), bottom.red()) + noise),
                            clampChannel(mix(top.green(), bottom.green()) + noise / 3),
                            clampChannel(mix(top.blue(), bottom.blue()) + noise));
@@ -79,6 +82,8 @@ QImage samplePlate(int plate)
         QFont font = painter.font();
         font.setPixelSize(13);
         font.setBold(true);
+        // Smoothed edges would add colours between the lettering and the button.
+        font.setStyleStrategy(QFont::NoAntialias);
         painter.setFont(font);
         const QColor ink = sampleLettering(plate);
         drawButton(painter, QRect(8, 34, 110, 34), QStringLiteral("Available"), ink);

@@ -6,6 +6,28 @@
 
 namespace app {
 
+namespace {
+
+// Only '*' and '?' are wildcards; brackets and every other character stand
+// for themselves, as in the desktop's file lists.
+QRegularExpression wildcardExpression(const QString &wildcard)
+{
+    QString expression = QStringLiteral("\\A");
+    for (const QChar c : wildcard) {
+        if (c == QLatin1Char('*'))
+            expression += QStringLiteral(".*");
+        else if (c == QLatin1Char('?'))
+            expression += QLatin1Char('.');
+        else
+            expression += QRegularExpression::escape(QString(c));
+    }
+    expression += QStringLiteral("\\z");
+    return QRegularExpression(expression, QRegularExpression::CaseInsensitiveOption
+                                              | QRegularExpression::DotMatchesEverythingOption);
+}
+
+} // namespace
+
 QString folderFault(const QString &path)
 {
     if (path.isEmpty())
@@ -27,10 +49,7 @@ bool matchesPattern(const QString &name, const QString &pattern)
         wildcard = wildcard.trimmed();
         if (wildcard.isEmpty())
             continue;
-        const QRegularExpression expression(
-            QRegularExpression::wildcardToRegularExpression(
-                wildcard),
-            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpression expression = wildcardExpression(wildcard);
         if (expression.match(name).hasMatch())
             return true;
         if (wildcard.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.'))

@@ -120,19 +120,19 @@ void Form1::buildControls()
     m_option1Group = new QButtonGroup(this);
     m_option2Group = new QButtonGroup(this);
 
-    for (const app::Control &spec : app::controls()) {
+    for (const app::Control &row : app::controls()) {
         QWidget *parent = client;
         int page = -1;
-        if (spec.container == Container::BatchPage || spec.container == Container::ParsePage) {
-            page = spec.container == Container::BatchPage ? 0 : 1;
+        if (row.container == Container::BatchPage || row.container == Container::ParsePage) {
+            page = row.container == Container::BatchPage ? 0 : 1;
             parent = tabs->widget(page);
-        } else if (spec.container == Container::Frame1) {
+        } else if (row.container == Container::Frame1) {
             parent = frame;
         }
 
         QWidget *widget = nullptr;
-        const QString caption = spec.caption ? QString::fromUtf8(spec.caption) : QString();
-        switch (spec.kind) {
+        const QString caption = row.caption ? QString::fromUtf8(row.caption) : QString();
+        switch (row.kind) {
         case Kind::TabControl: {
             tabs = new app::TabControl(parent);
             for (const QString &title : {kBatchCaption, kParseCaption}) {
@@ -147,9 +147,9 @@ void Form1::buildControls()
         case Kind::ListBox: {
             auto *list = new QListWidget(parent);
             QPalette colours = list->palette();
-            if (spec.ink != app::Ink::Default) {
+            if (row.ink != app::Ink::Default) {
                 colours.setColor(QPalette::Base, app::kLightGrey);
-                colours.setColor(QPalette::Text, app::inkColour(spec.ink));
+                colours.setColor(QPalette::Text, app::inkColour(row.ink));
             }
             list->setPalette(colours);
             widget = list;
@@ -160,7 +160,7 @@ void Form1::buildControls()
             break;
         case Kind::Line:
             widget = new QWidget(parent);
-            paintGround(widget, app::inkColour(spec.ink));
+            paintGround(widget, app::inkColour(row.ink));
             break;
         case Kind::DriveList:
             widget = new app::DriveList(parent);
@@ -177,21 +177,21 @@ void Form1::buildControls()
             break;
         case Kind::OptionButton: {
             auto *option = new QRadioButton(caption, parent);
-            (spec.container == Container::Frame1 ? m_option2Group : m_option1Group)
-                ->addButton(option, spec.index);
-            option->setChecked(spec.on);
+            (row.container == Container::Frame1 ? m_option2Group : m_option1Group)
+                ->addButton(option, row.index);
+            option->setChecked(row.on);
             widget = option;
             break;
         }
         case Kind::CheckBox: {
             auto *box = new QCheckBox(caption, parent);
-            box->setChecked(spec.on);
+            box->setChecked(row.on);
             widget = box;
             break;
         }
         case Kind::Button:
             widget = new QPushButton(caption, parent);
-            widget->setEnabled(spec.on);
+            widget->setEnabled(row.on);
             break;
         case Kind::TextBox:
             widget = new QLineEdit(caption, parent);
@@ -206,10 +206,10 @@ void Form1::buildControls()
         if (!widget)
             continue;
 
-        const QString name = app::objectName(spec);
+        const QString name = app::objectName(row);
         widget->setObjectName(name);
-        QRect rect = app::pixelRect(spec);
-        if (spec.kind == Kind::Line)
+        QRect rect = app::pixelRect(row);
+        if (row.kind == Kind::Line)
             rect.setSize(rect.size().expandedTo(QSize(1, 1)));
         if (page >= 0)
             tabs->place(page, widget, rect);
@@ -223,8 +223,8 @@ void Form1::buildControls()
     Picture3()->setPicture(app::samplePlate(2));
 
     QWidget *previous = nullptr;
-    for (const app::Control *spec : app::keyboardOrder()) {
-        QWidget *widget = m_controls.value(app::objectName(*spec));
+    for (const app::Control *row : app::keyboardOrder()) {
+        QWidget *widget = m_controls.value(app::objectName(*row));
         if (!widget)
             continue;
         if (previous)
