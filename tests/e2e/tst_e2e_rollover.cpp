@@ -1,4 +1,4 @@
-#include "../rollover/fakeplatform.h"
+#include "../app/fakes.h"
 #include "common/paths.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
@@ -50,7 +50,7 @@ void TestE2eRollover::pageSwapsPiecesInBrowser()
     QVERIFY(sources.isValid());
     QDir(common::outputFolder()).removeRecursively();
 
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     imaging::ImageMan imageMan1;
     imaging::ImageMan imageMan3;
     for (Plate plate : kPlates) {
@@ -78,7 +78,7 @@ void TestE2eRollover::pageSwapsPiecesInBrowser()
     lines.release(CutLineList::kLeftButton, 2 * kBand - 1);
     QCOMPARE(lines.list1(), (QStringList{"59", "119"}));
 
-    FakeClipboard clipboard;
+    fakes::Clipboard clipboard;
     dialogs.inputAnswers = {QStringLiteral("100"), QStringLiteral("TST")};
     dialogs.yesNoAnswers = {true};
     GenerateRun generate(dialogs, clipboard, imageMan1, imageMan3);

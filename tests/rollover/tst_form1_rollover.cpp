@@ -1,4 +1,4 @@
-#include "fakeplatform.h"
+#include "../app/fakes.h"
 
 #include "app/form1.h"
 #include "app/picturebox.h"
@@ -71,9 +71,9 @@ private:
     void release(Qt::MouseButton button, int row);
 
     QTemporaryDir m_dir;
-    FakeDialogs m_dialogs;
-    FakeClipboard m_clipboard;
-    FakeUrlOpener m_opener;
+    fakes::Dialogs m_dialogs;
+    fakes::Clipboard m_clipboard;
+    fakes::UrlOpener m_opener;
     std::unique_ptr<Form1> m_form;
 };
 
@@ -115,8 +115,8 @@ void TestForm1Rollover::init()
     QDir(common::outputFolder()).removeRecursively();
     for (int plate = 0; plate < 3; ++plate)
         QFile::remove(common::platePath(plate));
-    m_dialogs = FakeDialogs();
-    m_clipboard = FakeClipboard();
+    m_dialogs = fakes::Dialogs();
+    m_clipboard = fakes::Clipboard();
     m_form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
     m_form->Form_Load();
     m_form->SSTab1()->setCurrentIndex(1);
@@ -143,8 +143,10 @@ void TestForm1Rollover::loadCommandsShowPlates()
     QCOMPARE(items(m_form->List1()), QStringList{"40"});
     load(m_form->Command3(), writeSource(QStringLiteral("h.BMP"), size, kColours[1]));
     load(m_form->Command4(), writeSource(QStringLiteral("s.jpg"), size, kColours[2]));
-    QCOMPARE(m_dialogs.fileTitles, (QStringList{"Load Image", "Load Image", "Load Image"}));
-    QCOMPARE(m_dialogs.fileFilters.first(), QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
+    QCOMPARE(m_dialogs.fileRequests.size(), 3);
+    for (const fakes::Dialogs::Question &request : std::as_const(m_dialogs.fileRequests))
+        QCOMPARE(request.title, QStringLiteral("Load Image"));
+    QCOMPARE(m_dialogs.fileRequests.first().prompt, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
     QVERIFY(m_dialogs.messages.isEmpty());
 
     const app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};

@@ -1,5 +1,5 @@
 #include "common/paths.h"
-#include "fakeplatform.h"
+#include "../app/fakes.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/generaterun.h"
@@ -96,8 +96,8 @@ private slots:
 
 private:
     struct Run {
-        FakeDialogs dialogs;
-        FakeClipboard clipboard;
+        fakes::Dialogs dialogs;
+        fakes::Clipboard clipboard;
         imaging::ImageMan imageMan1;
         imaging::ImageMan imageMan3;
         GenerateRun generate{dialogs, clipboard, imageMan1, imageMan3};
@@ -144,13 +144,15 @@ void TestGenerateRun::emptyRateChangesNothing()
     run.imageMan3.setJpegQuality(42);
     run.dialogs.inputAnswers = {QString()};
     QCOMPARE(run.generate.run(CutLineList()), GenerateRun::Outcome::RateCancelled);
-    QCOMPARE(run.dialogs.inputPrompts, QStringList{"Enter in the compression rate for JPG's"});
-    QCOMPARE(run.dialogs.inputTitles, QStringList{"JPG Compression"});
-    QCOMPARE(run.dialogs.inputDefaults, QStringList{"100"});
+    QCOMPARE(run.dialogs.inputs.size(), 1);
+    QCOMPARE(run.dialogs.inputs[0].prompt, QStringLiteral("Enter in the compression rate for JPG's"));
+    QCOMPARE(run.dialogs.inputs[0].title, QStringLiteral("JPG Compression"));
+    QCOMPARE(run.dialogs.inputs[0].defaultText, QStringLiteral("100"));
     QVERIFY(run.dialogs.questions.isEmpty());
     QCOMPARE(run.imageMan3.jpegQuality(), 42);
     QVERIFY(!QFileInfo::exists(common::outputFolder()));
-    QVERIFY(run.clipboard.calls.isEmpty());
+    QCOMPARE(run.clipboard.clears, 0);
+    QVERIFY(run.clipboard.texts.isEmpty());
 }
 
 void TestGenerateRun::declinedChangesOnlyTheRate()
@@ -160,10 +162,11 @@ void TestGenerateRun::declinedChangesOnlyTheRate()
     run.dialogs.yesNoAnswers = {false};
     QCOMPARE(run.generate.run(CutLineList()), GenerateRun::Outcome::NotConfirmed);
     QCOMPARE(run.imageMan3.jpegQuality(), 100);
-    QCOMPARE(run.dialogs.questionTitles, QStringList{"Saving File Pieces"});
-    QCOMPARE(run.dialogs.questions,
-             QStringList{QStringLiteral("All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?")
-                             .arg(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/parse")))});
+    QCOMPARE(run.dialogs.questions.size(), 1);
+    QCOMPARE(run.dialogs.questions[0].title, QStringLiteral("Saving File Pieces"));
+    QCOMPARE(run.dialogs.questions[0].prompt,
+             QStringLiteral("All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?")
+                             .arg(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/parse"))));
     QVERIFY(!QFileInfo::exists(common::outputFolder()));
     QVERIFY(run.dialogs.messages.isEmpty());
 }
@@ -184,15 +187,17 @@ void TestGenerateRun::cancelledHeaderLeavesEmptyFolders()
     run.dialogs.inputAnswers = {QStringLiteral("80"), QString()};
     run.dialogs.yesNoAnswers = {true};
     QCOMPARE(run.generate.run(linesAt({10})), GenerateRun::Outcome::HeaderCancelled);
-    QCOMPARE(run.dialogs.inputPrompts.last(), QStringLiteral("Enter in the left first three charachters of the file names."));
-    QCOMPARE(run.dialogs.inputTitles.last(), QStringLiteral("File Name Header"));
-    QCOMPARE(run.dialogs.inputDefaults.last(), QStringLiteral("TST"));
+    QCOMPARE(run.dialogs.inputs.size(), 2);
+    QCOMPARE(run.dialogs.inputs[1].prompt, QStringLiteral("Enter in the left first three charachters of the file names."));
+    QCOMPARE(run.dialogs.inputs[1].title, QStringLiteral("File Name Header"));
+    QCOMPARE(run.dialogs.inputs[1].defaultText, QStringLiteral("TST"));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(imageFiles(), QStringList());
     QVERIFY(QFileInfo(common::imagesFolder()).isDir());
     QVERIFY(QFileInfo::exists(out + QStringLiteral("/keep/inner.txt")));
     QVERIFY(QFileInfo(out + QStringLiteral("/keep/deeper")).isDir());
-    QVERIFY(run.clipboard.calls.isEmpty());
+    QCOMPARE(run.clipboard.clears, 0);
+    QVERIFY(run.clipboard.texts.isEmpty());
     QVERIFY(run.dialogs.messages.isEmpty());
 }
 
@@ -235,7 +240,7 @@ void TestGenerateRun::piecesAndPage()
     writePlates(plates);
     Run run;
     run.clipboard.setText(QStringLiteral("what the user had"));
-    run.clipboard.calls.clear();
+    run.clipboard.texts.clear();
     run.dialogs.inputAnswers = {QStringLiteral("90"), header};
     run.dialogs.yesNoAnswers = {true};
     QCOMPARE(run.generate.run(linesAt(lines)), GenerateRun::Outcome::Finished);
@@ -262,7 +267,9 @@ void TestGenerateRun::piecesAndPage()
     QCOMPARE(imageFiles(), expectedFiles);
 
     const QString page = pageText(header, backSizes);
-    QCOMPARE(run.clipboard.calls, (QStringList{"clear", "text"}));
+    // Emptied after the pieces, then given the page.
+    QCOMPARE(run.clipboard.clears, 1);
+    QCOMPARE(run.clipboard.texts, QStringList{page});
     QCOMPARE(run.clipboard.text, page);
     QCOMPARE(fileBytes(common::pagePath()), page.toUtf8() + "\r\n");
     QCOMPARE(QDir(common::outputFolder()).entryList(QDir::Files), QStringList{"contents.htm"});
@@ -348,9 +355,12 @@ void TestGenerateRun::unusableHeaderIsAskedAgain()
     run.dialogs.inputAnswers = {QStringLiteral("100"), header, QStringLiteral("TST")};
     run.dialogs.yesNoAnswers = {true};
     QCOMPARE(run.generate.run(CutLineList()), GenerateRun::Outcome::Finished);
-    QCOMPARE(run.dialogs.inputTitles, (QStringList{"JPG Compression", "File Name Header", "File Name Header"}));
+    QStringList titles;
+    for (const fakes::Dialogs::Question &input : std::as_const(run.dialogs.inputs))
+        titles.append(input.title);
+    QCOMPARE(titles, (QStringList{"JPG Compression", "File Name Header", "File Name Header"}));
     QCOMPARE(run.dialogs.messages.size(), 1);
-    const FakeDialogs::Message &message = run.dialogs.messages.first();
+    const fakes::Dialogs::Message &message = run.dialogs.messages.first();
     QCOMPARE(message.title, QStringLiteral("File Name Header"));
     QVERIFY2(message.text.contains(header) && message.text.contains(reason), qPrintable(message.text));
     QCOMPARE(imageFiles(), (QStringList{"TSTa0.jpg", "TSTb0.jpg", "TSTc0.jpg"}));

@@ -1,5 +1,5 @@
 #include "common/paths.h"
-#include "fakeplatform.h"
+#include "../app/fakes.h"
 #include "imaging/imageman.h"
 #include "rollover/plateloader.h"
 
@@ -86,14 +86,15 @@ void TestPlateLoader::loads()
     QFETCH(QSize, shown);
 
     const QString source = writeSource(name, size, QColor(10, 200, 90));
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     dialogs.fileAnswers = {source};
     imaging::ImageMan imageMan1;
     const PlateLoad load = loadPlate(Plate(plate), dialogs, imageMan1);
     QVERIFY2(load.outcome == PlateLoad::Outcome::Loaded, qPrintable(load.message));
-    QCOMPARE(dialogs.fileTitles, QStringList{"Load Image"});
-    QCOMPARE(dialogs.fileFilters,
-             QStringList{"Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"});
+    QCOMPARE(dialogs.fileRequests.size(), 1);
+    QCOMPARE(dialogs.fileRequests.first().title, QStringLiteral("Load Image"));
+    QCOMPARE(dialogs.fileRequests.first().prompt,
+             QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
     QCOMPARE(load.platePath, common::platePath(plate));
     QVERIFY(plateBytes(Plate(plate)).startsWith("BM"));
     QCOMPARE(load.picture.size(), shown);
@@ -108,7 +109,7 @@ void TestPlateLoader::loads()
 
 void TestPlateLoader::cancelChangesNothing()
 {
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     imaging::ImageMan imageMan1;
     dialogs.fileAnswers = {writeSource(QStringLiteral("a.bmp"), QSize(20, 20), Qt::red)};
     QCOMPARE(loadPlate(Plate::Back, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
@@ -123,7 +124,7 @@ void TestPlateLoader::cancelChangesNothing()
 
 void TestPlateLoader::unreadablePictureIsNamed()
 {
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     imaging::ImageMan imageMan1;
     dialogs.fileAnswers = {writeSource(QStringLiteral("good.bmp"), QSize(20, 20), Qt::red)};
     QCOMPARE(loadPlate(Plate::Highlight, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
@@ -152,7 +153,7 @@ void TestPlateLoader::unwritablePlateIsNamed()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     imaging::ImageMan imageMan1;
     dialogs.fileAnswers = {writeSource(QStringLiteral("good.png"), QSize(20, 20), Qt::red)};
     const PlateLoad load = loadPlate(Plate::Selected, dialogs, imageMan1);
@@ -163,7 +164,7 @@ void TestPlateLoader::unwritablePlateIsNamed()
 
 void TestPlateLoader::secondLoadWins()
 {
-    FakeDialogs dialogs;
+    fakes::Dialogs dialogs;
     imaging::ImageMan imageMan1;
     dialogs.fileAnswers = {writeSource(QStringLiteral("one.bmp"), QSize(20, 30), Qt::red),
                            writeSource(QStringLiteral("two.tif"), QSize(40, 50), Qt::blue)};
