@@ -483,7 +483,8 @@ bool DxfParser::parseTables()
             continue;
         QByteArrayView name;
         Layer layer;
-        while (m_in.next(&g) && g.code != 0) {
+        bool more = false;
+        while ((more = m_in.next(&g)) && g.code != 0) {
             double v = 0;
             if (g.code == 2) {
                 name = g.text;
@@ -500,7 +501,7 @@ bool DxfParser::parseTables()
                 }
             }
         }
-        if (!m_in.error().isEmpty())
+        if (!more)
             return false;
         m_in.giveBack();
         m_layers[size_t(layerFor(name))] = layer;
@@ -520,7 +521,8 @@ bool DxfParser::parseBlocks()
             continue;
         QByteArrayView name;
         QPointF base;
-        while (m_in.next(&g) && g.code != 0) {
+        bool more = false;
+        while ((more = m_in.next(&g)) && g.code != 0) {
             double v = 0;
             if (g.code == 2) {
                 name = g.text;
@@ -530,7 +532,7 @@ bool DxfParser::parseBlocks()
                 (g.code == 10 ? base.rx() : base.ry()) = v;
             }
         }
-        if (!m_in.error().isEmpty())
+        if (!more)
             return false;
         m_in.giveBack();
         const int index = blockFor(name);
@@ -1122,8 +1124,8 @@ public:
     }
     void point(QPointF at, QRgb colour) override
     {
-        m_painter.setPen(QPen(QColor(colour), 0));
-        m_painter.drawPoint(at);
+        // The pixel the point lies in, whatever the painter's rounding.
+        m_painter.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), QColor(colour));
     }
     void text(const TextItem &item, const QTransform &t, QRgb colour) override
     {
