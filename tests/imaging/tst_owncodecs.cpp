@@ -543,7 +543,7 @@ void TestOwnCodecs::dxfTruncatedAndDamaged()
     // the sanitizer build checks that no byte outside the input is read.
     const qsizetype step = std::max<qsizetype>(1, bytes.size() / 400);
     for (qsizetype n = 0; n < bytes.size(); n += step) {
-        const QByteArray cut(bytes.constData(), n); // a copy: nothing past n exists
+        const QByteArray cut(bytes.constData(), n); // its own buffer, ending at n
         reason.clear();
         const QImage image = readDxf(cut, &reason);
         QVERIFY(image.isNull() != reason.isEmpty());
