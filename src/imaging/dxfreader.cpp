@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPolygonF>
+#include <QSet>
 #include <QTransform>
 #include <charconv>
 #include <cstring>
@@ -377,6 +378,7 @@ private:
     bool number(const Group &g, double *out);
     bool coordinate(const Group &g, double *out);
     int layerFor(QByteArrayView name);
+    int layerIndex(QByteArrayView name);
     int blockFor(QByteArrayView name);
     bool skipSection();
     bool parseTables();
@@ -390,6 +392,8 @@ private:
     GroupReader m_in;
     QString m_error;
     QHash<QByteArray, int> m_layerIndex;
+    QByteArray m_lastLayerName;
+    int m_lastLayer = -1;
     std::vector<Layer> m_layers;
     QHash<QByteArray, int> m_blockIndex;
     std::vector<Drawing> m_blocks;
@@ -436,6 +440,16 @@ bool DxfParser::coordinate(const Group &g, double *out)
 }
 
 int DxfParser::layerFor(QByteArrayView name)
+{
+    // Entities mostly come in runs on one layer.
+    if (m_lastLayer >= 0 && name == m_lastLayerName)
+        return m_lastLayer;
+    m_lastLayerName = name.toByteArray();
+    m_lastLayer = layerIndex(name);
+    return m_lastLayer;
+}
+
+int DxfParser::layerIndex(QByteArrayView name)
 {
     const QByteArray key = name.toByteArray().toUpper();
     const auto it = m_layerIndex.constFind(key);
@@ -573,6 +587,22 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
     const QByteArray type = start.text.toByteArray().toUpper();
     if (type != "VERTEX")
         m_openPolyline = -1;
+    static const QSet<QByteArray> drawn{"LINE", "POINT", "SOLID", "TRACE", "3DFACE", "CIRCLE",
+                                        "ARC", "ELLIPSE", "LWPOLYLINE", "POLYLINE", "VERTEX",
+                                        "TEXT", "INSERT", "DIMENSION"};
+    if (!drawn.contains(type)) {
+        // Entities we do not draw are passed over unread.
+        Group skipped;
+        while (m_in.next(&skipped)) {
+            if (skipped.code == 0) {
+                m_in.giveBack();
+                break;
+            }
+        }
+        return m_in.error().isEmpty() || fail(m_in.error());
+    }
+    const bool lightweight = type == "LWPOLYLINE";
+    const bool bulged = lightweight || type == "VERTEX";
 
     Shape shape;
     shape.layer = 0;
@@ -618,7 +648,7 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
         }
         switch (c) {
         case 10:
-            if (type == "LWPOLYLINE") {
+            if (lightweight) {
                 if (++m_pointCount > kMaxDxfPoints)
                     return fail(QStringLiteral("the drawing has more than %1 points").arg(kMaxDxfPoints));
                 vertices.emplace_back(v, 0);
@@ -633,7 +663,7 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
             seen[c - 10] = true;
             break;
         case 20:
-            if (type == "LWPOLYLINE") {
+            if (lightweight) {
                 if (!vertices.empty())
                     vertices.back().ry() = v;
                 break;
@@ -658,7 +688,7 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
             seenStart = true;
             break;
         case 42:
-            if (type == "LWPOLYLINE" || type == "VERTEX") {
+            if (bulged) {
                 bulge = v;
                 if (!bulges.empty())
                     bulges.back() = v;

@@ -3,6 +3,8 @@
 
 #include <QHash>
 #include <QPainter>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace imaging::detail {
@@ -15,14 +17,21 @@ constexpr qsizetype kMaxDxfBytes = qsizetype(1) << 30;
 class DxfText
 {
 public:
+    DxfText() { m_out.reserve(1 << 16); }
     void group(int code, const char *value)
     {
-        m_out += QByteArray::number(code).rightJustified(3, ' ');
-        m_out += "\r\n";
+        code3(code);
         m_out += value;
         m_out += "\r\n";
     }
-    void group(int code, qint64 value) { group(code, QByteArray::number(value).constData()); }
+    void group(int code, qint64 value)
+    {
+        code3(code);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        m_out.append(digits, end - digits);
+        m_out += "\r\n";
+    }
     void group(int code, double value)
     {
         group(code, QByteArray::number(value, 'f', 6).constData());
@@ -36,6 +45,17 @@ public:
     QByteArray take() { return std::move(m_out); }
 
 private:
+    // Group codes right-aligned in three columns, as the oldest readers expect.
+    void code3(int code)
+    {
+        char text[8] = {' ', ' ', ' '};
+        char digits[8];
+        const int n = int(std::to_chars(digits, digits + sizeof digits, code).ptr - digits);
+        std::memcpy(text + std::max(0, 3 - n), digits, size_t(n));
+        m_out.append(text, std::max(3, n));
+        m_out += "\r\n";
+    }
+
     QByteArray m_out;
 };
 
