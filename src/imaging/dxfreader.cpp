@@ -21,6 +21,8 @@ namespace imaging::detail {
 namespace {
 
 constexpr QByteArrayView kBinarySentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
+// Some editors put a byte-order mark before a text drawing.
+constexpr QByteArrayView kUtf8Mark("\xEF\xBB\xBF");
 constexpr double kPi = 3.14159265358979323846;
 // Distinct layer and block names; later ones fall back to layer 0 or to
 // nothing, so that names cannot be used to fill the memory.
@@ -76,6 +78,8 @@ public:
             // Older binary files spend one byte on a group code, newer ones two;
             // the first group is always 0 SECTION.
             m_wideCodes = m_pos + 1 < m_bytes.size() && m_bytes[m_pos + 1] == '\0';
+        } else if (m_bytes.startsWith(kUtf8Mark)) {
+            m_pos = kUtf8Mark.size();
         }
     }
 
@@ -986,8 +990,8 @@ bool DxfParser::walk(const Drawing &d, const QTransform &parent, const Inherited
                 const double sweep = 4 * std::atan(bulge);
                 const int n = segmentsFor(r * scale, sweep);
                 m_drawnPoints += n;
-                if (m_drawnPoints > kMaxDxfPoints)
-                    return fail(QStringLiteral("the drawing has more than %1 points to draw").arg(kMaxDxfPoints));
+                if (m_drawnPoints > kMaxDxfDrawnPoints)
+                    return fail(QStringLiteral("the drawing has more than %1 points to draw").arg(kMaxDxfDrawnPoints));
                 for (int k = 1; k < n; ++k) {
                     const double angle = from0 + sweep * k / n;
                     polygon << t.map(centre + QPointF(std::cos(angle), std::sin(angle)) * r);
@@ -1004,8 +1008,8 @@ bool DxfParser::walk(const Drawing &d, const QTransform &parent, const Inherited
             const double sweep = std::min(c.end - c.start, 2 * kPi);
             const int n = segmentsFor(radius * scale, sweep);
             m_drawnPoints += n;
-            if (m_drawnPoints > kMaxDxfPoints)
-                return fail(QStringLiteral("the drawing has more than %1 points to draw").arg(kMaxDxfPoints));
+            if (m_drawnPoints > kMaxDxfDrawnPoints)
+                return fail(QStringLiteral("the drawing has more than %1 points to draw").arg(kMaxDxfDrawnPoints));
             for (int k = 0; k <= n; ++k) {
                 const double angle = c.start + sweep * k / n;
                 polygon << t.map(c.centre + c.major * std::cos(angle) + c.minor * std::sin(angle));
@@ -1248,7 +1252,8 @@ bool looksLikeDxf(const QByteArray &head)
     if (QByteArrayView(head).startsWith(kBinarySentinel))
         return true;
     // A text drawing opens with group code 0 and SECTION, or with a comment.
-    const QByteArray simplified = head.left(256).simplified();
+    const QByteArray simplified =
+        (head.startsWith(kUtf8Mark) ? head.mid(kUtf8Mark.size()) : head).left(256).simplified();
     return simplified.startsWith("0 SECTION") || simplified.startsWith("999 ");
 }
 

@@ -10,8 +10,10 @@ namespace imaging::detail {
 // Entities read from the file, and shapes drawn once blocks are inserted.
 inline constexpr qint64 kMaxDxfEntities = 4'000'000;
 inline constexpr qint64 kMaxDxfDrawnShapes = 8'000'000;
-// Points of polylines and of the curves drawn as polylines, over one drawing.
-inline constexpr qint64 kMaxDxfPoints = 64'000'000;
+// Corners and vertices held (16 bytes each), and points drawn along lines and
+// curves over one drawing.
+inline constexpr qint64 kMaxDxfPoints = 16'000'000;
+inline constexpr qint64 kMaxDxfDrawnPoints = 64'000'000;
 // Blocks inside blocks.
 inline constexpr int kMaxDxfBlockDepth = 16;
 // A coordinate this far out is no drawing's.

@@ -223,6 +223,7 @@ void TestOwnCodecs::looksLikeDxf_data()
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<bool>("dxf");
     QTest::newRow("text drawing") << QByteArray("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") << true;
+    QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF  0\nSECTION\n") << true;
     QTest::newRow("comment first") << QByteArray("999\nmade by hand\n0\nSECTION\n") << true;
     QTest::newRow("binary drawing") << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECTION", 31) << true;
     QTest::newRow("plain text") << QByteArray("hello, this is not a drawing\n") << false;
@@ -457,6 +458,7 @@ void TestOwnCodecs::dxfScaling_data()
     QTest::newRow("wider than the side limit shrinks to 1024") << head + solidText(0, 0, 100000, 50000, 1) + tail << QSize(1024, 512);
     QTest::newRow("more pixels than the limit shrinks to 1024") << head + solidText(0, 0, 20000, 15000, 1) + tail << QSize(1024, 768);
     QTest::newRow("a line is one unit wide") << head + "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n" + tail << QSize(11, 1);
+    QTest::newRow("after a byte-order mark") << "\xEF\xBB\xBF" + head + solidText(0, 0, 3, 2, 1) + tail << QSize(3, 2);
     QTest::newRow("one point is one pixel") << head + "0\nPOINT\n8\n0\n10\n5\n20\n5\n" + tail << QSize(1, 1);
 }
 
