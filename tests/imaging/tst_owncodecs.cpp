@@ -166,6 +166,8 @@ private slots:
     void dxfEntities_data();
     void dxfEntities();
     void dxfBinaryMatchesText();
+    void dxfWrittenByEzdxf_data();
+    void dxfWrittenByEzdxf();
     void dxfScaling_data();
     void dxfScaling();
     void dxfRefused_data();
@@ -446,6 +448,50 @@ void TestOwnCodecs::dxfBinaryMatchesText()
     QString truncated;
     QVERIFY(readDxf(binary.bytes().chopped(5), &truncated).isNull());
     QVERIFY2(truncated.contains(QLatin1String("incomplete")), qPrintable(truncated));
+}
+
+void TestOwnCodecs::dxfWrittenByEzdxf_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sameAs");
+    QTest::newRow("R12 text") << "ezdxf-r12.dxf" << QString();
+    QTest::newRow("R12 binary, one-byte codes") << "ezdxf-r12-binary.dxf" << "ezdxf-r12.dxf";
+    QTest::newRow("R2000 text") << "ezdxf-r2000.dxf" << QString();
+    QTest::newRow("R2000 binary, two-byte codes") << "ezdxf-r2000-binary.dxf" << "ezdxf-r2000.dxf";
+}
+
+// Drawings made by another program's DXF library, with the handles, owners
+// and subclass markers ours leaves out.
+void TestOwnCodecs::dxfWrittenByEzdxf()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, sameAs);
+    const auto read = [](const QString &file, QString *reason) {
+        QFile f(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file);
+        return f.open(QIODevice::ReadOnly) ? readDxf(f.readAll(), reason) : QImage();
+    };
+    QString reason;
+    const QImage image = read(name, &reason);
+    QVERIFY2(!image.isNull(), qPrintable(reason));
+    // The line from (0, 0) to (120, 80) spans the drawing.
+    QCOMPARE(image.size(), QSize(121, 81));
+    const auto at = [&](int x, int y, QRgb colour) {
+        return near(image, x, 80 - y, colour);
+    };
+    QVERIFY(at(60, 40, qRgb(255, 0, 0)));      // LINE, colour 1
+    QVERIFY(at(45, 40, qRgb(0, 0, 255)));      // CIRCLE on a blue layer
+    QVERIFY(at(90, 55, qRgb(0, 255, 0)));      // ARC, colour 3
+    QVERIFY(at(47, 67, qRgb(255, 255, 0)));    // SOLID, colour 2
+    QVERIFY(at(115, 67, aciColour(30)));       // POLYLINE
+    QVERIFY(at(10, 16, qRgb(255, 0, 0)));      // a block's circle, by block
+    // TEXT: its letters are smoothed, so count any ink right of (60, 65).
+    QVERIFY(count(image.copy(60, 80 - 75, 30, 12), qRgb(255, 255, 255)) < 30 * 12 - 20);
+    if (name.contains(QLatin1String("r2000"))) {
+        QVERIFY(at(80, 20, qRgb(0, 255, 255))); // ELLIPSE, colour 4
+        QVERIFY(at(15, 55, qRgb(255, 0, 255))); // the LWPOLYLINE's bulge
+    }
+    if (!sameAs.isEmpty())
+        QCOMPARE(image, read(sameAs, &reason));
 }
 
 void TestOwnCodecs::dxfScaling_data()
