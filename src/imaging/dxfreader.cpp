@@ -343,13 +343,16 @@ double scaleOf(const QTransform &t)
     return std::sqrt(std::abs(t.determinant()));
 }
 
-// Curves run counterclockwise from start to end: the end that lies after the
-// start by less than a full turn (a full turn when they coincide).
-double sweepEnd(double start, double end)
+// Curves run counterclockwise from start to end, at most a full turn (a full
+// turn when the two coincide). Angles are in radians and may be any size.
+void normaliseSweep(double *start, double *end)
 {
-    if (end > start)
-        return end;
-    return start + std::fmod(end - start, 2 * kPi) + 2 * kPi;
+    *start = std::fmod(*start, 2 * kPi);
+    *end = std::fmod(*end, 2 * kPi);
+    if (*end <= *start)
+        *end += 2 * kPi;
+    if (*end <= *start)
+        *end = *start + 2 * kPi;
 }
 
 // Enough segments that a curve of this radius in pixels strays less than a
@@ -746,10 +749,6 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
     if (!m_in.error().isEmpty())
         return fail(m_in.error());
     shape.mirrored = extrusion < 0;
-    if (type == "ARC" || type == "CIRCLE" || type == "ELLIPSE") {
-        if (!(std::abs(startAngle) < 1e9 && std::abs(endAngle) < 1e9 && std::abs(ratio) < 1e9))
-            return fail(QStringLiteral("a curve has an absurd angle"));
-    }
     if (type == "ELLIPSE") {
         ratio = radius; // the minor axis as a fraction of the major
         if (!seenStart)
@@ -789,7 +788,7 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
         if (type == "ARC") {
             curve.start = startAngle * kPi / 180;
             curve.end = endAngle * kPi / 180;
-            curve.end = sweepEnd(curve.start, curve.end);
+            normaliseSweep(&curve.start, &curve.end);
         }
         shape.kind = Shape::Kind::Curve;
         shape.extra = int(into.curves.size());
@@ -801,9 +800,7 @@ bool DxfParser::readEntity(const Group &start, Drawing &into)
         // The minor axis is the major turned a quarter about the extrusion.
         const double side = shape.mirrored ? -1 : 1;
         Curve curve{p[0], major, QPointF(-major.y(), major.x()) * ratio * side, startAngle, endAngle};
-        if (!(std::abs(curve.start) < 1e6 && std::abs(curve.end) < 1e6))
-            return true;
-        curve.end = sweepEnd(curve.start, curve.end);
+        normaliseSweep(&curve.start, &curve.end);
         shape.mirrored = false;
         shape.kind = Shape::Kind::Curve;
         shape.extra = int(into.curves.size());
