@@ -1,0 +1,143 @@
+#include "batchengine.h"
+
+#include "captions.h"
+#include "fileconversion.h"
+
+#include "imaging/imageman.h"
+
+#include <QThread>
+
+namespace convert {
+
+struct BatchEngine::Worker {
+    QThread thread;
+    QObject *context = nullptr; // lives in `thread`; jobs are posted to it
+    imaging::ImageMan imageMan; // used only by `thread` while a file is in hand
+};
+
+BatchEngine::BatchEngine(int workers, QObject *parent)
+    : QObject(parent)
+    , m_workerCount(workers > 0 ? workers : std::max(1, QThread::idealThreadCount()))
+{
+    qRegisterMetaType<convert::FileOutcome>();
+}
+
+BatchEngine::~BatchEngine()
+{
+    stop();
+}
+
+bool BatchEngine::start(qsizetype count, ChoiceSource source)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    ++m_run;
+    m_count = std::max<qsizetype>(count, 0);
+    m_next = 0;
+    m_inHand = 0;
+    m_source = std::move(source);
+    m_failures.clear();
+
+    emit captionChanged(startCaption(m_count));
+
+    const qsizetype wanted = std::min<qsizetype>(m_workerCount, m_count);
+    for (qsizetype i = 0; i < wanted; ++i) {
+        auto worker = std::make_unique<Worker>();
+        worker->thread.setObjectName(QStringLiteral("convert worker %1").arg(i + 1));
+        worker->context = new QObject;
+        worker->context->moveToThread(&worker->thread);
+        connect(&worker->thread, &QThread::finished, worker->context, &QObject::deleteLater);
+        worker->thread.start();
+        m_workers.push_back(std::move(worker));
+    }
+    const quint64 run = m_run;
+    for (qsizetype i = 0; i < wanted && run == m_run; ++i)
+        handOut(*m_workers[size_t(i)]);
+    // An empty run still ends through the event loop, like any other.
+    if (run == m_run && m_inHand == 0)
+        QMetaObject::invokeMethod(this, [this, run] {
+            if (run == m_run)
+                finishIfDone();
+        }, Qt::QueuedConnection);
+    return true;
+}
+
+void BatchEngine::handOut(Worker &worker)
+{
+    if (!m_running || m_next >= m_count)
+        return;
+    const qsizetype position = m_next++;
+    const quint64 run = m_run;
+    const FileChoices choices = m_source(position);
+    // The choice source and the caption run window code, which may stop the run.
+    if (run != m_run)
+        return;
+    emit captionChanged(progressCaption(position, choices.count));
+    if (run != m_run)
+        return;
+    const ConversionJob job = planConversion(choices, position);
+    ++m_inHand;
+    QMetaObject::invokeMethod(worker.context, [this, run, &worker, job] {
+        const FileOutcome outcome = convertFile(worker.imageMan, job);
+        QMetaObject::invokeMethod(this, [this, run, &worker, outcome] {
+            fileDone(run, worker, outcome);
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+void BatchEngine::fileDone(quint64 run, Worker &worker, const FileOutcome &outcome)
+{
+    // Outcomes of a stopped run may still be queued; its workers are gone.
+    if (run != m_run || !m_running)
+        return;
+    --m_inHand;
+    if (!outcome.converted)
+        m_failures.append(outcome);
+    emit fileFinished(outcome);
+    if (run != m_run)
+        return;
+    handOut(worker);
+    finishIfDone();
+}
+
+void BatchEngine::finishIfDone()
+{
+    if (!m_running || m_inHand > 0 || m_next < m_count)
+        return;
+    releaseWorkers();
+    m_running = false;
+    m_source = nullptr;
+    const QList<FileOutcome> failures = std::exchange(m_failures, {});
+    emit finished(failures, m_count);
+}
+
+void BatchEngine::releaseWorkers()
+{
+    for (const auto &worker : m_workers)
+        worker->thread.quit();
+    for (const auto &worker : m_workers)
+        worker->thread.wait();
+    m_workers.clear();
+}
+
+void BatchEngine::stop()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    // A job posted but not begun is dropped with its thread's event loop; one
+    // in hand runs to its end, and its save is whole or nothing.
+    releaseWorkers();
+    ++m_run;
+    m_source = nullptr;
+    m_failures.clear();
+}
+
+FileOutcome BatchEngine::convertOne(const FileChoices &choices)
+{
+    imaging::ImageMan imageMan;
+    return convertFile(imageMan, planConversion(choices, -1));
+}
+
+} // namespace convert
