@@ -95,8 +95,12 @@ void flattenOntoWhite(Magick::Image &picture)
 {
     if (!picture.matte())
         return;
-    Magick::Image ground(Magick::Geometry(picture.columns(), picture.rows()),
-                         Magick::Color("white"));
+    // Not Image(size, colour): that goes through the constant-colour decoder,
+    // which is not registered.
+    Magick::Image ground = picture;
+    ground.matte(false);
+    ground.backgroundColor(Magick::Color("white"));
+    ground.erase();
     ground.composite(picture, 0, 0, Magick::OverCompositeOp);
     ground.matte(false);
     picture = ground;
@@ -210,8 +214,12 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
         Magick::Image decoded;
         if (const auto inch = wmfUnitsPerInch(head))
             decoded.density(Magick::Geometry(*inch, *inch));
-        if (*found.type == FileType::Pcd)
-            decoded.size(Magick::Geometry(768, 512));
+        if (*found.type == FileType::Pcd) {
+            // Left alone the decoder returns the thumbnail; the third image
+            // of a PCD is its 768 x 512 base image.
+            decoded.subImage(3);
+            decoded.subRange(1);
+        }
         if (*found.type == FileType::Jpg && sizeHint.isValid())
             decoded.size(Magick::Geometry(unsigned(sizeHint.width()), unsigned(sizeHint.height())));
         try {
@@ -281,6 +289,10 @@ std::optional<QByteArray> ImageMan::Private::encode(FileType type, QString *reas
         copy.quantizeColors(256);
         copy.quantize();
         copy.classType(Magick::PseudoClass);
+        // With 16 colours or fewer the encoder would pick 4 or 1 bits and
+        // write no compression; a full palette keeps it at RLE8.
+        if (copy.colorMapSize() < 256)
+            copy.colorMapSize(256);
         copy.compressType(Magick::RLECompression);
     }
     Magick::Blob blob;

@@ -23,7 +23,7 @@ const QSet<QByteArray> &keptFormats()
 {
     static const QSet<QByteArray> kept{
         "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
-        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT", "PS",
+        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT",
         "PNM", "PPM", "PGM", "PBM"};
     return kept;
 }
@@ -45,6 +45,12 @@ void removeOtherFormats()
         MagickLib::UnregisterMagickInfo(name.constData());
 }
 
+// Warnings that matter reach us as exceptions; the library's own handler
+// would also print every one of them on standard error.
+void ignoreWarning(const MagickLib::ExceptionType, const char *, const char *)
+{
+}
+
 } // namespace
 
 void initializeLibrary()
@@ -60,8 +66,19 @@ void initializeLibrary()
         SetMagickResourceLimit(MapResource, qint64(4) << 30);
         SetMagickResourceLimit(DiskResource, qint64(8) << 30);
         SetMagickResourceLimit(ThreadsResource, 1);
+        SetWarningHandler(ignoreWarning);
         removeOtherFormats();
     });
+}
+
+bool libraryDecodes(const char *format)
+{
+    initializeLibrary();
+    MagickLib::ExceptionInfo exception;
+    MagickLib::GetExceptionInfo(&exception);
+    const MagickLib::MagickInfo *info = MagickLib::GetMagickInfo(format, &exception);
+    MagickLib::DestroyExceptionInfo(&exception);
+    return info && info->decoder && QByteArray(info->name).compare(format, Qt::CaseInsensitive) == 0;
 }
 
 const char *encoderFor(common::FileType type)

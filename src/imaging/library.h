@@ -18,6 +18,9 @@ bool sizeAllowed(qint64 width, qint64 height);
 // limits its own threads to one (callers run one instance per core).
 void initializeLibrary();
 
+// Whether the library still has a decoder registered under `format`.
+bool libraryDecodes(const char *format);
+
 // The library encoder that writes `type`, or nullptr for the types written by
 // our own code (DXF, WMF).
 const char *encoderFor(common::FileType type);

@@ -1,13 +1,606 @@
+#include "imaging/detect.h"
 #include "imaging/imageman.h"
+#include "imaging/library.h"
+#include "pictures.h"
 
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+using imaging::ImageMan;
+using testpictures::blocks;
+using testpictures::maxDifference;
+using testpictures::meanDifference;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+std::optional<common::FileType> contentType(const QString &path)
+{
+    return imaging::detail::detectContent(readAll(path).left(imaging::detail::kDetectBytes)).type;
+}
+
+// A bitmap header that claims a size; the pixels themselves are missing.
+QByteArray bitmapHeader(qint32 width, qint32 height)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(54 + 64) << quint32(0) << quint32(54);
+    out << quint32(40) << width << height << quint16(1) << quint16(24) << quint32(0)
+        << quint32(0) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    bytes.append(64, '\0');
+    return bytes;
+}
+
+// A Utah raster file (origin at the bottom left), three channels written as
+// byte runs, one scanline after the other.
+QByteArray utahRaster(const QImage &picture)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0xCC52) << quint16(0) << quint16(0) << quint16(picture.width())
+        << quint16(picture.height()) << quint8(0) << quint8(3) << quint8(8) << quint8(0)
+        << quint8(0);
+    out << quint8(0) << quint8(0) << quint8(0); // background; 15 + 3 bytes need no filler
+    for (int y = picture.height() - 1; y >= 0; --y) {
+        for (int channel = 0; channel < 3; ++channel) {
+            out << quint8(2) << quint8(channel);
+            out << quint8(5) << quint8(picture.width() - 1);
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb p = picture.pixel(x, y);
+                out << quint8(channel == 0 ? qRed(p) : channel == 1 ? qGreen(p) : qBlue(p));
+            }
+            if (picture.width() % 2)
+                out << quint8(0);
+        }
+        out << quint8(1) << quint8(1);
+    }
+    out << quint8(7) << quint8(0);
+    return bytes;
+}
+
+// A placeable metafile of `width` x `height` units at `unitsPerInch`, holding
+// one filled rectangle.
+QByteArray placeableMetafile(qint16 width, qint16 height, quint16 unitsPerInch)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint16 header[10] = {0xCDD7, 0x9AC6, 0, 0, 0, quint16(width), quint16(height),
+                                unitsPerInch, 0, 0};
+    quint16 checksum = 0;
+    for (quint16 word : header) {
+        out << word;
+        checksum ^= word;
+    }
+    out << checksum;
+    const quint32 records = 5 + 5 + 7 + 3; // in words
+    out << quint16(1) << quint16(9) << quint16(0x0300) << quint32(9 + records) << quint16(0)
+        << quint32(7) << quint16(0);
+    out << quint32(5) << quint16(0x020B) << qint16(0) << qint16(0);           // window origin
+    out << quint32(5) << quint16(0x020C) << qint16(height) << qint16(width);  // window extent
+    out << quint32(7) << quint16(0x041B) << qint16(height / 2) << qint16(width / 2)
+        << qint16(0) << qint16(0);                                             // rectangle
+    out << quint32(3) << quint16(0);                                          // end
+    return bytes;
+}
+
+} // namespace
 
 class TestImageMan : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void placeholder() {}
+    void init();
+
+    void roundTrip_data();
+    void roundTrip();
+    void extensionInAnyLetterCase_data();
+    void extensionInAnyLetterCase();
+    void pcdIsWrittenAtBaseSize();
+    void contentDecidesNotTheName();
+    void refusesBadFiles_data();
+    void refusesBadFiles();
+    void refusesTruncatedFiles_data();
+    void refusesTruncatedFiles();
+    void readsUtahRaster();
+    void drawsMetafileAtItsOwnUnits();
+    void refusesHugeEpsBeforeRendering();
+    void onlyOurDecodersAreRegistered();
+    void failedLoadLeavesNoPicture();
+    void failedSavesLeaveNoFile_data();
+    void failedSavesLeaveNoFile();
+    void failedWriteKeepsEarlierFile();
+    void resizeIsExact();
+    void resizeRefusesAbsurdSizes_data();
+    void resizeRefusesAbsurdSizes();
+    void jpegQualityGovernsLaterSaves();
+    void jpegHasNoAlpha();
+    void cropsAreExactAndClipped_data();
+    void cropsAreExactAndClipped();
+    void cropOutsidePictureFails();
+    void pastedPieceHasNoOffset();
+    void pasteWithoutCopyFails();
+    void selectionTexts();
+    void jpegSizeHintKeepsAtLeastTheTarget();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+void TestImageMan::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    imaging::clearHeldPicture();
+}
+
+void TestImageMan::roundTrip_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<double>("meanBound"); // 0: pixel-exact
+
+    QTest::newRow("JPG: lossy") << "jpg" << 16.0;
+    QTest::newRow("TIF") << "tif" << 0.0;
+    QTest::newRow("BMP") << "bmp" << 0.0;
+    QTest::newRow("RLE: RLE8 bitmap") << "rle" << 0.0;
+    QTest::newRow("PCX") << "pcx" << 0.0;
+    QTest::newRow("PNG") << "png" << 0.0;
+    QTest::newRow("TGA") << "tga" << 0.0;
+    QTest::newRow("DCX") << "dcx" << 0.0;
+    QTest::newRow("EPS: through Ghostscript") << "eps" << 1.0;
+}
+
+void TestImageMan::roundTrip()
+{
+    QFETCH(QString, extension);
+    QFETCH(double, meanBound);
+    const QImage original = blocks();
+    const QString file = path(QStringLiteral("round.") + extension);
+
+    ImageMan writer;
+    QVERIFY(writer.setImage(original));
+    const imaging::Result saved = writer.saveImage(file);
+    QVERIFY2(saved, qPrintable(saved.message()));
+    QCOMPARE(contentType(file), common::fileTypeFromPath(file));
+
+    ImageMan reader;
+    const imaging::Result loaded = reader.setImageFile(file);
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(reader.imageWidth(), 126);
+    QCOMPARE(reader.imageHeight(), 179);
+    const QImage back = reader.image();
+    if (meanBound == 0)
+        QCOMPARE(maxDifference(original, back), 0);
+    else
+        QVERIFY2(meanDifference(original, back) <= meanBound,
+                 qPrintable(QString::number(meanDifference(original, back))));
+}
+
+void TestImageMan::extensionInAnyLetterCase_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("JPG") << "upper.JPG";
+    QTest::newRow("Png") << "mixed.Png";
+    QTest::newRow("TiF") << "mixed.TiF";
+    QTest::newRow("RLE") << "upper.RLE";
+    QTest::newRow("tGa") << "mixed.tGa";
+}
+
+void TestImageMan::extensionInAnyLetterCase()
+{
+    QFETCH(QString, name);
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    const imaging::Result saved = man.saveImage(path(name));
+    QVERIFY2(saved, qPrintable(saved.message()));
+    QCOMPARE(contentType(path(name)), common::fileTypeFromPath(name));
+    QVERIFY(man.setImageFile(path(name)));
+}
+
+void TestImageMan::pcdIsWrittenAtBaseSize()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(179, 126)));
+    const imaging::Result saved = man.saveImage(path("photo.pcd"));
+    QVERIFY2(saved, qPrintable(saved.message()));
+    QVERIFY2(saved.message().contains("768 x 512"), qPrintable(saved.message()));
+
+    // The base image comes back, not the 192 x 128 thumbnail.
+    ImageMan reader;
+    QVERIFY(reader.setImageFile(path("photo.pcd")));
+    QCOMPARE(reader.imageWidth(), 768);
+    QCOMPARE(reader.imageHeight(), 512);
+}
+
+void TestImageMan::contentDecidesNotTheName()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    QVERIFY(man.saveImage(path("real.png")));
+    QVERIFY(QFile::rename(path("real.png"), path("disguised.jpg")));
+    const imaging::Result loaded = man.setImageFile(path("disguised.jpg"));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(maxDifference(man.image(), blocks()), 0);
+}
+
+void TestImageMan::refusesBadFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("missing") << "missing.jpg" << QByteArray() << "does not exist";
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray("") << "empty";
+    QTest::newRow("text") << "notes.bmp" << QByteArray("just some words\n") << "text file";
+    QTest::newRow("SVG") << "vector.png"
+        << QByteArray("<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>\n")
+        << "SVG";
+    QTest::newRow("SVG without prolog") << "vector.jpg"
+        << QByteArray("<svg width=\"10\" height=\"10\"><rect width=\"5\" height=\"5\"/></svg>") << "SVG";
+    QTest::newRow("MVG") << "drawing.tif" << QByteArray("viewbox 0 0 10 10\nfill red\nrectangle 0 0 5 5\n")
+        << "MVG";
+    QTest::newRow("MSL") << "script.png"
+        << QByteArray("<?xml version=\"1.0\"?>\n<image><read filename=\"/etc/passwd\"/></image>\n")
+        << "MSL";
+    QTest::newRow("PostScript program") << "program.eps"
+        << QByteArray("%!PS-Adobe-3.0\n/Helvetica findfont 12 scalefont setfont\nshowpage\n")
+        << "PostScript program";
+    QTest::newRow("PDF") << "document.jpg" << QByteArray("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n") << "PDF";
+    QTest::newRow("GIF") << "anim.jpg" << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 13) << "GIF";
+    QTest::newRow("binary noise") << "noise.pcx" << QByteArray("\x00\xff\x13\x37\x00\x01\x02", 7)
+        << "not a picture";
+    QTest::newRow("header beyond side limit") << "wide.bmp" << bitmapHeader(40000, 10) << "limit";
+    QTest::newRow("header beyond pixel limit") << "huge.bmp" << bitmapHeader(20000, 20000) << "limit";
+    QTest::newRow("bitmap with its pixels missing") << "short.bmp" << bitmapHeader(300, 300) << "";
+}
+
+void TestImageMan::refusesBadFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    if (!content.isNull())
+        writeBytes(path(name), content);
+
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path(name));
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(path(name))), qPrintable(loaded.message()));
+    QVERIFY2(loaded.message().contains(reason, Qt::CaseInsensitive), qPrintable(loaded.message()));
+    QVERIFY(!man.hasImage());
+}
+
+void TestImageMan::refusesTruncatedFiles_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("JPG") << "jpg";
+    QTest::newRow("PNG") << "png";
+    QTest::newRow("TIF") << "tif";
+    QTest::newRow("PCX") << "pcx";
+    QTest::newRow("BMP") << "bmp";
+}
+
+void TestImageMan::refusesTruncatedFiles()
+{
+    QFETCH(QString, extension);
+    const QString file = path("cut." + extension);
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(400, 300)));
+    QVERIFY(man.saveImage(file));
+    const QByteArray whole = readAll(file);
+    writeBytes(file, whole.left(whole.size() / 2));
+
+    const imaging::Result loaded = man.setImageFile(file);
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(file)), qPrintable(loaded.message()));
+    QVERIFY(!man.hasImage());
+}
+
+void TestImageMan::readsUtahRaster()
+{
+    const QImage original = blocks(21, 13);
+    writeBytes(path("utah.rle"), utahRaster(original));
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("utah.rle"));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(maxDifference(man.image(), original), 0);
+}
+
+void TestImageMan::drawsMetafileAtItsOwnUnits()
+{
+    // 200 x 100 units at 1440 units per inch: one pixel per unit, not the
+    // library's default of 72 dots per inch (which would give 10 x 5).
+    writeBytes(path("drawing.wmf"), placeableMetafile(200, 100, 1440));
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("drawing.wmf"));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QVERIFY2(std::abs(man.imageWidth() - 200) <= 1 && std::abs(man.imageHeight() - 100) <= 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(man.imageWidth()).arg(man.imageHeight())));
+}
+
+void TestImageMan::refusesHugeEpsBeforeRendering()
+{
+    writeBytes(path("poster.eps"),
+               "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100000 100000\n"
+               "0 0 moveto 100000 100000 lineto stroke\nshowpage\n");
+    ImageMan man;
+    const imaging::Result loaded = man.setImageFile(path("poster.eps"));
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.message().contains("limit"), qPrintable(loaded.message()));
+}
+
+void TestImageMan::onlyOurDecodersAreRegistered()
+{
+    for (const char *format : {"SVG", "MVG", "MSL", "TXT", "PS", "PDF", "GIF", "HTML", "XC", "URL"})
+        QVERIFY2(!imaging::detail::libraryDecodes(format), format);
+    for (const char *format : {"JPEG", "TIFF", "BMP", "RLE", "PCX", "PNG", "PCD", "WMF", "TGA", "DCX", "EPS", "EPT"})
+        QVERIFY2(imaging::detail::libraryDecodes(format), format);
+}
+
+void TestImageMan::failedLoadLeavesNoPicture()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    QVERIFY(man.saveImage(path("good.png")));
+    QVERIFY(man.setImageFile(path("good.png")));
+    writeBytes(path("bad.png"), "not a picture at all");
+
+    QVERIFY(!man.setImageFile(path("bad.png")));
+    QCOMPARE(man.imageWidth(), 0);
+    const imaging::Result saved = man.saveImage(path("copy.png"));
+    QVERIFY(!saved);
+    QVERIFY2(saved.message().contains("bad.png"), qPrintable(saved.message()));
+    QVERIFY(!QFile::exists(path("copy.png")));
+}
+
+void TestImageMan::failedSavesLeaveNoFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << "nowhere/out.png" << "does not exist";
+    QTest::newRow("unknown type") << "out.gif" << "twelve";
+    QTest::newRow("no extension") << "out" << "twelve";
+}
+
+void TestImageMan::failedSavesLeaveNoFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    const imaging::Result saved = man.saveImage(path(name));
+    QVERIFY(!saved);
+    QVERIFY2(saved.message().contains(QDir::toNativeSeparators(path(name))), qPrintable(saved.message()));
+    QVERIFY2(saved.message().contains(reason), qPrintable(saved.message()));
+    QVERIFY(!QFileInfo::exists(path(name)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 0);
+}
+
+void TestImageMan::failedWriteKeepsEarlierFile()
+{
+    // A folder in the way is never replaced.
+    QVERIFY(QDir(m_dir->path()).mkdir("taken.png"));
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(1000, 1000)));
+    QVERIFY(!man.saveImage(path("taken.png")));
+    QVERIFY(QFileInfo(path("taken.png")).isDir());
+
+    // A write that fails half-way (the file size limit stands in for a full
+    // disk, and holds for root too) leaves the earlier file as it was.
+    writeBytes(path("earlier.tif"), "the earlier file");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const imaging::Result saved = man.saveImage(path("earlier.tif"));
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(!saved);
+    QVERIFY2(saved.message().contains("earlier.tif"), qPrintable(saved.message()));
+    QCOMPARE(readAll(path("earlier.tif")), QByteArray("the earlier file"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"earlier.tif"});
+}
+
+void TestImageMan::resizeIsExact()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    QVERIFY(man.resizeImage(640, 480));
+    QCOMPARE(man.imageWidth(), 640);
+    QCOMPARE(man.imageHeight(), 480);
+    QVERIFY(man.saveImage(path("big.jpg")));
+    QVERIFY(man.setImageFile(path("big.jpg")));
+    QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(640, 480));
+    QVERIFY(man.resizeImage(5, 5));
+    QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(5, 5));
+}
+
+void TestImageMan::resizeRefusesAbsurdSizes_data()
+{
+    QTest::addColumn<qint64>("width");
+    QTest::addColumn<qint64>("height");
+    QTest::newRow("zero") << qint64(0) << qint64(10);
+    QTest::newRow("negative") << qint64(10) << qint64(-5);
+    QTest::newRow("side too long") << qint64(40000) << qint64(10);
+    QTest::newRow("too many pixels") << qint64(30000) << qint64(30000);
+    QTest::newRow("beyond 32 bits") << qint64(1) << (qint64(1) << 40);
+}
+
+void TestImageMan::resizeRefusesAbsurdSizes()
+{
+    QFETCH(qint64, width);
+    QFETCH(qint64, height);
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(), "pic.png"));
+    const imaging::Result resized = man.resizeImage(width, height);
+    QVERIFY(!resized);
+    QVERIFY2(resized.message().contains("pic.png"), qPrintable(resized.message()));
+    QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(126, 179));
+}
+
+void TestImageMan::jpegQualityGovernsLaterSaves()
+{
+    ImageMan man;
+    QImage photo(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * x + y) % 256, (y * 5) % 256));
+    QVERIFY(man.setImage(photo));
+    man.setJpegQuality(20);
+    QVERIFY(man.saveImage(path("q20.jpg")));
+    man.setJpegQuality(100);
+    QVERIFY(man.saveImage(path("q100.jpg")));
+    QVERIFY(QFileInfo(path("q20.jpg")).size() * 2 < QFileInfo(path("q100.jpg")).size());
+
+    ImageMan reader;
+    QVERIFY(reader.setImageFile(path("q20.jpg")));
+    QCOMPARE(QSize(reader.imageWidth(), reader.imageHeight()), QSize(400, 300));
+
+    man.setJpegQuality(50.4);
+    QCOMPARE(man.jpegQuality(), 50);
+    man.setJpegQuality(5);
+    QCOMPARE(man.jpegQuality(), 20);
+    man.setJpegQuality(1e300);
+    QCOMPARE(man.jpegQuality(), 100);
+}
+
+void TestImageMan::jpegHasNoAlpha()
+{
+    QImage clear(20, 20, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent); // transparent black
+    ImageMan man;
+    QVERIFY(man.setImage(clear));
+    const imaging::Result saved = man.saveImage(path("clear.jpg"));
+    QVERIFY2(saved, qPrintable(saved.message()));
+    QVERIFY(man.setImageFile(path("clear.jpg")));
+    QVERIFY(qRed(man.image().pixel(10, 10)) > 240);
+}
+
+void TestImageMan::cropsAreExactAndClipped_data()
+{
+    QTest::addColumn<QRect>("asked"); // edges included
+    QTest::addColumn<QRect>("taken");
+    QTest::newRow("rows 58 to 178") << QRect(QPoint(0, 58), QPoint(126, 178))
+                                    << QRect(QPoint(0, 58), QPoint(125, 178));
+    QTest::newRow("first row only") << QRect(QPoint(0, 0), QPoint(125, 0))
+                                    << QRect(QPoint(0, 0), QPoint(125, 0));
+    QTest::newRow("past right and bottom") << QRect(QPoint(100, 150), QPoint(500, 1000))
+                                           << QRect(QPoint(100, 150), QPoint(125, 178));
+    QTest::newRow("before left and top") << QRect(QPoint(-20, -9), QPoint(9, 9))
+                                         << QRect(QPoint(0, 0), QPoint(9, 9));
+}
+
+void TestImageMan::cropsAreExactAndClipped()
+{
+    QFETCH(QRect, asked);
+    QFETCH(QRect, taken);
+    ImageMan source, target;
+    QVERIFY(source.setImage(blocks()));
+    source.setSelectLeft(asked.left());
+    source.setSelectTop(asked.top());
+    source.setSelectRight(asked.right());
+    source.setSelectBottom(asked.bottom());
+    QVERIFY(source.copySelection());
+    QVERIFY(target.pasteImage());
+    QCOMPARE(target.image().size(), taken.size());
+    QCOMPARE(maxDifference(target.image(), blocks().copy(taken)), 0);
+}
+
+void TestImageMan::cropOutsidePictureFails()
+{
+    ImageMan source, target;
+    QVERIFY(source.setImage(blocks(), "plate.bmp"));
+    source.setSelectLeft(0);
+    source.setSelectTop(200);
+    source.setSelectRight(126);
+    source.setSelectBottom(300);
+    const imaging::Result copied = source.copySelection();
+    QVERIFY(!copied);
+    QVERIFY2(copied.message().contains("plate.bmp"), qPrintable(copied.message()));
+    QVERIFY(!target.pasteImage());
+    QVERIFY(!target.hasImage());
+}
+
+void TestImageMan::pastedPieceHasNoOffset()
+{
+    ImageMan source, target;
+    QVERIFY(source.setImage(blocks()));
+    QVERIFY(source.saveImage(path("plate.png")));
+    QVERIFY(source.setImageFile(path("plate.png")));
+    source.setSelectLeft(10);
+    source.setSelectTop(58);
+    source.setSelectRight(60);
+    source.setSelectBottom(100);
+    QVERIFY(source.copySelection());
+    QVERIFY(target.pasteImage());
+    QVERIFY(target.saveImage(path("piece.png")));
+    const QImage piece(path("piece.png"));
+    QCOMPARE(piece.size(), QSize(51, 43));
+    QCOMPARE(piece.offset(), QPoint(0, 0));
+}
+
+void TestImageMan::pasteWithoutCopyFails()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks()));
+    QVERIFY(!man.pasteImage());
+    QVERIFY(!man.hasImage());
+}
+
+void TestImageMan::selectionTexts()
+{
+    ImageMan source, target;
+    QVERIFY(source.setImage(blocks()));
+    QVERIFY(source.setSelectLeft(QStringLiteral("0")));
+    QVERIFY(source.setSelectTop(QStringLiteral(" 58 ")));
+    QVERIFY(source.setSelectRight(QStringLiteral("125.0")));
+    QVERIFY(source.setSelectBottom(QStringLiteral("178")));
+    QVERIFY(!source.setSelectBottom(QStringLiteral("lots")));
+    QVERIFY(source.copySelection());
+    QVERIFY(target.pasteImage());
+    QCOMPARE(target.image().size(), QSize(126, 121));
+}
+
+void TestImageMan::jpegSizeHintKeepsAtLeastTheTarget()
+{
+    ImageMan man;
+    QVERIFY(man.setImage(blocks(1600, 1200)));
+    QVERIFY(man.saveImage(path("photo.jpg")));
+
+    man.setSizeHint(400, 300);
+    QVERIFY(man.setImageFile(path("photo.jpg")));
+    QVERIFY(man.imageWidth() >= 400 && man.imageHeight() >= 300);
+    QVERIFY(man.imageWidth() < 1600);
+
+    // The hint holds for one load only.
+    QVERIFY(man.setImageFile(path("photo.jpg")));
+    QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(1600, 1200));
+}
 
 QTEST_GUILESS_MAIN(TestImageMan)
 #include "tst_imageman.moc"
