@@ -23,6 +23,11 @@ namespace {
 // What the page's controls hold; the engine reads it through a choice source
 // as a window would.
 struct Page {
+    Page(QString folder = {}, QStringList entries = {})
+        : folder(std::move(folder)), entries(std::move(entries))
+    {
+    }
+
     QString folder;
     QStringList entries;
     SizeChoice size = SizeChoice::OneToOne;
