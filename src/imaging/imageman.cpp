@@ -284,6 +284,11 @@ std::optional<QByteArray> ImageMan::Private::encode(FileType type, QString *reas
         flattenOntoWhite(copy);
     if (type == FileType::Jpg)
         copy.quality(unsigned(quality));
+    // The library's PNG default (zlib level 7) takes about four times as long
+    // as level 1 for files some 10 to 15% smaller; a batch of photos is worth
+    // the speed. Adaptive row filtering (the 5) stays.
+    if (type == FileType::Png)
+        copy.quality(15);
     if (type == FileType::Rle) {
         // RLE8 needs a palette of at most 256 colours.
         copy.quantizeColors(256);
