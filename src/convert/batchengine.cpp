@@ -39,7 +39,10 @@ bool BatchEngine::start(qsizetype count, ChoiceSource source)
     m_source = std::move(source);
     m_failures.clear();
 
+    const quint64 run = m_run;
     emit captionChanged(startCaption(m_count));
+    if (run != m_run)
+        return true;
 
     const qsizetype wanted = std::min<qsizetype>(m_workerCount, m_count);
     for (qsizetype i = 0; i < wanted; ++i) {
@@ -51,9 +54,8 @@ bool BatchEngine::start(qsizetype count, ChoiceSource source)
         worker->thread.start();
         m_workers.push_back(std::move(worker));
     }
-    const quint64 run = m_run;
     for (qsizetype i = 0; i < wanted && run == m_run; ++i)
-        handOut(*m_workers[size_t(i)]);
+        handOut(size_t(i));
     // An empty run still ends through the event loop, like any other.
     if (run == m_run && m_inHand == 0)
         QMetaObject::invokeMethod(this, [this, run] {
@@ -63,7 +65,7 @@ bool BatchEngine::start(qsizetype count, ChoiceSource source)
     return true;
 }
 
-void BatchEngine::handOut(Worker &worker)
+void BatchEngine::handOut(size_t index)
 {
     if (!m_running || m_next >= m_count)
         return;
@@ -78,15 +80,16 @@ void BatchEngine::handOut(Worker &worker)
         return;
     const ConversionJob job = planConversion(choices, position);
     ++m_inHand;
-    QMetaObject::invokeMethod(worker.context, [this, run, &worker, job] {
-        const FileOutcome outcome = convertFile(worker.imageMan, job);
-        QMetaObject::invokeMethod(this, [this, run, &worker, outcome] {
-            fileDone(run, worker, outcome);
+    Worker *worker = m_workers[index].get();
+    QMetaObject::invokeMethod(worker->context, [this, run, index, worker, job] {
+        const FileOutcome outcome = convertFile(worker->imageMan, job);
+        QMetaObject::invokeMethod(this, [this, run, index, outcome] {
+            fileDone(run, index, outcome);
         }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
 }
 
-void BatchEngine::fileDone(quint64 run, Worker &worker, const FileOutcome &outcome)
+void BatchEngine::fileDone(quint64 run, size_t index, const FileOutcome &outcome)
 {
     // Outcomes of a stopped run may still be queued; its workers are gone.
     if (run != m_run || !m_running)
@@ -97,7 +100,7 @@ void BatchEngine::fileDone(quint64 run, Worker &worker, const FileOutcome &outco
     emit fileFinished(outcome);
     if (run != m_run)
         return;
-    handOut(worker);
+    handOut(index);
     finishIfDone();
 }
 

@@ -59,8 +59,8 @@ signals:
 private:
     struct Worker;
 
-    void handOut(Worker &worker);
-    void fileDone(quint64 run, Worker &worker, const FileOutcome &outcome);
+    void handOut(size_t index);
+    void fileDone(quint64 run, size_t index, const FileOutcome &outcome);
     void finishIfDone();
     void releaseWorkers();
 
