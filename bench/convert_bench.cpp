@@ -63,7 +63,19 @@ struct Tool {
     QString name;
     Runner run;
     QString missing; // why this tool cannot run here; empty when it can
+    QString outputs; // where its outputs are, relative to the work folder: "out/*.jpg"
 };
+
+// The bytes written, so that a fast tool writing bigger files shows as such.
+qint64 bytesOf(const QString &folder, const QString &outputs)
+{
+    const qsizetype slash = outputs.lastIndexOf('/');
+    const QDir dir(folder + '/' + outputs.left(std::max<qsizetype>(slash, 0)));
+    qint64 total = 0;
+    for (const QFileInfo &file : dir.entryInfoList({outputs.mid(slash + 1)}, QDir::Files))
+        total += file.size();
+    return total;
+}
 
 std::optional<double> timeCommand(const QString &folder, const QString &program,
                                   const QStringList &arguments)
@@ -141,7 +153,8 @@ QList<Tool> tools(const Job &job)
                  [job](const QString &folder, const QStringList &names) {
                      return runEngine(job, folder, names);
                  },
-                 {}};
+                 {},
+                 QStringLiteral("out/*.") + job.outext};
 
     // The mogrify tools take every file in one process, with their own threads.
     const QStringList mogrifyArguments = resize
@@ -152,12 +165,14 @@ QList<Tool> tools(const Job &job)
                      return timeCommand(folder, QStringLiteral("gm"),
                                         QStringList{"mogrify"} + mogrifyArguments + names);
                  },
-                 missingProgram(QStringLiteral("gm"))};
+                 missingProgram(QStringLiteral("gm")),
+                 QStringLiteral("./*.") + job.outext};
     list << Tool{QStringLiteral("ImageMagick mogrify"),
                  [=](const QString &folder, const QStringList &names) {
                      return timeCommand(folder, QStringLiteral("mogrify"), mogrifyArguments + names);
                  },
-                 missingProgram(QStringLiteral("mogrify"))};
+                 missingProgram(QStringLiteral("mogrify")),
+                 QStringLiteral("./*.") + job.outext};
 
     // vips takes one file per process; it gets one process per core at a time.
     const QString perFile = resize
@@ -172,7 +187,8 @@ QList<Tool> tools(const Job &job)
                      return timeCommand(folder, QStringLiteral("sh"),
                                         QStringList{"-c", script, "sh"} + names);
                  },
-                 missingProgram(QStringLiteral("vips"))};
+                 missingProgram(QStringLiteral("vips")),
+                 resize ? QStringLiteral("./*.out.jpg") : QStringLiteral("./*.png")};
     return list;
 }
 
@@ -212,6 +228,7 @@ int main(int argc, char *argv[])
         out << "\n== " << job.title << "\n" << Qt::flush;
         const QList<Tool> list = tools(job);
         QList<std::optional<double>> best(list.size());
+        QList<qint64> bytes(list.size());
         for (int round = 0; round < rounds; ++round) {
             for (qsizetype t = 0; t < list.size(); ++t) {
                 if (!list[t].missing.isEmpty())
@@ -222,6 +239,7 @@ int main(int argc, char *argv[])
                 const std::optional<double> seconds = list[t].run(folder, names);
                 if (seconds && (!best[t] || *seconds < *best[t]))
                     best[t] = seconds;
+                bytes[t] = bytesOf(folder, list[t].outputs);
             }
         }
         double fastest = std::numeric_limits<double>::infinity();
@@ -240,9 +258,10 @@ int main(int argc, char *argv[])
             else if (!best[t])
                 out << "failed\n";
             else
-                out << QStringLiteral("%1 s   x%2 the fastest\n")
+                out << QStringLiteral("%1 s   x%2 the fastest   %3 MB written\n")
                            .arg(*best[t], 6, 'f', 2)
-                           .arg(*best[t] / fastest, 0, 'f', 2);
+                           .arg(*best[t] / fastest, 4, 'f', 2)
+                           .arg(bytes[t] / 1e6, 6, 'f', 1);
         }
         if (best[0] && std::isfinite(fastestPeer))
             out << QStringLiteral("  ours / fastest other tool: %1 (goal 0.60 or less)\n")
