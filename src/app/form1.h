@@ -1,18 +1,125 @@
 #pragma once
 
+#include "common/platform.h"
+#include "imaging/imageman.h"
+
+#include <QHash>
 #include <QMainWindow>
 
-class QTabWidget;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
 
-// The program's one window: a tab control with the "Batch Convert" and
-// "Parse Clips" pages.
+namespace app {
+class DriveList;
+class FileList;
+class FolderList;
+class PictureBox;
+class TabControl;
+} // namespace app
+
+// The program's one window: the tab control SSTab1 with the "Batch Convert"
+// and "Parse Clips" pages, built from the layout table (layout.h). Every
+// control carries its layout name as objectName ("Check1_3" for Check1(3)).
+// Handlers keep the layout's names; the dialogs, clipboard and browser are
+// reached only through the interfaces given here, which outlive the window.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::UrlOpener &opener,
+          QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Form-level values shared by the pages.
+    QString typepattern() const { return m_typepattern; }
+    bool restoring() const { return m_restoring; }
+    QString outext() const { return m_outext; }
+
+    // Controls by their layout names; nullptr for an index the array lacks.
+    app::TabControl *SSTab1() const;
+    QListWidget *List1() const;
+    QListWidget *List2() const;
+    QLabel *Label1(int index) const;
+    app::DriveList *Drive1() const;
+    app::DriveList *Drive2() const;
+    app::FolderList *Dir1() const;
+    app::FolderList *Dir2() const;
+    app::FileList *File1() const;
+    QGroupBox *Frame1() const;
+    QRadioButton *Option1(int index) const;
+    QRadioButton *Option2(int index) const;
+    QLineEdit *Text1(int index) const;
+    QCheckBox *Check1(int index) const;
+    QPushButton *Command1() const;
+    QPushButton *Command2() const;
+    QPushButton *Command3() const;
+    QPushButton *Command4() const;
+    QPushButton *Command5() const;
+    app::PictureBox *Picture1() const;
+    app::PictureBox *Picture2() const;
+    app::PictureBox *Picture3() const;
+    QButtonGroup *Option1Group() const { return m_option1Group; }
+    QButtonGroup *Option2Group() const { return m_option2Group; }
+    // The two imaging component instances: not widgets, so never visible.
+    imaging::ImageMan &ImageMan1() { return m_imageMan1; }
+    imaging::ImageMan &ImageMan3() { return m_imageMan3; }
+
+public slots:
+    // Start-up: restores the file-type choice, shows the window, sets the
+    // output format and moves the window to the top edge. Called once, by
+    // whoever creates the window, before any user input is handled.
+    void Form_Load();
+    void Form_Resize();
+
+    void exit_Click();
+    void ffff_Click();
+    void about_Click();
+
+    void Drive1_Change();
+    void Dir1_Change();
+    void Drive2_Change();
+    void File1_PathChange();
+    void File1_PatternChange();
+    void Check1_Click(int index);
+
+    // --- Conversion page handlers (form1_convert.cpp) ---
+
+    // --- Rollover page handlers (form1_rollover.cpp) ---
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QTabWidget *SSTab1 = nullptr;
+    void buildControls();
+    void buildMenus();
+    void openStartFolders();
+    void connectHandlers();
+    void warn(const QString &text);
+    void driveFault(app::DriveList *drives, app::FolderList *folders);
+
+    template<typename T>
+    T *control(const QString &name) const;
+    template<typename T>
+    T *element(const char *name, int index) const;
+
+    common::Dialogs &m_dialogs;
+    common::Clipboard &m_clipboard;
+    common::UrlOpener &m_opener;
+
+    QString m_typepattern;
+    bool m_restoring = false;
+    QString m_outext;
+
+    QHash<QString, QWidget *> m_controls;
+    QButtonGroup *m_option1Group = nullptr;
+    QButtonGroup *m_option2Group = nullptr;
+    imaging::ImageMan m_imageMan1;
+    imaging::ImageMan m_imageMan3;
 };

@@ -1,4 +1,7 @@
 #include "form1.h"
+#include "qtclipboard.h"
+#include "qtdialogs.h"
+#include "qturlopener.h"
 
 #include "common/maker.h"
 #include "imaging/imageman.h"
@@ -12,7 +15,11 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QLatin1String(common::kProgramTitle));
     imaging::initialize();
 
-    Form1 window;
-    window.show();
+    app::QtDialogs dialogs;
+    app::QtClipboard clipboard;
+    app::QtUrlOpener opener;
+    Form1 window(dialogs, clipboard, opener);
+    dialogs.setParent(&window);
+    window.Form_Load();
     return app.exec();
 }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+
+// The program's own pictures, drawn in code so that nothing is borrowed.
+namespace app {
+
+inline constexpr int kSamplePlateWidth = 126;
+inline constexpr int kSamplePlateHeight = 179;
+
+// The lettering of the sample plates: orange (normal), yellow (highlighted),
+// green (selected).
+QColor sampleLettering(int plate);
+
+// A menu of two buttons, "Available" and "Second Button", on a dark
+// purple-to-red textured ground, lettered in sampleLettering(plate); 126 x 179
+// pixels, 256 colours at most. `plate` is 0, 1 or 2.
+QImage samplePlate(int plate);
+
+// The window icon: 32 x 32 pixels in the 16 standard colours.
+QImage programIcon();
+
+} // namespace app

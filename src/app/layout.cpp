@@ -1,0 +1,146 @@
+#include "layout.h"
+
+#include <QList>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace app {
+
+namespace {
+
+using K = Kind;
+using C = Container;
+
+constexpr Ink D = Ink::Default;
+
+constexpr std::array kControls{
+    // In the window itself.
+    Control{"SSTab1", -1, K::TabControl, C::Window, 0, 0, 6915, 5340, 1, nullptr, true, D},
+    // Below the client area on purpose: a scratch list nobody should see.
+    Control{"List2", -1, K::ListBox, C::Window, 1335, 7725, 1590, 1425, 45, nullptr, true, D},
+    Control{"CommonDialog1", -1, K::FileDialog, C::Window, 0, 0, 0, 0, -1, nullptr, true, D},
+    Control{"ImageMan1", -1, K::ImagingComponent, C::Window, 3735, 7365, 1455, 1215, 0, nullptr, false, D},
+
+    // "Batch Convert": destination and output options on the left, source on the right.
+    Control{"Label1", 0, K::Label, C::BatchPage, 1440, 420, 1455, 255, 41, "DESTINATION", true, D},
+    Control{"Label1", 1, K::Label, C::BatchPage, 4200, 420, 1455, 255, 40, "SOURCE", true, D},
+    Control{"Line1", -1, K::Line, C::BatchPage, 3240, 420, 0, 4020, -1, nullptr, true, Ink::White},
+    Control{"Drive2", -1, K::DriveList, C::BatchPage, 960, 660, 2055, 315, 12, nullptr, true, D},
+    Control{"Dir2", -1, K::FolderList, C::BatchPage, 960, 1020, 2055, 765, 11, nullptr, true, D},
+    Control{"Frame1", -1, K::Frame, C::BatchPage, 840, 1740, 2295, 855, 3, nullptr, true, D},
+    Control{"Option2", 0, K::OptionButton, C::Frame1, 30, 105, 975, 255, 7, "1 to 1", true, D},
+    Control{"Option2", 4, K::OptionButton, C::Frame1, 1110, 105, 975, 255, 9, "800x600", false, D},
+    Control{"Option2", 3, K::OptionButton, C::Frame1, 30, 345, 975, 255, 10, "640x480", false, D},
+    Control{"Option2", 5, K::OptionButton, C::Frame1, 1110, 345, 1095, 255, 8, "1024x768", false, D},
+    Control{"Option2", 1, K::OptionButton, C::Frame1, 30, 585, 855, 255, 6, "Custom", false, D},
+    Control{"Text1", 0, K::TextBox, C::Frame1, 990, 585, 375, 285, 5, "10", true, D},
+    Control{"Text1", 1, K::TextBox, C::Frame1, 1470, 585, 375, 285, 4, "10", true, D},
+    // Three columns of four, filled column by column, in file-type order.
+    Control{"Option1", 0, K::OptionButton, C::BatchPage, 840, 2820, 975, 255, 36, "JPG", true, D},
+    Control{"Option1", 1, K::OptionButton, C::BatchPage, 840, 3060, 975, 255, 35, "TIF", false, D},
+    Control{"Option1", 2, K::OptionButton, C::BatchPage, 840, 3300, 975, 255, 34, "BMP", false, D},
+    Control{"Option1", 3, K::OptionButton, C::BatchPage, 840, 3540, 975, 255, 33, "RLE", false, D},
+    Control{"Option1", 4, K::OptionButton, C::BatchPage, 1560, 2820, 975, 255, 32, "PCX", false, D},
+    Control{"Option1", 5, K::OptionButton, C::BatchPage, 1560, 3075, 975, 255, 31, "PNG", false, D},
+    Control{"Option1", 6, K::OptionButton, C::BatchPage, 1560, 3300, 975, 255, 30, "DXF", false, D},
+    Control{"Option1", 7, K::OptionButton, C::BatchPage, 1560, 3540, 975, 255, 29, "PCD", false, D},
+    Control{"Option1", 8, K::OptionButton, C::BatchPage, 2280, 2820, 735, 255, 28, "WMF", false, D},
+    Control{"Option1", 9, K::OptionButton, C::BatchPage, 2280, 3060, 735, 255, 27, "TGA", false, D},
+    Control{"Option1", 10, K::OptionButton, C::BatchPage, 2280, 3300, 735, 255, 26, "DCX", false, D},
+    Control{"Option1", 11, K::OptionButton, C::BatchPage, 2280, 3540, 735, 255, 25, "EPS", false, D},
+    Control{"Command1", -1, K::Button, C::BatchPage, 1080, 3960, 1695, 255, 2, "BATCH CONVERT", true, D},
+    Control{"Drive1", -1, K::DriveList, C::BatchPage, 3600, 660, 2055, 315, 39, nullptr, true, D},
+    Control{"Dir1", -1, K::FolderList, C::BatchPage, 3600, 1020, 2055, 765, 38, nullptr, true, D},
+    Control{"File1", -1, K::FileList, C::BatchPage, 3600, 1860, 2055, 870, 37, nullptr, true, D},
+    // All unticked here: start-up ticks them from the stored pattern.
+    Control{"Check1", 0, K::CheckBox, C::BatchPage, 3600, 2820, 735, 195, 24, "JPG", false, D},
+    Control{"Check1", 1, K::CheckBox, C::BatchPage, 3600, 3060, 735, 195, 23, "TIF", false, D},
+    Control{"Check1", 2, K::CheckBox, C::BatchPage, 3600, 3300, 735, 195, 22, "BMP", false, D},
+    Control{"Check1", 3, K::CheckBox, C::BatchPage, 3600, 3540, 735, 195, 21, "RLE", false, D},
+    Control{"Check1", 4, K::CheckBox, C::BatchPage, 4320, 2820, 735, 195, 20, "PCX", false, D},
+    Control{"Check1", 5, K::CheckBox, C::BatchPage, 4320, 3060, 735, 195, 19, "PNG", false, D},
+    Control{"Check1", 6, K::CheckBox, C::BatchPage, 4320, 3300, 735, 195, 18, "DXF", false, D},
+    Control{"Check1", 7, K::CheckBox, C::BatchPage, 4320, 3540, 735, 195, 17, "PCD", false, D},
+    Control{"Check1", 8, K::CheckBox, C::BatchPage, 5040, 2820, 735, 195, 16, "WMF", false, D},
+    Control{"Check1", 9, K::CheckBox, C::BatchPage, 5040, 3060, 735, 195, 15, "TGA", false, D},
+    Control{"Check1", 10, K::CheckBox, C::BatchPage, 5040, 3300, 735, 195, 14, "DCX", false, D},
+    Control{"Check1", 11, K::CheckBox, C::BatchPage, 5040, 3540, 735, 195, 13, "EPS", false, D},
+
+    // "Parse Clips".
+    Control{"List1", -1, K::ListBox, C::ParsePage, 420, 420, 1830, 645, 44, nullptr, true, Ink::Grey},
+    Control{"Command5", -1, K::Button, C::ParsePage, 2685, 585, 4050, 270, 50, "Generate JPGS and Scripts", true, D},
+    Control{"Command2", -1, K::Button, C::ParsePage, 390, 1095, 1800, 255, 43, "Load Normal", true, D},
+    Control{"Command3", -1, K::Button, C::ParsePage, 2685, 1095, 1800, 255, 47, "Load Highlights", true, D},
+    Control{"Command4", -1, K::Button, C::ParsePage, 4905, 1095, 1800, 255, 48, "Load Selected Now", true, D},
+    Control{"Picture1", -1, K::PictureBox, C::ParsePage, 330, 1395, 1890, 2685, 42, nullptr, true, D},
+    Control{"Picture2", -1, K::PictureBox, C::ParsePage, 2595, 1395, 1890, 2685, 46, nullptr, true, D},
+    Control{"Picture3", -1, K::PictureBox, C::ParsePage, 4905, 1395, 1890, 2685, 49, nullptr, true, D},
+    Control{"Line2", 1, K::Line, C::ParsePage, 2415, 1665, 0, 1905, -1, nullptr, true, Ink::Black},
+    Control{"Line2", 0, K::Line, C::ParsePage, 4695, 1620, 0, 1905, -1, nullptr, true, Ink::Black},
+    Control{"ImageMan3", -1, K::ImagingComponent, C::ParsePage, 5850, 3945, 1455, 3000, 51, nullptr, false, D},
+};
+
+} // namespace
+
+std::span<const Control> controls()
+{
+    return kControls;
+}
+
+QString objectName(const Control &control)
+{
+    QString name = QLatin1String(control.name);
+    if (control.index >= 0)
+        name += QLatin1Char('_') + QString::number(control.index);
+    return name;
+}
+
+int twipsToPixels(double twips)
+{
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+QRect pixelRect(const Control &control)
+{
+    return QRect(twipsToPixels(control.left), twipsToPixels(control.top),
+                 twipsToPixels(control.width), twipsToPixels(control.height));
+}
+
+QList<const Control *> keyboardOrder()
+{
+    QList<const Control *> ordered;
+    for (const Control &control : kControls) {
+        if (control.order >= 0)
+            ordered.append(&control);
+    }
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Control *a, const Control *b) { return a->order < b->order; });
+    return ordered;
+}
+
+const Control *findControl(const char *name, int index)
+{
+    for (const Control &control : kControls) {
+        if (control.index == index && std::strcmp(control.name, name) == 0)
+            return &control;
+    }
+    return nullptr;
+}
+
+QColor inkColour(Ink ink)
+{
+    switch (ink) {
+    case Ink::White:
+        return Qt::white;
+    case Ink::Grey:
+        return kGrey;
+    case Ink::Black:
+    case Ink::Default:
+        break;
+    }
+    return Qt::black;
+}
+
+} // namespace app

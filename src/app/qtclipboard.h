@@ -1,0 +1,15 @@
+#pragma once
+
+#include "common/platform.h"
+
+namespace app {
+
+// The system clipboard.
+class QtClipboard : public common::Clipboard
+{
+public:
+    void clear() override;
+    void setText(const QString &text) override;
+};
+
+} // namespace app

@@ -1,0 +1,60 @@
+#include "qtdialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace app {
+
+QtDialogs::QtDialogs(QWidget *parent)
+    : m_parent(parent)
+{
+}
+
+void QtDialogs::setParent(QWidget *parent)
+{
+    m_parent = parent;
+}
+
+QString QtDialogs::inputBox(const QString &prompt, const QString &title,
+                            const QString &defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal,
+                                               defaultText, &ok);
+    return ok ? text : QString();
+}
+
+bool QtDialogs::askYesNo(const QString &text, const QString &title)
+{
+    return QMessageBox::question(m_parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes)
+        == QMessageBox::Yes;
+}
+
+void QtDialogs::messageBox(const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox::Icon shown = QMessageBox::NoIcon;
+    switch (icon) {
+    case Icon::Information:
+        shown = QMessageBox::Information;
+        break;
+    case Icon::Warning:
+        shown = QMessageBox::Warning;
+        break;
+    case Icon::Critical:
+        shown = QMessageBox::Critical;
+        break;
+    case Icon::None:
+        break;
+    }
+    QMessageBox box(shown, title, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+QString QtDialogs::openFile(const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter);
+}
+
+} // namespace app

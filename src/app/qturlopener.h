@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/platform.h"
+
+namespace app {
+
+// The user's web browser, through the desktop's own way of opening addresses.
+class QtUrlOpener : public common::UrlOpener
+{
+public:
+    bool open(const QUrl &url) override;
+};
+
+} // namespace app

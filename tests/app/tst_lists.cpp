@@ -1,0 +1,308 @@
+#include "app/drivelist.h"
+#include "app/filelist.h"
+#include "app/folderlist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// An item view takes a double-click only after the press that began it.
+void doubleClick(QAbstractItemView *view, const QPoint &at)
+{
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+}
+
+QStringList entries(const app::FileList &list)
+{
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names.append(list.entry(i));
+    return names;
+}
+
+} // namespace
+
+class TstLists : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void fileListShowsMatchingFiles_data();
+    void fileListShowsMatchingFiles();
+    void fileListRaisesChangesWhenAlreadyReloaded();
+    void fileListSamePatternIsAppliedAgain();
+    void fileListUnreadableFolderIsEmpty();
+    void fileListSelectionAndDoubleClick();
+
+    void folderListShowsAncestorsOpenFolderAndSubfolders();
+    void folderListOpensOnEnterAndDoubleClickOnly();
+    void folderListKeepsFolderWhenOpeningFails();
+
+    void driveListRaisesOnlyForChoices();
+    void driveListShowsDriveHoldingFolder_data();
+    void driveListShowsDriveHoldingFolder();
+    void mountedDrivesStartAtRoot();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_root;
+};
+
+void TstLists::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_root = QDir::cleanPath(QFileInfo(m_dir->path()).canonicalFilePath());
+    QDir root(m_root);
+    QVERIFY(root.mkpath(QStringLiteral("pics/Beta")));
+    QVERIFY(root.mkpath(QStringLiteral("pics/alpha")));
+    QVERIFY(root.mkpath(QStringLiteral("pics/.cache")));
+    QVERIFY(root.mkpath(QStringLiteral("pics/dir.jpg")));
+    for (const char *name : {"b.jpg", "A.JPG", "c.png", "d.Tif", ".hidden.jpg", "notes", "e.jpeg"})
+        touch(root.filePath(QStringLiteral("pics/") + QLatin1String(name)));
+}
+
+void TstLists::fileListShowsMatchingFiles_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("jpg in any case, no folder, no hidden")
+        << "*.jpg" << QStringList{"A.JPG", "b.jpg"};
+    QTest::newRow("two types") << "*.jpg;*.tif" << QStringList{"A.JPG", "b.jpg", "d.Tif"};
+    QTest::newRow("all files, also without dot")
+        << "*.*" << QStringList{"A.JPG", "b.jpg", "c.png", "d.Tif", "e.jpeg", "notes"};
+    QTest::newRow("foreign text") << "notes" << QStringList{"notes"};
+    QTest::newRow("nothing matches") << "*.eps" << QStringList{};
+}
+
+void TstLists::fileListShowsMatchingFiles()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, listed);
+    app::FileList list;
+    list.setPattern(pattern);
+    QVERIFY(list.setPath(m_root + QStringLiteral("/pics")));
+    QCOMPARE(list.path(), m_root + QStringLiteral("/pics"));
+    QCOMPARE(list.pattern(), pattern);
+    QCOMPARE(entries(list), listed);
+}
+
+void TstLists::fileListRaisesChangesWhenAlreadyReloaded()
+{
+    app::FileList list;
+    QList<int> countsAtPathChange;
+    QList<int> countsAtPatternChange;
+    connect(&list, &app::FileList::pathChanged, this,
+            [&] { countsAtPathChange.append(list.count()); });
+    connect(&list, &app::FileList::patternChanged, this,
+            [&] { countsAtPatternChange.append(list.count()); });
+    list.setPath(m_root + QStringLiteral("/pics"));
+    QCOMPARE(countsAtPathChange, QList<int>{6});
+    list.setPattern(QStringLiteral("*.png"));
+    QCOMPARE(countsAtPatternChange, QList<int>{1});
+    list.setPath(m_root);
+    QCOMPARE(countsAtPathChange, (QList<int>{6, 0}));
+}
+
+void TstLists::fileListSamePatternIsAppliedAgain()
+{
+    app::FileList list;
+    list.setPath(m_root + QStringLiteral("/pics"));
+    list.setPattern(QStringLiteral("*.png"));
+    QSignalSpy changes(&list, &app::FileList::patternChanged);
+    touch(m_root + QStringLiteral("/pics/z.png"));
+    list.setPattern(QStringLiteral("*.png"));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(entries(list), (QStringList{"c.png", "z.png"}));
+}
+
+void TstLists::fileListUnreadableFolderIsEmpty()
+{
+    app::FileList list;
+    list.setPath(m_root + QStringLiteral("/pics"));
+    QVERIFY(list.count() > 0);
+    QSignalSpy changes(&list, &app::FileList::pathChanged);
+    const QString gone = m_root + QStringLiteral("/gone");
+    QVERIFY(!list.setPath(gone));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(list.path(), gone);
+    QCOMPARE(list.errorString(), QStringLiteral("it does not exist"));
+    QVERIFY(!list.setPattern(QStringLiteral("*.*")));
+    QCOMPARE(list.count(), 0);
+}
+
+void TstLists::fileListSelectionAndDoubleClick()
+{
+    app::FileList list;
+    list.resize(200, 200);
+    list.setPath(m_root + QStringLiteral("/pics"));
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(list.selectedIndex(), -1);
+    QSignalSpy doubleClicks(&list, &app::FileList::entryDoubleClicked);
+    const QRect second = list.visualItemRect(list.item(1));
+    doubleClick(&list, second.center());
+    QCOMPARE(doubleClicks.count(), 1);
+    QCOMPARE(list.selectedIndex(), 1);
+    QCOMPARE(list.entry(list.selectedIndex()), QStringLiteral("b.jpg"));
+    QCOMPARE(list.selectionMode(), QAbstractItemView::SingleSelection);
+    list.setPattern(QStringLiteral("*.jpg"));
+    QCOMPARE(list.selectedIndex(), -1);
+    QCOMPARE(list.entry(5), QString());
+}
+
+void TstLists::folderListShowsAncestorsOpenFolderAndSubfolders()
+{
+    app::FolderList list;
+    QSignalSpy changes(&list, &app::FolderList::changed);
+    const QString pics = m_root + QStringLiteral("/pics");
+    QVERIFY(list.setPath(pics));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.path(), pics);
+
+    const QStringList parts = pics.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const int open = static_cast<int>(parts.size()); // "/" comes first
+    QCOMPARE(list.entryPath(0), QDir::rootPath());
+    QCOMPARE(list.entryPath(open), pics);
+    QCOMPARE(list.currentRow(), open);
+    QCOMPARE(list.item(open)->text().trimmed(), QStringLiteral("pics"));
+    QStringList after;
+    for (int row = open + 1; row < list.count(); ++row)
+        after.append(list.entryPath(row));
+    QCOMPARE(after, (QStringList{pics + "/alpha", pics + "/Beta", pics + "/dir.jpg"}));
+    // Deeper entries are indented further.
+    const auto indent = [&](int row) {
+        const QString text = list.item(row)->text();
+        return text.size() - text.trimmed().size();
+    };
+    QVERIFY(indent(open + 1) > indent(open));
+    QVERIFY(indent(open) > indent(0));
+}
+
+void TstLists::folderListOpensOnEnterAndDoubleClickOnly()
+{
+    app::FolderList list;
+    list.resize(200, 300);
+    const QString pics = m_root + QStringLiteral("/pics");
+    list.setPath(pics);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy changes(&list, &app::FolderList::changed);
+    const int alpha = list.currentRow() + 1;
+
+    list.setCurrentRow(alpha);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(list.path(), pics);
+
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.path(), pics + QStringLiteral("/alpha"));
+
+    // Up again: the open folder's parent is the entry above it.
+    list.scrollToItem(list.item(list.currentRow() - 1));
+    const QRect parent = list.visualItemRect(list.item(list.currentRow() - 1));
+    doubleClick(&list, parent.center());
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(list.path(), pics);
+}
+
+void TstLists::folderListKeepsFolderWhenOpeningFails()
+{
+    app::FolderList list;
+    const QString pics = m_root + QStringLiteral("/pics");
+    list.setPath(pics);
+    const int rows = list.count();
+    const int beta = list.currentRow() + 2;
+    QVERIFY(QDir(pics + QStringLiteral("/Beta")).removeRecursively());
+
+    QSignalSpy changes(&list, &app::FolderList::changed);
+    QSignalSpy failures(&list, &app::FolderList::openFailed);
+    list.openEntry(beta);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures.first().at(0).toString(), pics + QStringLiteral("/Beta"));
+    QCOMPARE(failures.first().at(1).toString(), QStringLiteral("it does not exist"));
+    QCOMPARE(list.path(), pics);
+    QCOMPARE(list.count(), rows);
+
+    QVERIFY(!list.setPath(m_root + QStringLiteral("/pics/b.jpg")));
+    QCOMPARE(list.errorString(), QStringLiteral("it is not a folder"));
+    QCOMPARE(list.path(), pics);
+}
+
+void TstLists::driveListRaisesOnlyForChoices()
+{
+    app::DriveList list;
+    QSignalSpy changes(&list, &app::DriveList::changed);
+    list.setDrives({QStringLiteral("/"), m_root});
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(list.drive(), QStringLiteral("/"));
+    list.setCurrentIndex(1);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.drive(), m_root);
+    list.showDriveOf(QStringLiteral("/usr"));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.drive(), QStringLiteral("/"));
+}
+
+void TstLists::driveListShowsDriveHoldingFolder_data()
+{
+    QTest::addColumn<QStringList>("drives");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("root holds everything") << QStringList{"/", "/mnt/usb"} << "/home/me" << "/";
+    QTest::newRow("longest holder wins") << QStringList{"/", "/mnt/usb"} << "/mnt/usb/pics"
+                                         << "/mnt/usb";
+    QTest::newRow("the drive itself") << QStringList{"/", "/mnt/usb"} << "/mnt/usb" << "/mnt/usb";
+    QTest::newRow("name prefix is not a holder") << QStringList{"/", "/mnt/usb"}
+                                                 << "/mnt/usb2/x" << "/";
+}
+
+void TstLists::driveListShowsDriveHoldingFolder()
+{
+    QFETCH(QStringList, drives);
+    QFETCH(QString, folder);
+    QFETCH(QString, shown);
+    app::DriveList list;
+    list.setDrives(drives);
+    list.setCurrentIndex(drives.size() - 1);
+    list.showDriveOf(folder);
+    QCOMPARE(list.drive(), shown);
+    QCOMPARE(list.drives(), drives);
+}
+
+void TstLists::mountedDrivesStartAtRoot()
+{
+    QStringList drives = app::DriveList::mountedDrives();
+    QVERIFY(!drives.isEmpty());
+    QCOMPARE(drives.first(), QDir::rootPath());
+    QCOMPARE(drives.removeDuplicates(), 0);
+    for (const QString &drive : drives) {
+        QVERIFY2(!drive.startsWith(QStringLiteral("/proc")), qPrintable(drive));
+        QVERIFY2(QFileInfo(drive).isDir(), qPrintable(drive));
+    }
+
+    app::DriveList list;
+    list.setDrives({m_root});
+    list.showDriveOf(QStringLiteral("/"));
+    QCOMPARE(list.drive(), QDir::rootPath());
+    QCOMPARE(list.count(), 2);
+}
+
+QTEST_MAIN(TstLists)
+#include "tst_lists.moc"
