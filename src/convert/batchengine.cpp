@@ -5,6 +5,7 @@
 
 #include "imaging/imageman.h"
 
+#include <QDir>
 #include <QThread>
 
 namespace convert {
@@ -13,7 +14,19 @@ struct BatchEngine::Worker {
     QThread thread;
     QObject *context = nullptr; // lives in `thread`; jobs are posted to it
     imaging::ImageMan imageMan; // used only by `thread` while a file is in hand
+    QString output;             // of the file in `thread`'s hands; empty when none
+    // A file handed out whose output an earlier file is still writing.
+    std::optional<ConversionJob> waiting;
 };
+
+namespace {
+
+QString sameFile(const QString &path)
+{
+    return QDir::cleanPath(path);
+}
+
+} // namespace
 
 BatchEngine::BatchEngine(int workers, QObject *parent)
     : QObject(parent)
@@ -78,9 +91,31 @@ void BatchEngine::handOut(size_t index)
     emit captionChanged(progressCaption(position, choices.count));
     if (run != m_run)
         return;
-    const ConversionJob job = planConversion(choices, position);
+    ConversionJob job = planConversion(choices, position);
     ++m_inHand;
+    // Two entries can have one output (a.bmp and a.png to a.jpg): the later
+    // entry's picture must be the one that stays, as when files go one by one.
+    if (job.refusal.isEmpty() && writing(job.output)) {
+        m_workers[index]->waiting = std::move(job);
+        return;
+    }
+    dispatch(index, job);
+}
+
+bool BatchEngine::writing(const QString &output) const
+{
+    const QString file = sameFile(output);
+    for (const auto &worker : m_workers)
+        if (worker->output == file)
+            return true;
+    return false;
+}
+
+void BatchEngine::dispatch(size_t index, const ConversionJob &job)
+{
+    const quint64 run = m_run;
     Worker *worker = m_workers[index].get();
+    worker->output = job.refusal.isEmpty() ? sameFile(job.output) : QString();
     QMetaObject::invokeMethod(worker->context, [this, run, index, worker, job] {
         const FileOutcome outcome = convertFile(worker->imageMan, job);
         QMetaObject::invokeMethod(this, [this, run, index, outcome] {
@@ -95,11 +130,30 @@ void BatchEngine::fileDone(quint64 run, size_t index, const FileOutcome &outcome
     if (run != m_run || !m_running)
         return;
     --m_inHand;
+    m_workers[index]->output.clear();
     if (!outcome.converted)
         m_failures.append(outcome);
     emit fileFinished(outcome);
     if (run != m_run)
         return;
+    // Waiting files go first, earliest first, so that of several files with
+    // one output the last one in the list is written last.
+    for (;;) {
+        Worker *next = nullptr;
+        size_t nextIndex = 0;
+        for (size_t i = 0; i < m_workers.size(); ++i) {
+            Worker *w = m_workers[i].get();
+            if (w->waiting && !writing(w->waiting->output)
+                && (!next || w->waiting->position < next->waiting->position)) {
+                next = w;
+                nextIndex = i;
+            }
+        }
+        if (!next)
+            break;
+        const ConversionJob job = *std::exchange(next->waiting, std::nullopt);
+        dispatch(nextIndex, job);
+    }
     handOut(index);
     finishIfDone();
 }

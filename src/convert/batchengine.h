@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileconversion.h"
 #include "filechoices.h"
 #include "fileoutcome.h"
 
@@ -60,6 +61,8 @@ private:
     struct Worker;
 
     void handOut(size_t index);
+    void dispatch(size_t index, const ConversionJob &job);
+    bool writing(const QString &output) const;
     void fileDone(quint64 run, size_t index, const FileOutcome &outcome);
     void finishIfDone();
     void releaseWorkers();

@@ -159,6 +159,7 @@ private slots:
     void changesApplyToLaterFiles();
     void captionsFollowTheList_data();
     void captionsFollowTheList();
+    void laterEntryWinsASharedOutput();
     void emptyRun();
     void oneRunAtATime();
     void singleFileDuringRun();
@@ -496,6 +497,35 @@ void TestBatchEngine::captionsFollowTheList()
     QCOMPARE(seen, captions);
     QCOMPARE(filesIn(out.path()), outputs);
     QCOMPARE(messages(failures), failedMessages);
+}
+
+void TestBatchEngine::laterEntryWinsASharedOutput()
+{
+    // a.bmp, a.jpg and a.png all become a.TIF. The first is slow to convert
+    // and the last quick; what stays must be the last one's picture, as when
+    // the files are converted one after the other.
+    QTemporaryDir in, out;
+    QVERIFY(writePicture(in.filePath("a.bmp"), photo(2000, 1500, 1)));
+    QVERIFY(writePicture(in.filePath("a.jpg"), photo(300, 200, 2)));
+    QVERIFY(writePicture(in.filePath("a.png"), blocks(10, 10, 3)));
+    QVERIFY(writePicture(in.filePath("b.png"), blocks(12, 12, 4)));
+    Page page{in.path(), {"a.bmp", "a.jpg", "a.png", "b.png"}};
+    page.outext = QStringLiteral("TIF");
+    page.destination = out.path();
+    BatchEngine engine(3);
+    QSignalSpy done(&engine, &BatchEngine::fileFinished);
+    QVERIFY(run(engine, page).isEmpty());
+
+    QCOMPARE(done.size(), 4);
+    QList<qsizetype> aOrder;
+    for (const QList<QVariant> &args : done) {
+        const FileOutcome outcome = args.at(0).value<FileOutcome>();
+        if (outcome.output == out.filePath("a.TIF"))
+            aOrder << outcome.position;
+    }
+    QCOMPARE(aOrder, QList<qsizetype>({0, 1, 2}));
+    QCOMPARE(readPicture(out.filePath("a.TIF")), blocks(10, 10, 3));
+    QCOMPARE(filesIn(out.path()), QStringList({"a.TIF", "b.TIF"}));
 }
 
 void TestBatchEngine::emptyRun()
