@@ -1,7 +1,6 @@
 #include "batchengine.h"
 
 #include "captions.h"
-#include "fileconversion.h"
 
 #include "imaging/imageman.h"
 

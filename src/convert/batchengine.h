@@ -16,8 +16,10 @@ namespace convert {
 // engine (the window's) stays free. Each worker has its own imaging instance
 // and holds at most one file at a time. A file's choices are asked for on the
 // engine's thread at the moment the file is handed out, so a change the user
-// makes during a run applies to every file handed out after it. No file
-// stops the run: each one ends converted or failed with its reason.
+// makes during a run applies to every file handed out after it. Files that
+// share one output (a.bmp and a.png both to a.jpg) are written in list order,
+// so the later entry's picture stays. No file stops the run: each one ends
+// converted or failed with its reason.
 class BatchEngine : public QObject
 {
     Q_OBJECT
