@@ -182,8 +182,8 @@ void BatchEngine::stop()
     if (!m_running)
         return;
     m_running = false;
-    // A job posted but not begun is dropped with its thread's event loop; one
-    // in hand runs to its end, and its save is whole or nothing.
+    // The file in each worker's hands either runs to its end, its save whole
+    // or nothing, or is dropped unstarted with its thread's event loop.
     releaseWorkers();
     ++m_run;
     m_source = nullptr;
