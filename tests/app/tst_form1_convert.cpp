@@ -6,6 +6,8 @@
 #include "convert/batchengine.h"
 #include "imaging/imageman.h"
 
+#include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -68,6 +70,7 @@ private slots:
     void failuresEndInOneMessage();
     void formatClickSetsTheLetterCase_data();
     void formatClickSetsTheLetterCase();
+    void arrowKeysAlsoClickAFormat();
     void doubleClickConvertsOneFile();
     void doubleClickWithoutSelectionDoesNothing();
     void doubleClickDuringARun();
@@ -218,6 +221,20 @@ void TstForm1Convert::formatClickSetsTheLetterCase()
     QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
     doubleClick(*form, 1); // b.bmp
     QCOMPARE(filesIn(m_out), QStringList{output});
+}
+
+void TstForm1Convert::arrowKeysAlsoClickAFormat()
+{
+    auto form = makeForm();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->Option1(0)->setFocus();
+    QVERIFY(form->Option1(0)->hasFocus());
+    QTest::keyClick(form->Option1(0), Qt::Key_Down);
+    QVERIFY(!form->Option1(0)->isChecked());
+    const int now = form->Option1Group()->checkedId();
+    QVERIFY(now > 0);
+    QCOMPARE(form->outext(), form->Option1(now)->text());
 }
 
 void TstForm1Convert::doubleClickConvertsOneFile()
