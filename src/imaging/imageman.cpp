@@ -289,6 +289,16 @@ std::optional<QByteArray> ImageMan::Private::encode(FileType type, QString *reas
     // the speed. Adaptive row filtering (the 5) stays.
     if (type == FileType::Png)
         copy.quality(15);
+    if (type == FileType::Pcd) {
+        // The format holds one size only. Left to itself the encoder would
+        // put a smaller picture unscaled on a grey frame, so the picture is
+        // stretched to the base size; an upright one is stored turned.
+        const bool upright = copy.rows() > copy.columns();
+        Magick::Geometry base{upright ? 512u : 768u, upright ? 768u : 512u};
+        base.aspect(true);
+        if (copy.columns() != base.width() || copy.rows() != base.height())
+            copy.resize(base);
+    }
     if (type == FileType::Rle) {
         // RLE8 needs a palette of at most 256 colours.
         copy.quantizeColors(256);

@@ -18,13 +18,14 @@ bool sizeAllowed(qint64 width, qint64 height)
 namespace {
 
 // The decoders our types need. PNM stays because Ghostscript hands its
-// rendering of an EPS back as PNM.
+// rendering of an EPS back as PNM, DIB because a metafile's bitmaps are
+// decoded as DIB.
 const QSet<QByteArray> &keptFormats()
 {
     static const QSet<QByteArray> kept{
         "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
         "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT",
-        "PNM", "PPM", "PGM", "PBM"};
+        "PNM", "PPM", "PGM", "PBM", "DIB"};
     return kept;
 }
 

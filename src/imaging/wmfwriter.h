@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Layout of the placeable metafiles we write; the tests read them back by it.
+namespace imaging::detail {
+
+inline constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;
+inline constexpr int kPlaceableHeaderBytes = 22;
+inline constexpr int kMetaHeaderBytes = 18;
+// Units per inch of the bounding box: one unit per pixel at the 96 dots per
+// inch a viewer assumes for the screen.
+inline constexpr int kWmfUnitsPerInch = 96;
+inline constexpr quint16 kMetaStretchDib = 0x0F43;
+inline constexpr quint32 kSourceCopy = 0x00CC0020u;
+
+} // namespace imaging::detail

@@ -1,0 +1,743 @@
+#include "imaging/aci.h"
+#include "imaging/dxfreader.h"
+#include "imaging/imageman.h"
+#include "imaging/library.h"
+#include "imaging/owncodecs.h"
+#include "imaging/wmfwriter.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace imaging::detail;
+
+namespace {
+
+// Pictures the tests write, each made the same way every time.
+QImage picture(const QString &kind, int width = 0, int height = 0)
+{
+    if (kind == QLatin1String("noise")) {
+        QImage image(width, height, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, 0xFF000000u | random.bounded(0x1000000u));
+        return image;
+    }
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    if (kind == QLatin1String("quadrants")) {
+        p.fillRect(0, 0, width / 2, height / 2, Qt::red);
+        p.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::blue);
+        p.fillRect(0, height / 2, width / 2, height - height / 2, Qt::green);
+        p.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::black);
+    } else if (kind == QLatin1String("rows")) {
+        for (int y = 0; y < height; ++y)
+            p.fillRect(0, y, width, 1, y % 2 ? Qt::yellow : Qt::magenta);
+    } else if (kind == QLatin1String("columns")) {
+        for (int x = 0; x < width; ++x)
+            p.fillRect(x, 0, 1, height, x % 2 ? Qt::cyan : Qt::red);
+    } else if (kind == QLatin1String("gradient")) {
+        for (int x = 0; x < width; ++x)
+            p.fillRect(x, 0, 1, height, QColor(x * 255 / std::max(1, width - 1), 128, 255 - x * 255 / std::max(1, width - 1)));
+    } else if (kind == QLatin1String("top row")) {
+        p.fillRect(0, 0, width, 1, Qt::red);
+    } else if (kind == QLatin1String("half transparent")) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(0, 0, width, height, Qt::transparent);
+        p.fillRect(0, 0, width / 2, height, QColor(0, 0, 255));
+    }
+    return image;
+}
+
+QRgb reduced(QRgb colour)
+{
+    // Transparent parts lie on white in a drawing.
+    const int a = qAlpha(colour);
+    const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+    return aciColour(nearestAci(qRgb(over(qRed(colour)), over(qGreen(colour)), over(qBlue(colour)))));
+}
+
+// A text drawing whose entities are given as code/value lines. Two white
+// points fix its extents at 0..100 in both directions, so that a unit is a
+// pixel and the pixel (x, 100 - y) holds the point (x, y).
+QByteArray drawing(const QByteArray &entities, const QByteArray &before = {})
+{
+    return before + "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\n0\n62\n255\n10\n0\n20\n0\n"
+                    "0\nPOINT\n8\n0\n62\n255\n10\n100\n20\n100\n"
+        + entities + "0\nENDSEC\n0\nEOF\n";
+}
+
+// Whether `colour` is within one pixel of (x, y).
+bool near(const QImage &image, int x, int y, QRgb colour)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (image.valid(x + dx, y + dy) && (image.pixel(x + dx, y + dy) | 0xFF000000u) == (colour | 0xFF000000u))
+                return true;
+    return false;
+}
+
+int count(const QImage &image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) | 0xFF000000u) == (colour | 0xFF000000u);
+    return n;
+}
+
+// The same drawing in the binary form, with two-byte group codes.
+class BinaryDxf
+{
+public:
+    BinaryDxf() { m_out = QByteArray("AutoCAD Binary DXF\r\n\x1a\0", 22); }
+    void text(int code, const char *value)
+    {
+        codeOf(code);
+        m_out += value;
+        m_out += '\0';
+    }
+    void real(int code, double value)
+    {
+        codeOf(code);
+        char raw[8];
+        qToLittleEndian(value, raw);
+        m_out.append(raw, 8);
+    }
+    void int16(int code, int value)
+    {
+        codeOf(code);
+        char raw[2];
+        qToLittleEndian<qint16>(qint16(value), raw);
+        m_out.append(raw, 2);
+    }
+    QByteArray bytes() const { return m_out; }
+
+private:
+    void codeOf(int code)
+    {
+        char raw[2];
+        qToLittleEndian<quint16>(quint16(code), raw);
+        m_out.append(raw, 2);
+    }
+    QByteArray m_out;
+};
+
+QByteArray solidText(double x0, double y0, double x1, double y1, int aci)
+{
+    return QStringLiteral("0\nSOLID\n8\n0\n62\n%5\n10\n%1\n20\n%2\n11\n%3\n21\n%2\n12\n%1\n22\n%4\n13\n%3\n23\n%4\n")
+        .arg(x0).arg(y0).arg(x1).arg(y1).arg(aci)
+        .toLatin1();
+}
+
+quint16 le16(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+
+quint32 le32(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+
+} // namespace
+
+class TestOwnCodecs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void aciTable_data();
+    void aciTable();
+    void aciNearestKeepsPaletteColours();
+    void looksLikeDxf_data();
+    void looksLikeDxf();
+    void dxfRoundTrip_data();
+    void dxfRoundTrip();
+    void dxfRectangles_data();
+    void dxfRectangles();
+    void dxfHeaderAndOrientation();
+    void dxfEntities_data();
+    void dxfEntities();
+    void dxfBinaryMatchesText();
+    void dxfWrittenByEzdxf_data();
+    void dxfWrittenByEzdxf();
+    void dxfScaling_data();
+    void dxfScaling();
+    void dxfRefused_data();
+    void dxfRefused();
+    void dxfTooManyEntities();
+    void dxfTruncatedAndDamaged_data();
+    void dxfTruncatedAndDamaged();
+    void dxfRegressionInputs();
+    void wmfLayout_data();
+    void wmfLayout();
+    void wmfTooWide();
+    void imageManNamesTheFile_data();
+    void imageManNamesTheFile();
+};
+
+void TestOwnCodecs::aciTable_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QRgb>("rgb");
+    QTest::newRow("1 red") << 1 << qRgb(255, 0, 0);
+    QTest::newRow("2 yellow") << 2 << qRgb(255, 255, 0);
+    QTest::newRow("5 blue") << 5 << qRgb(0, 0, 255);
+    QTest::newRow("7 foreground, black on white") << 7 << qRgb(0, 0, 0);
+    QTest::newRow("8 grey") << 8 << qRgb(128, 128, 128);
+    QTest::newRow("10 red again") << 10 << qRgb(255, 0, 0);
+    QTest::newRow("11 pale red") << 11 << qRgb(255, 127, 127);
+    QTest::newRow("14 half red") << 14 << qRgb(127, 0, 0);
+    QTest::newRow("20 orange-red") << 20 << qRgb(255, 63, 0);
+    QTest::newRow("30 orange") << 30 << qRgb(255, 127, 0);
+    QTest::newRow("150 azure") << 150 << qRgb(0, 127, 255);
+    QTest::newRow("250 dark grey") << 250 << qRgb(51, 51, 51);
+    QTest::newRow("255 white") << 255 << qRgb(255, 255, 255);
+    QTest::newRow("0 is no colour") << 0 << qRgb(0, 0, 0);
+    QTest::newRow("256 is no colour") << 256 << qRgb(0, 0, 0);
+}
+
+void TestOwnCodecs::aciTable()
+{
+    QFETCH(int, index);
+    QFETCH(QRgb, rgb);
+    QCOMPARE(aciColour(index), rgb);
+}
+
+void TestOwnCodecs::aciNearestKeepsPaletteColours()
+{
+    for (int i = kAciFirst; i <= kAciLast; ++i)
+        QCOMPARE(aciColour(nearestAci(aciColour(i))), aciColour(i));
+    QCOMPARE(nearestAci(qRgb(0, 0, 0)), kAciForeground);
+    QCOMPARE(nearestAci(qRgb(255, 255, 255)), 255);
+    QCOMPARE(nearestAci(qRgb(250, 5, 3)), 1);
+}
+
+void TestOwnCodecs::looksLikeDxf_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("dxf");
+    QTest::newRow("text drawing") << QByteArray("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") << true;
+    QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF  0\nSECTION\n") << true;
+    QTest::newRow("comment first") << QByteArray("999\nmade by hand\n0\nSECTION\n") << true;
+    QTest::newRow("binary drawing") << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECTION", 31) << true;
+    QTest::newRow("plain text") << QByteArray("hello, this is not a drawing\n") << false;
+    QTest::newRow("zero then something else") << QByteArray("0\nLINE\n") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestOwnCodecs::looksLikeDxf()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(bool, dxf);
+    QCOMPARE(imaging::detail::looksLikeDxf(head), dxf);
+}
+
+void TestOwnCodecs::dxfRoundTrip_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::newRow("one pixel") << picture(QStringLiteral("quadrants"), 1, 1);
+    QTest::newRow("quadrants 9x7") << picture(QStringLiteral("quadrants"), 9, 7);
+    QTest::newRow("alternate rows 5x6") << picture(QStringLiteral("rows"), 5, 6);
+    QTest::newRow("alternate columns 6x5") << picture(QStringLiteral("columns"), 6, 5);
+    QTest::newRow("gradient 300x2") << picture(QStringLiteral("gradient"), 300, 2);
+    QTest::newRow("noise 37x23") << picture(QStringLiteral("noise"), 37, 23);
+    QTest::newRow("half transparent 8x4") << picture(QStringLiteral("half transparent"), 8, 4);
+    QTest::newRow("white 3x3") << picture(QStringLiteral("white"), 3, 3);
+}
+
+void TestOwnCodecs::dxfRoundTrip()
+{
+    QFETCH(QImage, image);
+    QString reason;
+    const QByteArray bytes = encodeDxf(image, &reason);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(reason));
+    QVERIFY(imaging::detail::looksLikeDxf(bytes.left(4096)));
+    const QImage back = readDxf(bytes, &reason);
+    QVERIFY2(!back.isNull(), qPrintable(reason));
+    QCOMPARE(back.size(), image.size());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            QVERIFY2((back.pixel(x, y) | 0xFF000000u) == reduced(image.pixel(x, y)),
+                     qPrintable(QStringLiteral("pixel %1, %2 is %3, not %4")
+                                    .arg(x).arg(y).arg(back.pixel(x, y), 0, 16)
+                                    .arg(reduced(image.pixel(x, y)), 0, 16)));
+}
+
+void TestOwnCodecs::dxfRectangles_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("solids");
+    QTest::newRow("one colour is one rectangle") << picture(QStringLiteral("white"), 40, 30) << 1;
+    QTest::newRow("quadrants are four") << picture(QStringLiteral("quadrants"), 40, 30) << 4;
+    QTest::newRow("alternate rows one each") << picture(QStringLiteral("rows"), 7, 5) << 5;
+    QTest::newRow("alternate columns one each") << picture(QStringLiteral("columns"), 5, 7) << 5;
+    QTest::newRow("a red top row over white") << picture(QStringLiteral("top row"), 6, 4) << 2;
+}
+
+void TestOwnCodecs::dxfRectangles()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, solids);
+    QString reason;
+    const QByteArray bytes = encodeDxf(image, &reason);
+    QCOMPARE(bytes.count("\r\nSOLID\r\n"), solids);
+}
+
+void TestOwnCodecs::dxfHeaderAndOrientation()
+{
+    QString reason;
+    const QByteArray bytes = encodeDxf(picture(QStringLiteral("top row"), 6, 4), &reason);
+    QVERIFY(bytes.contains("$ACADVER\r\n  1\r\nAC1009\r\n"));
+    QVERIFY(bytes.contains("$EXTMIN\r\n 10\r\n0\r\n 20\r\n0\r\n"));
+    QVERIFY(bytes.contains("$EXTMAX\r\n 10\r\n6\r\n 20\r\n4\r\n"));
+    QVERIFY(bytes.endsWith("  0\r\nEOF\r\n"));
+    // The red row is the picture's top: in the drawing it lies between y 3 and 4.
+    const qsizetype red = bytes.indexOf(" 62\r\n1\r\n");
+    QVERIFY(red > 0);
+    QVERIFY(bytes.mid(red).startsWith(" 62\r\n1\r\n 10\r\n0\r\n 20\r\n3\r\n 11\r\n6\r\n 21\r\n3\r\n 12\r\n0\r\n 22\r\n4\r\n 13\r\n6\r\n 23\r\n4\r\n"));
+}
+
+void TestOwnCodecs::dxfEntities_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<QPoint>>("coloured");
+    QTest::addColumn<QList<QPoint>>("white");
+    QTest::addColumn<QRgb>("colour");
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
+    using P = QList<QPoint>;
+    QTest::newRow("LINE")
+        << drawing("0\nLINE\n8\n0\n62\n1\n10\n10\n20\n50\n11\n90\n21\n50\n")
+        << P{{10, 50}, {50, 50}, {90, 50}} << P{{50, 40}, {5, 50}} << red;
+    QTest::newRow("LINE in true colour")
+        << drawing("0\nLINE\n8\n0\n62\n1\n420\n1193046\n10\n10\n20\n50\n11\n90\n21\n50\n")
+        << P{{50, 50}} << P{} << qRgb(0x12, 0x34, 0x56);
+    QTest::newRow("CIRCLE")
+        << drawing("0\nCIRCLE\n8\n0\n62\n3\n10\n50\n20\n50\n40\n40\n")
+        << P{{90, 50}, {10, 50}, {50, 10}, {50, 90}} << P{{50, 50}, {80, 20}} << green;
+    QTest::newRow("ARC from 0 to 90 degrees")
+        << drawing("0\nARC\n8\n0\n62\n3\n10\n50\n20\n50\n40\n40\n50\n0\n51\n90\n")
+        << P{{90, 50}, {50, 90}, {78, 78}} << P{{10, 50}, {50, 10}} << green;
+    QTest::newRow("ARC across zero degrees")
+        << drawing("0\nARC\n8\n0\n62\n3\n10\n50\n20\n50\n40\n40\n50\n270\n51\n45\n")
+        << P{{90, 50}, {50, 10}, {78, 78}} << P{{10, 50}, {50, 90}} << green;
+    QTest::newRow("ELLIPSE half as high")
+        << drawing("0\nELLIPSE\n8\n0\n62\n5\n10\n50\n20\n50\n11\n40\n21\n0\n40\n0.5\n41\n0\n42\n6.283185307\n")
+        << P{{90, 50}, {10, 50}, {50, 30}, {50, 70}} << P{{50, 10}, {50, 50}} << blue;
+    QTest::newRow("ELLIPSE upper half")
+        << drawing("0\nELLIPSE\n8\n0\n62\n5\n10\n50\n20\n50\n11\n40\n21\n0\n40\n0.5\n41\n0\n42\n3.141592654\n")
+        << P{{50, 70}, {10, 50}} << P{{50, 30}} << blue;
+    QTest::newRow("SOLID")
+        << drawing("0\nSOLID\n8\n0\n62\n5\n10\n20\n20\n20\n11\n80\n21\n20\n12\n20\n22\n80\n13\n80\n23\n80\n")
+        << P{{50, 50}, {21, 21}, {78, 78}} << P{{10, 10}, {90, 90}} << blue;
+    QTest::newRow("SOLID triangle")
+        << drawing("0\nSOLID\n8\n0\n62\n5\n10\n20\n20\n20\n11\n80\n21\n20\n12\n50\n22\n80\n")
+        << P{{50, 50}, {50, 75}, {25, 25}} << P{{25, 70}, {75, 70}} << blue;
+    QTest::newRow("TRACE")
+        << drawing("0\nTRACE\n8\n0\n62\n1\n10\n20\n20\n40\n11\n80\n21\n40\n12\n20\n22\n60\n13\n80\n23\n60\n")
+        << P{{50, 50}} << P{{50, 30}} << red;
+    QTest::newRow("LWPOLYLINE closed square")
+        << drawing("0\nLWPOLYLINE\n8\n0\n62\n1\n90\n4\n70\n1\n10\n10\n20\n10\n10\n90\n20\n10\n10\n90\n20\n90\n10\n10\n20\n90\n")
+        << P{{10, 50}, {90, 50}, {50, 10}, {50, 90}} << P{{50, 50}} << red;
+    QTest::newRow("LWPOLYLINE open stays open")
+        << drawing("0\nLWPOLYLINE\n8\n0\n62\n1\n90\n3\n70\n0\n10\n10\n20\n10\n10\n90\n20\n10\n10\n90\n20\n90\n")
+        << P{{90, 50}, {50, 10}} << P{{10, 50}, {50, 90}} << red;
+    QTest::newRow("LWPOLYLINE bulge is a half circle")
+        << drawing("0\nLWPOLYLINE\n8\n0\n62\n1\n90\n2\n70\n0\n10\n10\n20\n50\n42\n1\n10\n90\n20\n50\n")
+        << P{{50, 10}, {22, 22}} << P{{50, 90}, {50, 50}} << red;
+    QTest::newRow("POLYLINE with VERTEX")
+        << drawing("0\nPOLYLINE\n8\n0\n62\n3\n66\n1\n70\n1\n"
+                   "0\nVERTEX\n8\n0\n10\n10\n20\n10\n0\nVERTEX\n8\n0\n10\n90\n20\n10\n"
+                   "0\nVERTEX\n8\n0\n10\n90\n20\n90\n0\nSEQEND\n8\n0\n")
+        << P{{50, 10}, {90, 50}, {50, 50}} << P{{10, 50}, {50, 90}} << green;
+    QTest::newRow("TEXT")
+        << drawing("0\nTEXT\n8\n0\n62\n1\n10\n10\n20\n10\n40\n30\n1\nHH\n")
+        << P{} << P{{80, 20}} << red;
+    QTest::newRow("layer colour by layer")
+        << drawing("0\nLINE\n8\nWALLS\n10\n10\n20\n50\n11\n90\n21\n50\n",
+                   "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n1\n0\nLAYER\n2\nwalls\n70\n0\n62\n5\n6\nCONTINUOUS\n0\nENDTAB\n0\nENDSEC\n")
+        << P{{50, 50}} << P{} << blue;
+    QTest::newRow("layer turned off is not drawn")
+        << drawing("0\nLINE\n8\nHIDDEN\n62\n1\n10\n10\n20\n50\n11\n90\n21\n50\n",
+                   "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n0\nLAYER\n2\nHIDDEN\n62\n-1\n0\nENDTAB\n0\nENDSEC\n")
+        << P{} << P{{50, 50}, {20, 50}} << red;
+    QTest::newRow("INSERT scaled, by block colour")
+        << drawing("0\nINSERT\n8\n0\n62\n3\n2\nSQUARE\n10\n40\n20\n40\n41\n2\n42\n2\n",
+                   "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nSQUARE\n70\n0\n10\n5\n20\n5\n"
+                   + solidText(5, 5, 15, 15, 0) + "0\nENDBLK\n8\n0\n0\nENDSEC\n")
+        << P{{42, 58}, {50, 50}, {58, 42}} << P{{35, 50}, {65, 50}} << green;
+    QTest::newRow("INSERT turned a quarter")
+        << drawing("0\nINSERT\n8\n0\n2\nBAR\n10\n50\n20\n50\n50\n90\n",
+                   "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nBAR\n10\n0\n20\n0\n"
+                   + solidText(0, -2, 30, 2, 1) + "0\nENDBLK\n0\nENDSEC\n")
+        << P{{50, 60}, {50, 75}} << P{{60, 50}, {75, 50}, {50, 40}} << red;
+    QTest::newRow("INSERT as an array")
+        << drawing("0\nINSERT\n8\n0\n2\nDOT\n10\n10\n20\n10\n70\n3\n71\n2\n44\n30\n45\n40\n",
+                   "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nDOT\n10\n0\n20\n0\n"
+                   + solidText(0, 0, 4, 4, 1) + "0\nENDBLK\n0\nENDSEC\n")
+        << P{{12, 12}, {42, 12}, {72, 12}, {12, 52}, {72, 52}} << P{{27, 12}, {12, 32}} << red;
+    QTest::newRow("mirrored CIRCLE lies on the other side")
+        << drawing("0\nCIRCLE\n8\n0\n62\n1\n10\n-70\n20\n50\n40\n10\n230\n-1\n")
+        << P{{80, 50}, {60, 50}} << P{{30, 50}} << red;
+}
+
+void TestOwnCodecs::dxfEntities()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<QPoint>, coloured);
+    QFETCH(QList<QPoint>, white);
+    QFETCH(QRgb, colour);
+    QString reason;
+    const QImage image = readDxf(bytes, &reason);
+    QVERIFY2(!image.isNull(), qPrintable(reason));
+    QCOMPARE(image.size(), QSize(101, 101));
+    for (const QPoint &p : coloured)
+        QVERIFY2(near(image, p.x(), 100 - p.y(), colour),
+                 qPrintable(QStringLiteral("no colour near %1, %2").arg(p.x()).arg(p.y())));
+    for (const QPoint &p : white)
+        QVERIFY2(image.pixel(p.x(), 100 - p.y()) == qRgb(255, 255, 255),
+                 qPrintable(QStringLiteral("colour at %1, %2").arg(p.x()).arg(p.y())));
+    if (QByteArray(QTest::currentDataTag()) == "TEXT")
+        QVERIFY2(count(image, colour) > 30, "the text left too few pixels");
+}
+
+void TestOwnCodecs::dxfBinaryMatchesText()
+{
+    BinaryDxf binary;
+    binary.text(0, "SECTION");
+    binary.text(2, "ENTITIES");
+    binary.text(0, "SOLID");
+    binary.text(8, "0");
+    binary.int16(62, 5);
+    binary.real(10, 0);
+    binary.real(20, 0);
+    binary.real(11, 12);
+    binary.real(21, 0);
+    binary.real(12, 0);
+    binary.real(22, 8);
+    binary.real(13, 12);
+    binary.real(23, 8);
+    binary.text(0, "LINE");
+    binary.text(8, "0");
+    binary.int16(62, 1);
+    binary.real(10, 0);
+    binary.real(20, 4);
+    binary.real(11, 12);
+    binary.real(21, 4);
+    binary.text(0, "ENDSEC");
+    binary.text(0, "EOF");
+    QVERIFY(imaging::detail::looksLikeDxf(binary.bytes()));
+    QString reason;
+    const QImage fromBinary = readDxf(binary.bytes(), &reason);
+    QVERIFY2(!fromBinary.isNull(), qPrintable(reason));
+    const QImage fromText = readDxf(
+        "0\nSECTION\n2\nENTITIES\n" + solidText(0, 0, 12, 8, 5)
+            + "0\nLINE\n8\n0\n62\n1\n10\n0\n20\n4\n11\n12\n21\n4\n0\nENDSEC\n0\nEOF\n",
+        &reason);
+    QVERIFY2(!fromText.isNull(), qPrintable(reason));
+    QCOMPARE(fromBinary, fromText);
+    QCOMPARE(count(fromBinary, qRgb(255, 0, 0)), 13);
+
+    QString truncated;
+    QVERIFY(readDxf(binary.bytes().chopped(5), &truncated).isNull());
+    QVERIFY2(truncated.contains(QLatin1String("incomplete")), qPrintable(truncated));
+}
+
+void TestOwnCodecs::dxfWrittenByEzdxf_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sameAs");
+    QTest::newRow("R12 text") << "ezdxf-r12.dxf" << QString();
+    QTest::newRow("R12 binary, one-byte codes") << "ezdxf-r12-binary.dxf" << "ezdxf-r12.dxf";
+    QTest::newRow("R2000 text") << "ezdxf-r2000.dxf" << QString();
+    QTest::newRow("R2000 binary, two-byte codes") << "ezdxf-r2000-binary.dxf" << "ezdxf-r2000.dxf";
+}
+
+// Drawings made by another program's DXF library, with the handles, owners
+// and subclass markers ours leaves out.
+void TestOwnCodecs::dxfWrittenByEzdxf()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, sameAs);
+    const auto read = [](const QString &file, QString *reason) {
+        QFile f(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file);
+        return f.open(QIODevice::ReadOnly) ? readDxf(f.readAll(), reason) : QImage();
+    };
+    QString reason;
+    const QImage image = read(name, &reason);
+    QVERIFY2(!image.isNull(), qPrintable(reason));
+    // The line from (0, 0) to (120, 80) spans the drawing.
+    QCOMPARE(image.size(), QSize(121, 81));
+    const auto at = [&](int x, int y, QRgb colour) {
+        return near(image, x, 80 - y, colour);
+    };
+    QVERIFY(at(60, 40, qRgb(255, 0, 0)));      // LINE, colour 1
+    QVERIFY(at(45, 40, qRgb(0, 0, 255)));      // CIRCLE on a blue layer
+    QVERIFY(at(90, 55, qRgb(0, 255, 0)));      // ARC, colour 3
+    QVERIFY(at(47, 67, qRgb(255, 255, 0)));    // SOLID, colour 2
+    QVERIFY(at(115, 67, aciColour(30)));       // POLYLINE
+    QVERIFY(at(10, 16, qRgb(255, 0, 0)));      // a block's circle, by block
+    // TEXT: its letters are smoothed, so count any ink right of (60, 65).
+    QVERIFY(count(image.copy(60, 80 - 75, 30, 12), qRgb(255, 255, 255)) < 30 * 12 - 20);
+    if (name.contains(QLatin1String("r2000"))) {
+        QVERIFY(at(80, 20, qRgb(0, 255, 255))); // ELLIPSE, colour 4
+        QVERIFY(at(15, 55, qRgb(255, 0, 255))); // the LWPOLYLINE's bulge
+    }
+    if (!sameAs.isEmpty())
+        QCOMPARE(image, read(sameAs, &reason));
+}
+
+void TestOwnCodecs::dxfScaling_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    const QByteArray head = "0\nSECTION\n2\nENTITIES\n", tail = "0\nENDSEC\n0\nEOF\n";
+    QTest::newRow("one pixel per unit") << head + solidText(-20, 5, 30, 35, 1) + tail << QSize(50, 30);
+    QTest::newRow("smaller than a unit grows to 1024") << head + solidText(0, 0, 0.5, 0.25, 1) + tail << QSize(1024, 512);
+    QTest::newRow("wider than the side limit shrinks to 1024") << head + solidText(0, 0, 100000, 50000, 1) + tail << QSize(1024, 512);
+    QTest::newRow("more pixels than the limit shrinks to 1024") << head + solidText(0, 0, 20000, 15000, 1) + tail << QSize(1024, 768);
+    QTest::newRow("a line is one unit wide") << head + "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n" + tail << QSize(11, 1);
+    QTest::newRow("after a byte-order mark") << "\xEF\xBB\xBF" + head + solidText(0, 0, 3, 2, 1) + tail << QSize(3, 2);
+    QTest::newRow("one point is one pixel") << head + "0\nPOINT\n8\n0\n10\n5\n20\n5\n" + tail << QSize(1, 1);
+}
+
+void TestOwnCodecs::dxfScaling()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QString reason;
+    const QImage image = readDxf(bytes, &reason);
+    QVERIFY2(!image.isNull(), qPrintable(reason));
+    QCOMPARE(image.size(), size);
+    QVERIFY(count(image, qRgb(255, 255, 255)) < image.width() * image.height());
+}
+
+void TestOwnCodecs::dxfRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    const QByteArray head = "0\nSECTION\n2\nENTITIES\n", tail = "0\nENDSEC\n0\nEOF\n";
+    QTest::newRow("no entities section") << QByteArray("0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n") << "no ENTITIES section";
+    QTest::newRow("nothing to draw") << head + tail << "no entities to draw";
+    QTest::newRow("only unknown entities") << head + "0\nHATCH\n8\n0\n" + tail << "no entities to draw";
+    QTest::newRow("group code not a number") << head + "x1\nLINE\n" + tail << "line 5: \"x1\" is not a group code";
+    QTest::newRow("group code out of range") << head + "5000\nLINE\n" + tail << "is not a group code";
+    QTest::newRow("coordinate not a number") << head + "0\nLINE\n10\nten\n" + tail << "line 8: \"ten\" is not a number";
+    QTest::newRow("not a finite number") << head + "0\nCIRCLE\n40\nnan\n" + tail << "not a finite number";
+    QTest::newRow("absurd coordinate") << head + "0\nLINE\n10\n1e300\n" + tail << "extents are absurd";
+    QTest::newRow("absurd radius") << head + "0\nCIRCLE\n40\n1e15\n" + tail << "extents are absurd";
+    QTest::newRow("ends inside the entities") << head + solidText(0, 0, 1, 1, 1) << "ends inside its ENTITIES section";
+    QTest::newRow("code without a value") << head + solidText(0, 0, 1, 1, 1) + "0\n" << "has no value";
+    QTest::newRow("block inserts itself")
+        << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nLOOP\n" + solidText(0, 0, 1, 1, 1)
+               + "0\nINSERT\n2\nLOOP\n10\n1\n20\n0\n0\nENDBLK\n0\nENDSEC\n" + head
+               + "0\nINSERT\n2\nLOOP\n" + tail
+        << "nested more than";
+    QTest::newRow("blocks multiply past the limit")
+        << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nA\n" + solidText(0, 0, 1, 1, 1)
+               + "0\nENDBLK\n0\nBLOCK\n2\nB\n0\nINSERT\n2\nA\n70\n2000\n71\n2000\n0\nENDBLK\n0\nENDSEC\n"
+               + head + "0\nINSERT\n2\nB\n70\n3\n" + tail
+        << "once its blocks are inserted";
+    QTest::newRow("array too large") << head + "0\nINSERT\n2\nA\n70\n100000\n71\n100000\n" + tail << "inserted more than";
+    QTest::newRow("absurd after inserting")
+        << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nA\n" + solidText(0, 0, 1e11, 1, 1)
+               + "0\nENDBLK\n0\nENDSEC\n" + head + "0\nINSERT\n2\nA\n41\n1000\n" + tail
+        << "extents are absurd";
+    QTest::newRow("binary cut after the sentinel") << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28) << "incomplete";
+}
+
+void TestOwnCodecs::dxfRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    QString why;
+    QVERIFY(readDxf(bytes, &why).isNull());
+    QVERIFY2(why.contains(reason), qPrintable(why));
+}
+
+void TestOwnCodecs::dxfTooManyEntities()
+{
+    QByteArray bytes = "0\nSECTION\n2\nENTITIES\n";
+    bytes += QByteArray("0\nPOINT\n").repeated(int(kMaxDxfEntities + 1));
+    bytes += "0\nENDSEC\n0\nEOF\n";
+    QString why;
+    QVERIFY(readDxf(bytes, &why).isNull());
+    QVERIFY2(why.contains(QStringLiteral("more than %1 entities").arg(kMaxDxfEntities)), qPrintable(why));
+}
+
+void TestOwnCodecs::dxfTruncatedAndDamaged_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QString reason;
+    QTest::newRow("our own drawing") << encodeDxf(picture(QStringLiteral("noise"), 9, 7), &reason);
+    QFile all(QStringLiteral(KESTRUNE_TEST_DATA "/formats/entities.dxf"));
+    QVERIFY(all.open(QIODevice::ReadOnly));
+    QTest::newRow("every entity type") << all.readAll();
+}
+
+void TestOwnCodecs::dxfTruncatedAndDamaged()
+{
+    QFETCH(QByteArray, bytes);
+    QString reason;
+    QVERIFY2(!readDxf(bytes, &reason).isNull(), qPrintable(reason));
+    // Every cut and every damage either reads or is refused with a reason;
+    // the sanitizer build checks that no byte outside the input is read.
+    const qsizetype step = std::max<qsizetype>(1, bytes.size() / 400);
+    for (qsizetype n = 0; n < bytes.size(); n += step) {
+        const QByteArray cut(bytes.constData(), n); // its own buffer, ending at n
+        reason.clear();
+        const QImage image = readDxf(cut, &reason);
+        QVERIFY(image.isNull() != reason.isEmpty());
+    }
+    QRandomGenerator random(11);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray damaged = bytes;
+        for (int k = 0; k < 4; ++k)
+            damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
+        reason.clear();
+        const QImage image = readDxf(damaged, &reason);
+        QVERIFY(image.isNull() != reason.isEmpty());
+        if (!image.isNull())
+            QVERIFY(image.width() <= kMaxSide && image.height() <= kMaxSide);
+    }
+}
+
+void TestOwnCodecs::dxfRegressionInputs()
+{
+    // Inputs that once broke the reader; each must now read or be refused.
+    QDirIterator it(QStringLiteral(KESTRUNE_TEST_DATA "/formats/dxf-regressions"), QDir::Files);
+    int seen = 0;
+    while (it.hasNext()) {
+        QFile file(it.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QString reason;
+        const QImage image = readDxf(file.readAll(), &reason);
+        QVERIFY2(image.isNull() != reason.isEmpty(), qPrintable(file.fileName()));
+        if (!image.isNull())
+            QVERIFY(image.width() <= kMaxSide && image.height() <= kMaxSide);
+        ++seen;
+    }
+    QVERIFY2(seen > 0, "the regression inputs are missing");
+}
+
+void TestOwnCodecs::wmfLayout_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::newRow("one pixel") << picture(QStringLiteral("quadrants"), 1, 1);
+    QTest::newRow("odd width needs row padding") << picture(QStringLiteral("quadrants"), 5, 3);
+    QTest::newRow("noise 33x17") << picture(QStringLiteral("noise"), 33, 17);
+    QTest::newRow("transparent parts on white") << picture(QStringLiteral("half transparent"), 4, 4);
+}
+
+void TestOwnCodecs::wmfLayout()
+{
+    QFETCH(QImage, image);
+    QString reason;
+    const QByteArray wmf = encodeWmf(image, &reason);
+    QVERIFY2(!wmf.isEmpty(), qPrintable(reason));
+    const int w = image.width(), h = image.height();
+    QCOMPARE(le32(wmf, 0), kPlaceableKey);
+    QCOMPARE(le16(wmf, 6), 0);
+    QCOMPARE(le16(wmf, 8), 0);
+    QCOMPARE(le16(wmf, 10), w);
+    QCOMPARE(le16(wmf, 12), h);
+    QCOMPARE(le16(wmf, 14), kWmfUnitsPerInch);
+    quint16 checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= le16(wmf, i);
+    QCOMPARE(le16(wmf, 20), checksum);
+    const int meta = kPlaceableHeaderBytes;
+    QCOMPARE(le16(wmf, meta + 2), 9);
+    QCOMPARE(qint64(le32(wmf, meta + 6)) * 2, qint64(wmf.size() - meta));
+
+    // Walk the records: every size must add up to the end of the file.
+    qsizetype at = meta + kMetaHeaderBytes;
+    qsizetype dib = -1;
+    quint32 largest = 0;
+    int stretchDibs = 0;
+    while (at < wmf.size()) {
+        const quint32 words = le32(wmf, at);
+        largest = std::max(largest, words);
+        const quint16 function = le16(wmf, at + 4);
+        if (function == kMetaStretchDib) {
+            ++stretchDibs;
+            QCOMPARE(le32(wmf, at + 6), kSourceCopy);
+            QCOMPARE(le16(wmf, at + 12), h); // source height, width
+            QCOMPARE(le16(wmf, at + 14), w);
+            QCOMPARE(le16(wmf, at + 20), h); // destination height, width
+            QCOMPARE(le16(wmf, at + 22), w);
+            dib = at + 28;
+        }
+        if (function == 0)
+            QCOMPARE(at + 6, wmf.size());
+        at += qsizetype(words) * 2;
+    }
+    QCOMPARE(at, wmf.size());
+    QCOMPARE(stretchDibs, 1);
+    QCOMPARE(le32(wmf, meta + 12), largest);
+    QVERIFY(dib > 0);
+    QCOMPARE(le32(wmf, dib), 40u);
+    QCOMPARE(le32(wmf, dib + 4), quint32(w));
+    QCOMPARE(le32(wmf, dib + 8), quint32(h));
+    QCOMPARE(le16(wmf, dib + 14), 24);
+    const int stride = (w * 3 + 3) / 4 * 4;
+    for (int y = 0; y < h; ++y) {
+        const qsizetype row = dib + 40 + qsizetype(h - 1 - y) * stride;
+        for (int x = 0; x < w; ++x) {
+            const QColor source = QColor::fromRgba(image.pixel(x, y));
+            const double a = source.alphaF();
+            const QRgb flat = qRgb(qRound(source.red() * a + 255 * (1 - a)),
+                                   qRound(source.green() * a + 255 * (1 - a)),
+                                   qRound(source.blue() * a + 255 * (1 - a)));
+            const QRgb stored = qRgb(quint8(wmf[row + x * 3 + 2]), quint8(wmf[row + x * 3 + 1]),
+                                     quint8(wmf[row + x * 3]));
+            QCOMPARE(stored, flat);
+        }
+    }
+}
+
+void TestOwnCodecs::wmfTooWide()
+{
+    QImage wide(32768, 1, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    QString reason;
+    QVERIFY(encodeWmf(wide, &reason).isEmpty());
+    QVERIFY2(reason.contains(QLatin1String("32767")), qPrintable(reason));
+}
+
+void TestOwnCodecs::imageManNamesTheFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a text file named .dxf") << QByteArray("just some notes\n") << "it is a text file";
+    QTest::newRow("a damaged drawing") << QByteArray("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nten\n") << "is not a number";
+    QTest::newRow("an empty drawing") << QByteArray("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n") << "no entities to draw";
+}
+
+void TestOwnCodecs::imageManNamesTheFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.dxf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    imaging::ImageMan man;
+    const imaging::Result result = man.setImageFile(path);
+    QVERIFY(!result.ok());
+    QVERIFY2(result.message().contains(QDir::toNativeSeparators(path)), qPrintable(result.message()));
+    QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+    QVERIFY(!man.hasImage());
+}
+
+QTEST_MAIN(TestOwnCodecs)
+#include "tst_owncodecs.moc"
