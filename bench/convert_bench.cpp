@@ -17,6 +17,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include "photos.h"
+
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,24 +32,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-QImage photo(int seed)
-{
-    // Smooth shading with grain and edges: close enough to a photograph for
-    // the encoders' sake.
-    QImage picture(1600, 1200, QImage::Format_RGB32);
-    QRandomGenerator random{quint32(seed)};
-    for (int y = 0; y < picture.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int grain = int(random.bounded(24));
-            line[x] = qRgb((x / 7 + seed * 13 + grain) % 256,
-                           int(128 + 100 * std::sin((x + y + seed) / 90.0)) + grain / 2,
-                           (y / 5 + grain) % 256);
-        }
-    }
-    return picture;
-}
 
 struct Job {
     QString title;
@@ -210,7 +194,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("photo%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
         // Eight different pictures, each file encoded on its own.
-        if (i < 8 && !maker.setImage(photo(i)))
+        if (i < 8 && !maker.setImage(bench::photo(i)))
             return 1;
         if (!maker.saveImage(sources + '/' + name))
             return 1;
