@@ -3,6 +3,8 @@
 // same with `gm mogrify` on copies of the same files. Prints both times and
 // their ratio. A benchmark, not a test: nothing here fails on a slow machine.
 
+#include "photos.h"
+
 #include "imaging/imageman.h"
 
 #include <QCoreApplication>
@@ -16,23 +18,6 @@
 #include <cmath>
 
 namespace {
-
-QImage photo(int seed)
-{
-    // Smooth gradients with grain: close enough to a photo for JPEG's sake.
-    QImage picture(1600, 1200, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < picture.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int grain = int(random.bounded(24));
-            line[x] = qRgb((x / 7 + seed * 13 + grain) % 256,
-                           int(128 + 100 * std::sin((x + y + seed) / 90.0)) + grain / 2,
-                           (y / 5 + grain) % 256);
-        }
-    }
-    return picture;
-}
 
 double seconds(const QElapsedTimer &timer) { return timer.nsecsElapsed() / 1e9; }
 
@@ -55,7 +40,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("photo%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
         if (i < 8) {
-            maker.setImage(photo(i));
+            maker.setImage(bench::photo(i));
             maker.setJpegQuality(90);
         }
         if (!maker.saveImage(sources + '/' + name))

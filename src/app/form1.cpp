@@ -101,6 +101,7 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     buildMenus();
     openStartFolders();
     connectHandlers();
+    connectConversionPage();
 
     resize(app::twipsToPixels(app::kClientWidth),
            app::twipsToPixels(app::kClientHeight) + menuBar()->sizeHint().height());

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/busypointer.h"
 #include "common/platform.h"
 #include "imaging/imageman.h"
 
 #include <QHash>
 #include <QMainWindow>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -14,6 +16,11 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+
+namespace convert {
+class BatchEngine;
+struct FileChoices;
+} // namespace convert
 
 namespace app {
 class DriveList;
@@ -90,6 +97,11 @@ public slots:
     void Check1_Click(int index);
 
     // --- Conversion page handlers (form1_convert.cpp) ---
+    void Option1_Click(int index);
+    // Converts every listed file on worker threads and returns at once; the
+    // button, the busy pointer and any failure message follow the run's end.
+    void Command1_Click();
+    void File1_DblClick();
 
     // --- Rollover page handlers (form1_rollover.cpp) ---
     void Command2_Click();
@@ -103,6 +115,8 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Stops a conversion run (form1_convert.cpp).
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
@@ -131,4 +145,11 @@ private:
     QButtonGroup *m_option2Group = nullptr;
     imaging::ImageMan m_imageMan1;
     imaging::ImageMan m_imageMan3;
+
+    // --- Conversion page state (form1_convert.cpp) ---
+    void connectConversionPage();
+    // What the page's controls say now about the entry of File1 at `row`.
+    convert::FileChoices conversionChoices(int row) const;
+    convert::BatchEngine *m_batch = nullptr;
+    std::optional<app::BusyPointer> m_runPointer;
 };

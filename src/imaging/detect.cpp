@@ -89,8 +89,10 @@ Detected detectContent(const QByteArray &head)
         return found(FileType::Rle, "RLE");
     if (startsWithBytes(head, {0xB1, 0x68, 0xDE, 0x3A}))
         return found(FileType::Dcx, "DCX");
+    // Encoding 0 is an unpacked PCX; the library writes one for a picture
+    // that came from a PNG.
     if (head.size() >= 4 && quint8(head[0]) == 0x0A && quint8(head[1]) <= 5
-        && quint8(head[1]) != 1 && quint8(head[2]) == 1)
+        && quint8(head[1]) != 1 && quint8(head[2]) <= 1)
         return found(FileType::Pcx, "PCX");
     if (head.size() >= 2055 && head.mid(2048, 7) == "PCD_IPI")
         return found(FileType::Pcd, "PCD");

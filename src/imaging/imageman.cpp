@@ -284,6 +284,11 @@ std::optional<QByteArray> ImageMan::Private::encode(FileType type, QString *reas
         flattenOntoWhite(copy);
     if (type == FileType::Jpg)
         copy.quality(unsigned(quality));
+    // The library's PNG default (zlib level 7) takes about four times as long
+    // as level 1 for files some 10 to 15% smaller; a batch of photos is worth
+    // the speed. Adaptive row filtering (the 5) stays.
+    if (type == FileType::Png)
+        copy.quality(15);
     if (type == FileType::Pcd) {
         // The format holds one size only. Left to itself the encoder would
         // put a smaller picture unscaled on a grey frame, so the picture is
@@ -386,46 +391,22 @@ void ImageMan::setSelectTop(double y) { d->top = y; }
 void ImageMan::setSelectRight(double x) { d->right = x; }
 void ImageMan::setSelectBottom(double y) { d->bottom = y; }
 
-static Result notANumber(const QString &edge, const QString &text)
+// Selection edges may come as texts; a text that is no number leaves the
+// edge as it was.
+static Result setEdge(double &edge, const char *name, const QString &text)
 {
-    return Result::failure(QStringLiteral("The %1 edge of the selection, \"%2\", is not a number.").arg(edge, text));
-}
-
-Result ImageMan::setSelectLeft(const QString &x)
-{
-    const auto value = decimal(x);
+    const auto value = decimal(text);
     if (!value)
-        return notANumber(QStringLiteral("left"), x);
-    setSelectLeft(*value);
+        return Result::failure(QStringLiteral("The %1 edge of the selection, \"%2\", is not a number.")
+                                   .arg(QLatin1String(name), text));
+    edge = *value;
     return Result::success();
 }
 
-Result ImageMan::setSelectTop(const QString &y)
-{
-    const auto value = decimal(y);
-    if (!value)
-        return notANumber(QStringLiteral("top"), y);
-    setSelectTop(*value);
-    return Result::success();
-}
-
-Result ImageMan::setSelectRight(const QString &x)
-{
-    const auto value = decimal(x);
-    if (!value)
-        return notANumber(QStringLiteral("right"), x);
-    setSelectRight(*value);
-    return Result::success();
-}
-
-Result ImageMan::setSelectBottom(const QString &y)
-{
-    const auto value = decimal(y);
-    if (!value)
-        return notANumber(QStringLiteral("bottom"), y);
-    setSelectBottom(*value);
-    return Result::success();
-}
+Result ImageMan::setSelectLeft(const QString &x) { return setEdge(d->left, "left", x); }
+Result ImageMan::setSelectTop(const QString &y) { return setEdge(d->top, "top", y); }
+Result ImageMan::setSelectRight(const QString &x) { return setEdge(d->right, "right", x); }
+Result ImageMan::setSelectBottom(const QString &y) { return setEdge(d->bottom, "bottom", y); }
 
 Result ImageMan::copySelection()
 {

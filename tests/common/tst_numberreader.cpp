@@ -30,6 +30,9 @@ void TestNumberReader::reads_data()
     QTest::newRow("plus") << "+7" << 7.0;
     QTest::newRow("fraction") << "4.9" << 4.9;
     QTest::newRow("half") << "12.5" << 12.5;
+    QTest::newRow("odd half") << "13.5" << 13.5;
+    QTest::newRow("blank inside fraction") << "1 2. 5" << 12.5;
+    QTest::newRow("blank after sign") << "- 20" << -20.0;
     QTest::newRow("leading point") << ".5" << 0.5;
     QTest::newRow("exponent") << "1e3" << 1000.0;
     QTest::newRow("D exponent") << "2D2" << 200.0;

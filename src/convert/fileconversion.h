@@ -1,0 +1,35 @@
+#pragma once
+
+#include "filechoices.h"
+#include "fileoutcome.h"
+
+#include <QSize>
+#include <optional>
+
+namespace imaging {
+class ImageMan;
+}
+
+namespace convert {
+
+// One file's work, fixed on the window's thread from the choices of the moment
+// so that the worker needs nothing from the window.
+struct ConversionJob {
+    qsizetype position = -1;
+    QString name;
+    QString source;
+    QString output;
+    std::optional<QSize> size; // exact size to resize to; none keeps the picture's own
+    QString refusal;           // when set, the file fails with this reason untouched
+};
+
+ConversionJob planConversion(const FileChoices &choices, qsizetype position);
+
+// Load, resize if asked, save: the same steps for a file of a run and for a
+// double-clicked one. The save replaces an earlier output only with a
+// complete new file, so a failure at any step leaves it as it was, and a file
+// that fails to load is never written with another file's picture. Safe when
+// the output is the source itself: the picture is read whole before the save.
+FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job);
+
+} // namespace convert

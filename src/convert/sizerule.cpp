@@ -1,0 +1,80 @@
+#include "sizerule.h"
+
+#include "common/numberreader.h"
+
+#include <climits>
+#include <cmath>
+
+namespace convert {
+
+namespace {
+
+// Independent of the floating-point rounding mode, which a library may change.
+double roundHalfToEven(double value)
+{
+    const double floor = std::floor(value);
+    const double fraction = value - floor;
+    if (fraction < 0.5)
+        return floor;
+    if (fraction > 0.5)
+        return floor + 1;
+    return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
+}
+
+QString tooLarge(const char *side, QStringView text)
+{
+    QString shown = text.toString().simplified();
+    if (shown.size() > 40)
+        shown = shown.left(40) + QChar(0x2026);
+    return QStringLiteral("the custom %1 \"%2\" is too large: a side can be at most %3 pixels")
+        .arg(QLatin1String(side), shown)
+        .arg(INT_MAX);
+}
+
+} // namespace
+
+std::optional<SizeChoice> sizeChoiceFromIndex(int index)
+{
+    switch (index) {
+    case 0: return SizeChoice::OneToOne;
+    case 1: return SizeChoice::Custom;
+    case 3: return SizeChoice::Size640x480;
+    case 4: return SizeChoice::Size800x600;
+    case 5: return SizeChoice::Size1024x768;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<int> customSide(QStringView text)
+{
+    // The reader never gives NaN; an overlong number comes back as infinity.
+    const double value = roundHalfToEven(std::max(common::readLeadingNumber(text), 5.0));
+    if (!(value <= double(INT_MAX)))
+        return std::nullopt;
+    return int(value);
+}
+
+SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText)
+{
+    switch (choice) {
+    case SizeChoice::OneToOne:
+        return {};
+    case SizeChoice::Size640x480:
+        return {QSize(640, 480), {}};
+    case SizeChoice::Size800x600:
+        return {QSize(800, 600), {}};
+    case SizeChoice::Size1024x768:
+        return {QSize(1024, 768), {}};
+    case SizeChoice::Custom:
+        break;
+    }
+    const std::optional<int> width = customSide(widthText);
+    if (!width)
+        return {std::nullopt, tooLarge("width", widthText)};
+    const std::optional<int> height = customSide(heightText);
+    if (!height)
+        return {std::nullopt, tooLarge("height", heightText)};
+    return {QSize(*width, *height), {}};
+}
+
+} // namespace convert

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace convert {
+
+// The output size buttons `Option2`, by their index in the button group
+// (there is no index 2).
+enum class SizeChoice {
+    OneToOne = 0, // keep the picture's own size
+    Custom = 1,   // the two custom texts
+    Size640x480 = 3,
+    Size800x600 = 4,
+    Size1024x768 = 5,
+};
+
+// The button of index `index`, or nothing for an index the group lacks.
+std::optional<SizeChoice> sizeChoiceFromIndex(int index);
+
+// What the size buttons and texts ask for one file: nothing (own size), an
+// exact width x height in pixels, or a refusal with its reason.
+struct SizeDecision {
+    std::optional<QSize> size;
+    QString error; // why the custom texts cannot be used, a phrase without a full stop
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Reads the custom texts for every file anew: each is read with the number
+// reader, raised to at least 5 and rounded to the nearest whole number, a half
+// going to the even neighbour. A side beyond the range of a 32-bit integer
+// (typed as 1e12, say) is refused here with a reason naming the text; sizes
+// within that range but beyond the imaging limits are refused by the resize.
+SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText);
+
+// One custom side: the number at the start of `text`, at least 5, rounded half
+// to even; nothing when it does not fit a 32-bit signed integer.
+std::optional<int> customSide(QStringView text);
+
+} // namespace convert

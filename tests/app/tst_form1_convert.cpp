@@ -1,0 +1,329 @@
+#include "fakes.h"
+
+#include "app/filelist.h"
+#include "app/folderlist.h"
+#include "app/form1.h"
+#include "convert/batchengine.h"
+#include "imaging/imageman.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Tarvix Graphics Utilities - http://www.kestrune.example");
+
+QImage blocks(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x / 4 * 40 + seed * 30) % 256, (y / 4 * 60) % 256, seed * 20 % 256));
+    return image;
+}
+
+bool writePicture(const QString &path, const QImage &image)
+{
+    imaging::ImageMan imageMan;
+    return imageMan.setImage(image) && imageMan.saveImage(path);
+}
+
+QSize sizeOf(const QString &path)
+{
+    imaging::ImageMan imageMan;
+    return imageMan.setImageFile(path) ? QSize(imageMan.imageWidth(), imageMan.imageHeight()) : QSize();
+}
+
+bool busy()
+{
+    const QCursor *cursor = QGuiApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class TstForm1Convert : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void batchRunThroughTheWidgets();
+    void failuresEndInOneMessage();
+    void formatClickSetsTheLetterCase_data();
+    void formatClickSetsTheLetterCase();
+    void arrowKeysAlsoClickAFormat();
+    void doubleClickConvertsOneFile();
+    void doubleClickWithoutSelectionDoesNothing();
+    void doubleClickDuringARun();
+    void buttonStaysDisabledWhenTheListChangesDuringARun();
+    void closingDuringARunLeavesWholeFiles();
+
+private:
+    std::unique_ptr<Form1> makeForm();
+    // Clicks BATCH CONVERT and waits for the run to end.
+    void runBatch(Form1 &form);
+    void doubleClick(Form1 &form, int row);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_source;
+    QString m_out;
+    QString m_savedCurrent;
+    fakes::Dialogs m_dialogs;
+    fakes::Clipboard m_clipboard;
+    fakes::UrlOpener m_opener;
+};
+
+void TstForm1Convert::init()
+{
+    m_dialogs = {};
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    const QString root = QFileInfo(m_dir->path()).canonicalFilePath();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + "/config");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
+    m_source = root + QStringLiteral("/source");
+    m_out = root + QStringLiteral("/out");
+    QVERIFY(QDir(root).mkpath(QStringLiteral("source")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("out")));
+    QVERIFY(writePicture(m_source + "/a.png", blocks(40, 30, 1)));
+    QVERIFY(writePicture(m_source + "/b.bmp", blocks(24, 48, 2)));
+    QVERIFY(writePicture(m_source + "/c.jpg", blocks(64, 48, 3)));
+    m_savedCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_source));
+}
+
+void TstForm1Convert::cleanup()
+{
+    QDir::setCurrent(m_savedCurrent);
+    m_dir.reset();
+}
+
+std::unique_ptr<Form1> TstForm1Convert::makeForm()
+{
+    auto form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
+    form->Form_Load();
+    form->Dir2()->setPath(m_out);
+    return form;
+}
+
+void TstForm1Convert::runBatch(Form1 &form)
+{
+    auto *engine = form.findChild<convert::BatchEngine *>();
+    QVERIFY(engine);
+    QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QTest::mouseClick(form.Command1(), Qt::LeftButton);
+    QVERIFY(finished.size() == 1 || finished.wait(120000));
+}
+
+void TstForm1Convert::doubleClick(Form1 &form, int row)
+{
+    app::FileList *list = form.File1();
+    QListWidgetItem *item = list->item(row);
+    QVERIFY(item);
+    const QPoint at = list->visualItemRect(item).center();
+    // A double-click arrives after the press that selects the entry.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+void TstForm1Convert::batchRunThroughTheWidgets()
+{
+    auto form = makeForm();
+    QCOMPARE(form->File1()->count(), 3);
+    QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
+    QTest::mouseClick(form->Option2(1), Qt::LeftButton); // Custom
+    form->Text1(0)->clear();
+    QTest::keyClicks(form->Text1(0), QStringLiteral(" 20px"));
+    form->Text1(1)->clear();
+    QTest::keyClicks(form->Text1(1), QStringLiteral("12.5"));
+
+    auto *engine = form->findChild<convert::BatchEngine *>();
+    QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QSignalSpy captions(engine, &convert::BatchEngine::captionChanged);
+    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    // Under way: button off, busy pointer, a progress caption.
+    QVERIFY(!form->Command1()->isEnabled());
+    QVERIFY(busy());
+    QVERIFY(form->windowTitle().startsWith(QLatin1String("Now Processing # ")));
+    QVERIFY(finished.wait(120000));
+
+    QCOMPARE(captions.first().first().toString(), QStringLiteral("3 images to convert."));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Now Processing # 3 of 3"));
+    QVERIFY(form->Command1()->isEnabled());
+    QVERIFY(!busy());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QCOMPARE(filesIn(m_out), QStringList({"a.PNG", "b.PNG", "c.PNG"}));
+    for (const QString &name : filesIn(m_out))
+        QCOMPARE(sizeOf(m_out + '/' + name), QSize(20, 12));
+}
+
+void TstForm1Convert::failuresEndInOneMessage()
+{
+    QFile bad(m_source + "/broken.jpg");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture at all");
+    bad.close();
+    QVERIFY(writePicture(m_out + "/broken.jpg", blocks(8, 8, 4)));
+    const QSize earlier = sizeOf(m_out + "/broken.jpg");
+
+    auto form = makeForm();
+    QCOMPARE(form->File1()->count(), 4);
+    runBatch(*form);
+
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    const QString text = m_dialogs.messages.first().text;
+    QVERIFY2(text.startsWith(QLatin1String("1 of 4 files could not be converted:")), qPrintable(text));
+    QVERIFY2(text.contains(m_source + "/broken.jpg"), qPrintable(text));
+    QCOMPARE(m_dialogs.messages.first().icon, common::Dialogs::Icon::Warning);
+    QCOMPARE(sizeOf(m_out + "/broken.jpg"), earlier);
+    QCOMPARE(filesIn(m_out), QStringList({"a.jpg", "b.jpg", "broken.jpg", "c.jpg"}));
+    QVERIFY(form->Command1()->isEnabled());
+    QVERIFY(!busy());
+}
+
+void TstForm1Convert::formatClickSetsTheLetterCase_data()
+{
+    QTest::addColumn<int>("button"); // -1: no click
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("before any click") << -1 << "b.jpg";
+    QTest::newRow("JPG clicked") << 0 << "b.JPG";
+    QTest::newRow("TIF clicked") << 1 << "b.TIF";
+    QTest::newRow("EPS clicked") << 11 << "b.EPS";
+}
+
+void TstForm1Convert::formatClickSetsTheLetterCase()
+{
+    QFETCH(int, button);
+    QFETCH(QString, output);
+    auto form = makeForm();
+    if (button >= 0)
+        QTest::mouseClick(form->Option1(button), Qt::LeftButton);
+    QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
+    doubleClick(*form, 1); // b.bmp
+    QCOMPARE(filesIn(m_out), QStringList{output});
+}
+
+void TstForm1Convert::arrowKeysAlsoClickAFormat()
+{
+    auto form = makeForm();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->Option1(0)->setFocus();
+    QVERIFY(form->Option1(0)->hasFocus());
+    QTest::keyClick(form->Option1(0), Qt::Key_Down);
+    QVERIFY(!form->Option1(0)->isChecked());
+    const int now = form->Option1Group()->checkedId();
+    QVERIFY(now > 0);
+    QCOMPARE(form->outext(), form->Option1(now)->text());
+}
+
+void TstForm1Convert::doubleClickConvertsOneFile()
+{
+    auto form = makeForm();
+    QTest::mouseClick(form->Option1(1), Qt::LeftButton); // TIF
+    QVERIFY(writePicture(m_out + "/a.TIF", blocks(5, 5, 0)));
+    form->Command1()->setEnabled(false);
+    const QString caption = form->windowTitle();
+
+    doubleClick(*form, 0);
+
+    QCOMPARE(filesIn(m_out), QStringList{"a.TIF"});
+    QCOMPARE(sizeOf(m_out + "/a.TIF"), QSize(40, 30));
+    QCOMPARE(form->windowTitle(), caption);
+    QVERIFY(!form->Command1()->isEnabled());
+    QVERIFY(!busy());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    // The new file is not listed until the folder or the types change.
+    QCOMPARE(form->File1()->count(), 3);
+}
+
+void TstForm1Convert::doubleClickWithoutSelectionDoesNothing()
+{
+    auto form = makeForm();
+    form->File1()->clearSelection();
+    const QString caption = form->windowTitle();
+    form->File1_DblClick();
+    QVERIFY(filesIn(m_out).isEmpty());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    QCOMPARE(form->windowTitle(), caption);
+    QVERIFY(!busy());
+}
+
+void TstForm1Convert::doubleClickDuringARun()
+{
+    auto form = makeForm();
+    auto *engine = form->findChild<convert::BatchEngine *>();
+    QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
+    doubleClick(*form, 2);
+    QVERIFY(QFile::exists(m_out + "/c.TGA"));
+    QVERIFY(busy()); // the run's pointer is still up
+    QVERIFY(finished.size() == 1 || finished.wait(120000));
+    QVERIFY(!busy());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    // The first file was handed out with the click of the button, before TGA.
+    const QStringList written = filesIn(m_out);
+    QVERIFY2(written.contains("a.jpg") && written.contains("c.TGA"), qPrintable(written.join(' ')));
+}
+
+void TstForm1Convert::buttonStaysDisabledWhenTheListChangesDuringARun()
+{
+    auto form = makeForm();
+    auto *engine = form->findChild<convert::BatchEngine *>();
+    QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QTest::mouseClick(form->Check1(0), Qt::LeftButton); // JPG off: the list is filtered anew
+    QVERIFY(!form->Command1()->isEnabled());
+    form->Dir1()->setPath(m_source);
+    QVERIFY(!form->Command1()->isEnabled());
+    QVERIFY(finished.size() == 1 || finished.wait(120000));
+    QVERIFY(form->Command1()->isEnabled());
+}
+
+void TstForm1Convert::closingDuringARunLeavesWholeFiles()
+{
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(writePicture(m_source + QStringLiteral("/big%1.png").arg(i), blocks(900, 700, i)));
+    auto form = makeForm();
+    QTest::mouseClick(form->Option1(2), Qt::LeftButton); // BMP
+    auto *engine = form->findChild<convert::BatchEngine *>();
+    QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QVERIFY(engine->isRunning());
+    form->close();
+    QVERIFY(!engine->isRunning());
+    QVERIFY(!busy());
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(finished.isEmpty());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    const QStringList written = filesIn(m_out);
+    QVERIFY2(written.size() <= engine->workerCount(), qPrintable(written.join(' ')));
+    for (const QString &name : written)
+        QVERIFY2(name.endsWith(QLatin1String(".BMP")) && sizeOf(m_out + '/' + name).isValid(),
+                 qPrintable(name));
+}
+
+QTEST_MAIN(TstForm1Convert)
+#include "tst_form1_convert.moc"
