@@ -195,7 +195,7 @@ Result ImageMan::setImageFile(const QString &path)
 Result ImageMan::Private::decode(const QString &path, const detail::Detected &found,
                                  const QByteArray &head)
 {
-    const std::string spec = std::string(found.decoder) + ':' + QFile::encodeName(path).toStdString();
+    const std::string source = std::string(found.decoder) + ':' + QFile::encodeName(path).toStdString();
     try {
         const bool postScript = *found.type == FileType::Eps;
         if (postScript) {
@@ -206,7 +206,7 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
             Magick::Image probe;
             if (const auto inch = wmfUnitsPerInch(head))
                 probe.density(Magick::Geometry(*inch, *inch));
-            probe.ping(spec);
+            probe.ping(source);
             if (!detail::sizeAllowed(probe.columns(), probe.rows()))
                 return loadFailure(path, tooLarge(probe.columns(), probe.rows()));
         }
@@ -223,7 +223,7 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
         if (*found.type == FileType::Jpg && sizeHint.isValid())
             decoded.size(Magick::Geometry(unsigned(sizeHint.width()), unsigned(sizeHint.height())));
         try {
-            decoded.read(spec);
+            decoded.read(source);
         } catch (const Magick::WarningCorruptImage &e) {
             return loadFailure(path, QStringLiteral("the file is damaged or incomplete (%1)").arg(library(e)));
         } catch (const Magick::Warning &) {
