@@ -27,9 +27,10 @@ QString QtDialogs::inputBox(const QString &prompt, const QString &title,
 
 bool QtDialogs::askYesNo(const QString &text, const QString &title)
 {
-    return QMessageBox::question(m_parent, title, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes)
-        == QMessageBox::Yes;
+    // No icon: QMessageBox::question() would add a question mark.
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogs::messageBox(const QString &text, const QString &title, Icon icon)
@@ -54,7 +55,10 @@ void QtDialogs::messageBox(const QString &text, const QString &title, Icon icon)
 
 QString QtDialogs::openFile(const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter);
+    // Qt's own dialog matches the filter's extensions in any letter case; a
+    // native one may not.
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
 }
 
 } // namespace app
