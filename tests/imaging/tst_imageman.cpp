@@ -12,24 +12,9 @@
 #include <sys/resource.h>
 
 using imaging::ImageMan;
-using testpictures::blocks;
-using testpictures::maxDifference;
-using testpictures::meanDifference;
+using namespace testpictures;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 std::optional<common::FileType> contentType(const QString &path)
 {
@@ -112,20 +97,14 @@ class TestImageMan : public QObject
 
 private slots:
     void init();
-
     void roundTrip_data();
     void roundTrip();
-    void extensionInAnyLetterCase_data();
-    void extensionInAnyLetterCase();
-    void pcdIsWrittenAtBaseSize();
     void contentDecidesNotTheName();
     void refusesBadFiles_data();
     void refusesBadFiles();
-    void refusesTruncatedFiles_data();
     void refusesTruncatedFiles();
     void readsUtahRaster();
     void drawsMetafileAtItsOwnUnits();
-    void refusesHugeEpsBeforeRendering();
     void onlyOurDecodersAreRegistered();
     void failedLoadLeavesNoPicture();
     void failedSavesLeaveNoFile_data();
@@ -136,12 +115,9 @@ private slots:
     void resizeRefusesAbsurdSizes();
     void jpegQualityGovernsLaterSaves();
     void jpegHasNoAlpha();
-    void cropsAreExactAndClipped_data();
-    void cropsAreExactAndClipped();
-    void cropOutsidePictureFails();
+    void crops_data();
+    void crops();
     void pastedPieceHasNoOffset();
-    void pasteWithoutCopyFails();
-    void selectionTexts();
     void jpegSizeHintKeepsAtLeastTheTarget();
 
 private:
@@ -159,87 +135,56 @@ void TestImageMan::init()
 
 void TestImageMan::roundTrip_data()
 {
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<double>("meanBound"); // 0: pixel-exact
-
-    QTest::newRow("JPG: lossy") << "jpg" << 16.0;
-    QTest::newRow("TIF") << "tif" << 0.0;
-    QTest::newRow("BMP") << "bmp" << 0.0;
-    QTest::newRow("RLE: RLE8 bitmap") << "rle" << 0.0;
-    QTest::newRow("PCX") << "pcx" << 0.0;
-    QTest::newRow("PNG") << "png" << 0.0;
-    QTest::newRow("TGA") << "tga" << 0.0;
-    QTest::newRow("DCX") << "dcx" << 0.0;
-    QTest::newRow("EPS: through Ghostscript") << "eps" << 1.0;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("back");
+    QTest::addColumn<int>("largest");
+    QTest::addColumn<double>("mean");
+    const QSize upright(126, 179), wide(179, 126);
+    QTest::newRow("JPG as .JPG, lossy") << "round.JPG" << upright << upright << 255 << 16.0;
+    QTest::newRow("TIF as .TiF") << "round.TiF" << upright << upright << 0 << 0.0;
+    QTest::newRow("BMP") << "round.bmp" << upright << upright << 0 << 0.0;
+    QTest::newRow("RLE8 bitmap as .RLE") << "round.RLE" << upright << upright << 0 << 0.0;
+    QTest::newRow("PCX") << "round.pcx" << upright << upright << 0 << 0.0;
+    QTest::newRow("PNG as .Png") << "round.Png" << upright << upright << 0 << 0.0;
+    QTest::newRow("TGA as .tGa") << "round.tGa" << upright << upright << 0 << 0.0;
+    QTest::newRow("DCX") << "round.dcx" << upright << upright << 0 << 0.0;
+    QTest::newRow("EPS through Ghostscript") << "round.eps" << upright << upright << 255 << 1.0;
+    QTest::newRow("DXF, colours reduced") << "round.dxf" << upright << upright << 0 << 0.0;
+    // A metafile player resamples the bitmap even at its own size, blurring
+    // the blocks' edges; upside down or with red and blue swapped is off by 70+.
+    QTest::newRow("WMF, resampled by the player") << "round.wmf" << upright << upright << 255 << 12.0;
+    // The whole picture is stretched to the base size, not put unscaled on a
+    // grey frame, and the base image comes back, not the 192 x 128 thumbnail.
+    QTest::newRow("PCD at its base size") << "round.pcd" << wide << QSize(768, 512) << 255 << 16.0;
+    QTest::newRow("PCD upright keeps standing") << "round.pcd" << upright << QSize(512, 768) << 255 << 16.0;
 }
 
 void TestImageMan::roundTrip()
 {
-    QFETCH(QString, extension);
-    QFETCH(double, meanBound);
-    const QImage original = blocks();
-    const QString file = path(QStringLiteral("round.") + extension);
-
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    QFETCH(QSize, back);
+    QFETCH(int, largest);
+    QFETCH(double, mean);
+    const QImage original = blocks(size.width(), size.height());
     ImageMan writer;
     QVERIFY(writer.setImage(original));
-    const imaging::Result saved = writer.saveImage(file);
-    QVERIFY2(saved, qPrintable(saved.message()));
-    QCOMPARE(contentType(file), common::fileTypeFromPath(file));
-
-    ImageMan reader;
-    const imaging::Result loaded = reader.setImageFile(file);
-    QVERIFY2(loaded, qPrintable(loaded.message()));
-    QCOMPARE(reader.imageWidth(), 126);
-    QCOMPARE(reader.imageHeight(), 179);
-    const QImage back = reader.image();
-    if (meanBound == 0)
-        QCOMPARE(maxDifference(original, back), 0);
-    else
-        QVERIFY2(meanDifference(original, back) <= meanBound,
-                 qPrintable(QString::number(meanDifference(original, back))));
-}
-
-void TestImageMan::extensionInAnyLetterCase_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("JPG") << "upper.JPG";
-    QTest::newRow("Png") << "mixed.Png";
-    QTest::newRow("TiF") << "mixed.TiF";
-    QTest::newRow("RLE") << "upper.RLE";
-    QTest::newRow("tGa") << "mixed.tGa";
-}
-
-void TestImageMan::extensionInAnyLetterCase()
-{
-    QFETCH(QString, name);
-    ImageMan man;
-    QVERIFY(man.setImage(blocks()));
-    const imaging::Result saved = man.saveImage(path(name));
+    const imaging::Result saved = writer.saveImage(path(name));
     QVERIFY2(saved, qPrintable(saved.message()));
     QCOMPARE(contentType(path(name)), common::fileTypeFromPath(name));
-    QVERIFY(man.setImageFile(path(name)));
-}
-
-void TestImageMan::pcdIsWrittenAtBaseSize()
-{
-    // The whole picture is stretched to the base size, not put unscaled on a
-    // grey frame; an upright picture keeps standing.
-    for (const QSize size : {QSize(179, 126), QSize(126, 179)}) {
-        ImageMan man;
-        QVERIFY(man.setImage(blocks(size.width(), size.height())));
-        const imaging::Result saved = man.saveImage(path("photo.pcd"));
-        QVERIFY2(saved, qPrintable(saved.message()));
+    if (name.endsWith(QLatin1String(".pcd")))
         QVERIFY2(saved.message().contains("768 x 512"), qPrintable(saved.message()));
 
-        // The base image comes back, not the 192 x 128 thumbnail.
-        ImageMan reader;
-        QVERIFY(reader.setImageFile(path("photo.pcd")));
-        const QSize base = size.width() > size.height() ? QSize(768, 512) : QSize(512, 768);
-        QCOMPARE(QSize(reader.imageWidth(), reader.imageHeight()), base);
-        const QImage expected = blocks(size.width(), size.height()).scaled(base);
-        QVERIFY2(meanDifference(reader.image(), expected) < 16,
-                 qPrintable(QString::number(meanDifference(reader.image(), expected))));
-    }
+    ImageMan reader;
+    const imaging::Result loaded = reader.setImageFile(path(name));
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(QSize(reader.imageWidth(), reader.imageHeight()), back);
+    QImage expected = name.endsWith(QLatin1String(".dxf")) ? reducedToAci(original) : original;
+    if (expected.size() != back)
+        expected = expected.scaled(back, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const Difference d = difference(expected, reader.image());
+    QVERIFY2(d.largest <= largest && d.mean <= mean, qPrintable(d.text()));
 }
 
 void TestImageMan::contentDecidesNotTheName()
@@ -250,7 +195,7 @@ void TestImageMan::contentDecidesNotTheName()
     QVERIFY(QFile::rename(path("real.png"), path("disguised.jpg")));
     const imaging::Result loaded = man.setImageFile(path("disguised.jpg"));
     QVERIFY2(loaded, qPrintable(loaded.message()));
-    QCOMPARE(maxDifference(man.image(), blocks()), 0);
+    QCOMPARE(difference(man.image(), blocks()).largest, 0);
 }
 
 void TestImageMan::refusesBadFiles_data()
@@ -262,6 +207,7 @@ void TestImageMan::refusesBadFiles_data()
     QTest::newRow("missing") << "missing.jpg" << QByteArray() << "does not exist";
     QTest::newRow("zero bytes") << "empty.jpg" << QByteArray("") << "empty";
     QTest::newRow("text") << "notes.bmp" << QByteArray("just some words\n") << "text file";
+    QTest::newRow("text named .dxf") << "plan.dxf" << QByteArray("just some notes\n") << "it is a text file";
     QTest::newRow("SVG") << "vector.png"
         << QByteArray("<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>\n")
         << "SVG";
@@ -282,6 +228,14 @@ void TestImageMan::refusesBadFiles_data()
     QTest::newRow("header beyond side limit") << "wide.bmp" << bitmapHeader(40000, 10) << "limit";
     QTest::newRow("header beyond pixel limit") << "huge.bmp" << bitmapHeader(20000, 20000) << "limit";
     QTest::newRow("bitmap with its pixels missing") << "short.bmp" << bitmapHeader(300, 300) << "";
+    QTest::newRow("EPS too large, before rendering") << "poster.eps"
+        << QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100000 100000\n"
+                      "0 0 moveto 100000 100000 lineto stroke\nshowpage\n")
+        << "limit";
+    QTest::newRow("damaged drawing") << "plan.dxf"
+        << QByteArray("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nten\n") << "is not a number";
+    QTest::newRow("empty drawing") << "plan.dxf"
+        << QByteArray("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n") << "no entities to draw";
 }
 
 void TestImageMan::refusesBadFiles()
@@ -300,30 +254,19 @@ void TestImageMan::refusesBadFiles()
     QVERIFY(!man.hasImage());
 }
 
-void TestImageMan::refusesTruncatedFiles_data()
-{
-    QTest::addColumn<QString>("extension");
-    QTest::newRow("JPG") << "jpg";
-    QTest::newRow("PNG") << "png";
-    QTest::newRow("TIF") << "tif";
-    QTest::newRow("PCX") << "pcx";
-    QTest::newRow("BMP") << "bmp";
-}
-
 void TestImageMan::refusesTruncatedFiles()
 {
-    QFETCH(QString, extension);
-    const QString file = path("cut." + extension);
-    ImageMan man;
-    QVERIFY(man.setImage(blocks(400, 300)));
-    QVERIFY(man.saveImage(file));
-    const QByteArray whole = readAll(file);
-    writeBytes(file, whole.left(whole.size() / 2));
-
-    const imaging::Result loaded = man.setImageFile(file);
-    QVERIFY(!loaded);
-    QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(file)), qPrintable(loaded.message()));
-    QVERIFY(!man.hasImage());
+    for (const char *extension : {"jpg", "png", "tif", "pcx", "bmp"}) {
+        const QString file = path(QStringLiteral("cut.") + extension);
+        ImageMan man;
+        QVERIFY(man.setImage(blocks(400, 300)));
+        QVERIFY(man.saveImage(file));
+        writeBytes(file, readAll(file).chopped(readAll(file).size() / 2));
+        const imaging::Result loaded = man.setImageFile(file);
+        QVERIFY2(!loaded, extension);
+        QVERIFY2(loaded.message().contains(QDir::toNativeSeparators(file)), qPrintable(loaded.message()));
+        QVERIFY(!man.hasImage());
+    }
 }
 
 void TestImageMan::readsUtahRaster()
@@ -333,7 +276,7 @@ void TestImageMan::readsUtahRaster()
     ImageMan man;
     const imaging::Result loaded = man.setImageFile(path("utah.rle"));
     QVERIFY2(loaded, qPrintable(loaded.message()));
-    QCOMPARE(maxDifference(man.image(), original), 0);
+    QCOMPARE(difference(man.image(), original).largest, 0);
 }
 
 void TestImageMan::drawsMetafileAtItsOwnUnits()
@@ -346,17 +289,6 @@ void TestImageMan::drawsMetafileAtItsOwnUnits()
     QVERIFY2(loaded, qPrintable(loaded.message()));
     QVERIFY2(std::abs(man.imageWidth() - 200) <= 1 && std::abs(man.imageHeight() - 100) <= 1,
              qPrintable(QStringLiteral("%1 x %2").arg(man.imageWidth()).arg(man.imageHeight())));
-}
-
-void TestImageMan::refusesHugeEpsBeforeRendering()
-{
-    writeBytes(path("poster.eps"),
-               "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100000 100000\n"
-               "0 0 moveto 100000 100000 lineto stroke\nshowpage\n");
-    ImageMan man;
-    const imaging::Result loaded = man.setImageFile(path("poster.eps"));
-    QVERIFY(!loaded);
-    QVERIFY2(loaded.message().contains("limit"), qPrintable(loaded.message()));
 }
 
 void TestImageMan::onlyOurDecodersAreRegistered()
@@ -438,8 +370,6 @@ void TestImageMan::resizeIsExact()
     ImageMan man;
     QVERIFY(man.setImage(blocks()));
     QVERIFY(man.resizeImage(640, 480));
-    QCOMPARE(man.imageWidth(), 640);
-    QCOMPARE(man.imageHeight(), 480);
     QVERIFY(man.saveImage(path("big.jpg")));
     QVERIFY(man.setImageFile(path("big.jpg")));
     QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(640, 480));
@@ -473,20 +403,14 @@ void TestImageMan::resizeRefusesAbsurdSizes()
 void TestImageMan::jpegQualityGovernsLaterSaves()
 {
     ImageMan man;
-    QImage photo(400, 300, QImage::Format_RGB32);
-    for (int y = 0; y < photo.height(); ++y)
-        for (int x = 0; x < photo.width(); ++x)
-            photo.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * x + y) % 256, (y * 5) % 256));
-    QVERIFY(man.setImage(photo));
+    QVERIFY(man.setImage(noise(400, 300)));
     man.setJpegQuality(20);
     QVERIFY(man.saveImage(path("q20.jpg")));
     man.setJpegQuality(100);
     QVERIFY(man.saveImage(path("q100.jpg")));
     QVERIFY(QFileInfo(path("q20.jpg")).size() * 2 < QFileInfo(path("q100.jpg")).size());
-
-    ImageMan reader;
-    QVERIFY(reader.setImageFile(path("q20.jpg")));
-    QCOMPARE(QSize(reader.imageWidth(), reader.imageHeight()), QSize(400, 300));
+    QVERIFY(man.setImageFile(path("q20.jpg")));
+    QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(400, 300));
 
     man.setJpegQuality(50.4);
     QCOMPARE(man.jpegQuality(), 50);
@@ -508,49 +432,41 @@ void TestImageMan::jpegHasNoAlpha()
     QVERIFY(qRed(man.image().pixel(10, 10)) > 240);
 }
 
-void TestImageMan::cropsAreExactAndClipped_data()
+void TestImageMan::crops_data()
 {
-    QTest::addColumn<QRect>("asked"); // edges included
-    QTest::addColumn<QRect>("taken");
-    QTest::newRow("rows 58 to 178") << QRect(QPoint(0, 58), QPoint(126, 178))
-                                    << QRect(QPoint(0, 58), QPoint(125, 178));
-    QTest::newRow("first row only") << QRect(QPoint(0, 0), QPoint(125, 0))
-                                    << QRect(QPoint(0, 0), QPoint(125, 0));
-    QTest::newRow("past right and bottom") << QRect(QPoint(100, 150), QPoint(500, 1000))
-                                           << QRect(QPoint(100, 150), QPoint(125, 178));
-    QTest::newRow("before left and top") << QRect(QPoint(-20, -9), QPoint(9, 9))
-                                         << QRect(QPoint(0, 0), QPoint(9, 9));
+    QTest::addColumn<QStringList>("edges"); // left, top, right, bottom, included
+    QTest::addColumn<QRect>("taken");       // null: nothing can be taken
+    QTest::newRow("rows 58 to 178") << QStringList{"0", "58", "126", "178"} << QRect(0, 58, 126, 121);
+    QTest::newRow("edges as texts") << QStringList{"0", " 58 ", "125.0", "178"} << QRect(0, 58, 126, 121);
+    QTest::newRow("first row only") << QStringList{"0", "0", "125", "0"} << QRect(0, 0, 126, 1);
+    QTest::newRow("past right and bottom") << QStringList{"100", "150", "500", "1000"} << QRect(100, 150, 26, 29);
+    QTest::newRow("before left and top") << QStringList{"-20", "-9", "9", "9"} << QRect(0, 0, 10, 10);
+    QTest::newRow("wholly outside fails") << QStringList{"0", "200", "126", "300"} << QRect();
 }
 
-void TestImageMan::cropsAreExactAndClipped()
+void TestImageMan::crops()
 {
-    QFETCH(QRect, asked);
+    QFETCH(QStringList, edges);
     QFETCH(QRect, taken);
     ImageMan source, target;
-    QVERIFY(source.setImage(blocks()));
-    source.setSelectLeft(asked.left());
-    source.setSelectTop(asked.top());
-    source.setSelectRight(asked.right());
-    source.setSelectBottom(asked.bottom());
-    QVERIFY(source.copySelection());
+    QVERIFY(source.setImage(blocks(), "plate.bmp"));
+    QVERIFY(target.setImage(blocks(5, 5)));
+    QVERIFY(!source.setSelectBottom(QStringLiteral("lots")));
+    QVERIFY(source.setSelectLeft(edges[0]) && source.setSelectTop(edges[1]));
+    QVERIFY(source.setSelectRight(edges[2]) && source.setSelectBottom(edges[3]));
+    const imaging::Result copied = source.copySelection();
+    if (taken.isNull()) {
+        QVERIFY(!copied);
+        QVERIFY2(copied.message().contains("plate.bmp"), qPrintable(copied.message()));
+        // Nothing is held, so a paste fails and leaves no picture behind.
+        QVERIFY(!target.pasteImage());
+        QVERIFY(!target.hasImage());
+        return;
+    }
+    QVERIFY2(copied, qPrintable(copied.message()));
     QVERIFY(target.pasteImage());
     QCOMPARE(target.image().size(), taken.size());
-    QCOMPARE(maxDifference(target.image(), blocks().copy(taken)), 0);
-}
-
-void TestImageMan::cropOutsidePictureFails()
-{
-    ImageMan source, target;
-    QVERIFY(source.setImage(blocks(), "plate.bmp"));
-    source.setSelectLeft(0);
-    source.setSelectTop(200);
-    source.setSelectRight(126);
-    source.setSelectBottom(300);
-    const imaging::Result copied = source.copySelection();
-    QVERIFY(!copied);
-    QVERIFY2(copied.message().contains("plate.bmp"), qPrintable(copied.message()));
-    QVERIFY(!target.pasteImage());
-    QVERIFY(!target.hasImage());
+    QCOMPARE(difference(target.image(), blocks().copy(taken)).largest, 0);
 }
 
 void TestImageMan::pastedPieceHasNoOffset()
@@ -559,10 +475,7 @@ void TestImageMan::pastedPieceHasNoOffset()
     QVERIFY(source.setImage(blocks()));
     QVERIFY(source.saveImage(path("plate.png")));
     QVERIFY(source.setImageFile(path("plate.png")));
-    source.setSelectLeft(10);
-    source.setSelectTop(58);
-    source.setSelectRight(60);
-    source.setSelectBottom(100);
+    source.setSelectLeft(10), source.setSelectTop(58), source.setSelectRight(60), source.setSelectBottom(100);
     QVERIFY(source.copySelection());
     QVERIFY(target.pasteImage());
     QVERIFY(target.saveImage(path("piece.png")));
@@ -571,39 +484,15 @@ void TestImageMan::pastedPieceHasNoOffset()
     QCOMPARE(piece.offset(), QPoint(0, 0));
 }
 
-void TestImageMan::pasteWithoutCopyFails()
-{
-    ImageMan man;
-    QVERIFY(man.setImage(blocks()));
-    QVERIFY(!man.pasteImage());
-    QVERIFY(!man.hasImage());
-}
-
-void TestImageMan::selectionTexts()
-{
-    ImageMan source, target;
-    QVERIFY(source.setImage(blocks()));
-    QVERIFY(source.setSelectLeft(QStringLiteral("0")));
-    QVERIFY(source.setSelectTop(QStringLiteral(" 58 ")));
-    QVERIFY(source.setSelectRight(QStringLiteral("125.0")));
-    QVERIFY(source.setSelectBottom(QStringLiteral("178")));
-    QVERIFY(!source.setSelectBottom(QStringLiteral("lots")));
-    QVERIFY(source.copySelection());
-    QVERIFY(target.pasteImage());
-    QCOMPARE(target.image().size(), QSize(126, 121));
-}
-
 void TestImageMan::jpegSizeHintKeepsAtLeastTheTarget()
 {
     ImageMan man;
     QVERIFY(man.setImage(blocks(1600, 1200)));
     QVERIFY(man.saveImage(path("photo.jpg")));
-
     man.setSizeHint(400, 300);
     QVERIFY(man.setImageFile(path("photo.jpg")));
     QVERIFY(man.imageWidth() >= 400 && man.imageHeight() >= 300);
     QVERIFY(man.imageWidth() < 1600);
-
     // The hint holds for one load only.
     QVERIFY(man.setImageFile(path("photo.jpg")));
     QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(1600, 1200));
