@@ -378,17 +378,14 @@ void TestOwnCodecs::dxfWrittenByEzdxf()
     QFETCH(QString, name);
     QFETCH(QString, sameAs);
     const auto read = [](const QString &file, QString *reason) {
-        QFile f(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file);
-        return f.open(QIODevice::ReadOnly) ? readDxf(f.readAll(), reason) : QImage();
+        return readDxf(readAll(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file), reason);
     };
     QString reason;
     const QImage image = read(name, &reason);
     QVERIFY2(!image.isNull(), qPrintable(reason));
     // The line from (0, 0) to (120, 80) spans the drawing.
     QCOMPARE(image.size(), QSize(121, 81));
-    const auto at = [&](int x, int y, QRgb colour) {
-        return near(image, x, 80 - y, colour);
-    };
+    const auto at = [&](int x, int y, QRgb colour) { return near(image, x, 80 - y, colour); };
     QVERIFY(at(60, 40, qRgb(255, 0, 0)));      // LINE, colour 1
     QVERIFY(at(45, 40, qRgb(0, 0, 255)));      // CIRCLE on a blue layer
     QVERIFY(at(90, 55, qRgb(0, 255, 0)));      // ARC, colour 3
