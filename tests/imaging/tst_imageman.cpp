@@ -146,15 +146,15 @@ void TestImageMan::roundTrip_data()
     QTest::newRow("PNG as .Png") << "round.Png" << upright << upright << 0 << 0.0;
     QTest::newRow("TGA as .tGa") << "round.tGa" << upright << upright << 0 << 0.0;
     QTest::newRow("DCX") << "round.dcx" << upright << upright << 0 << 0.0;
-    QTest::newRow("EPS through Ghostscript") << "round.eps" << upright << upright << 255 << 1.0;
+    QTest::newRow("EPS through Ghostscript") << "round.eps" << upright << upright << 2 << 0.5;
     QTest::newRow("DXF, colours reduced") << "round.dxf" << upright << upright << 0 << 0.0;
     // A metafile player resamples the bitmap even at its own size, blurring
     // the blocks' edges; upside down or with red and blue swapped is off by 70+.
     QTest::newRow("WMF, resampled by the player") << "round.wmf" << upright << upright << 255 << 12.0;
     // The whole picture is stretched to the base size, not put unscaled on a
     // grey frame, and the base image comes back, not the 192 x 128 thumbnail.
-    QTest::newRow("PCD at its base size") << "round.pcd" << wide << QSize(768, 512) << 255 << 16.0;
-    QTest::newRow("PCD upright keeps standing") << "round.pcd" << upright << QSize(512, 768) << 255 << 16.0;
+    QTest::newRow("PCD at its base size") << "round.pcd" << wide << QSize(768, 512) << 255 << 12.0;
+    QTest::newRow("PCD upright keeps standing") << "round.pcd" << upright << QSize(512, 768) << 255 << 12.0;
 }
 
 void TestImageMan::roundTrip()
