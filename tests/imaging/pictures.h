@@ -1,10 +1,14 @@
 #pragma once
 
+#include "imaging/aci.h"
+
+#include <QFile>
 #include <QImage>
-#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
 #include <cstdlib>
 
-// Test pictures shared by the imaging tests.
+// Pictures, bytes and measures shared by the imaging tests.
 namespace testpictures {
 
 // Blocks of 40 different colours: few enough for every palette type to keep
@@ -21,36 +25,75 @@ inline QImage blocks(int width = 126, int height = 179)
     return picture;
 }
 
-// The largest difference of any channel of any pixel; -1 for different sizes.
-inline int maxDifference(const QImage &a, const QImage &b)
+// Every pixel its own colour, the same every time for the same seed.
+inline QImage noise(int width, int height, quint32 seed = 7)
 {
-    if (a.size() != b.size())
-        return -1;
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-        }
-    }
-    return worst;
+    QImage picture(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, 0xFF000000u | random.bounded(0x1000000u));
+    return picture;
 }
 
-// The mean difference over all channels of all pixels; -1 for different sizes.
-inline double meanDifference(const QImage &a, const QImage &b)
+// A colour as it lies on the white ground of a drawing or a metafile.
+inline QRgb onWhite(QRgb colour)
 {
-    if (a.size() != b.size())
-        return -1;
-    double sum = 0;
+    const int a = qAlpha(colour);
+    const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+    return qRgb(over(qRed(colour)), over(qGreen(colour)), over(qBlue(colour)));
+}
+
+// The picture a drawing keeps: each pixel on white, then the nearest of the
+// drawing's 256 colours.
+inline QImage reducedToAci(const QImage &image)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            out.setPixel(x, y, imaging::detail::aciColour(imaging::detail::nearestAci(onWhite(out.pixel(x, y)))));
+    return out;
+}
+
+// The largest and the mean difference of any channel of any pixel; a size
+// that differs counts as everything different.
+struct Difference {
+    int largest = 255;
+    double mean = 255;
+    QString text() const { return QStringLiteral("pixels differ by up to %1, %2 on average").arg(largest).arg(mean); }
+};
+
+inline Difference difference(const QImage &a, const QImage &b)
+{
+    Difference d;
+    if (a.size() != b.size() || a.isNull())
+        return d;
+    d.largest = 0;
+    qint64 total = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
-                + std::abs(qBlue(p) - qBlue(q));
+            for (int channel : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
+                d.largest = std::max(d.largest, std::abs(channel));
+                total += std::abs(channel);
+            }
         }
     }
-    return sum / (3.0 * a.width() * a.height());
+    d.mean = double(total) / (3.0 * a.width() * a.height());
+    return d;
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace testpictures

@@ -1,67 +1,44 @@
 #include "imaging/aci.h"
 #include "imaging/dxfreader.h"
-#include "imaging/imageman.h"
 #include "imaging/library.h"
 #include "imaging/owncodecs.h"
 #include "imaging/wmfwriter.h"
+#include "pictures.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QPainter>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 using namespace imaging::detail;
+using namespace testpictures;
 
 namespace {
 
-// Pictures the tests write, each made the same way every time.
-QImage picture(const QString &kind, int width = 0, int height = 0)
+// Pictures of flat areas whose number of rectangles is known.
+QImage picture(const QString &kind, int width, int height)
 {
-    if (kind == QLatin1String("noise")) {
-        QImage image(width, height, QImage::Format_RGB32);
-        QRandomGenerator random(7);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                image.setPixel(x, y, 0xFF000000u | random.bounded(0x1000000u));
-        return image;
-    }
     QImage image(width, height, QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter p(&image);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
     if (kind == QLatin1String("quadrants")) {
         p.fillRect(0, 0, width / 2, height / 2, Qt::red);
         p.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::blue);
         p.fillRect(0, height / 2, width / 2, height - height / 2, Qt::green);
         p.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::black);
-    } else if (kind == QLatin1String("rows")) {
-        for (int y = 0; y < height; ++y)
-            p.fillRect(0, y, width, 1, y % 2 ? Qt::yellow : Qt::magenta);
-    } else if (kind == QLatin1String("columns")) {
-        for (int x = 0; x < width; ++x)
-            p.fillRect(x, 0, 1, height, x % 2 ? Qt::cyan : Qt::red);
-    } else if (kind == QLatin1String("gradient")) {
-        for (int x = 0; x < width; ++x)
-            p.fillRect(x, 0, 1, height, QColor(x * 255 / std::max(1, width - 1), 128, 255 - x * 255 / std::max(1, width - 1)));
-    } else if (kind == QLatin1String("top row")) {
+    }
+    for (int i = 0; kind == QLatin1String("rows") && i < height; ++i)
+        p.fillRect(0, i, width, 1, i % 2 ? Qt::yellow : Qt::magenta);
+    for (int i = 0; kind == QLatin1String("columns") && i < width; ++i)
+        p.fillRect(i, 0, 1, height, i % 2 ? Qt::cyan : Qt::red);
+    if (kind == QLatin1String("top row"))
         p.fillRect(0, 0, width, 1, Qt::red);
-    } else if (kind == QLatin1String("half transparent")) {
-        p.setCompositionMode(QPainter::CompositionMode_Source);
+    if (kind == QLatin1String("half transparent")) {
         p.fillRect(0, 0, width, height, Qt::transparent);
         p.fillRect(0, 0, width / 2, height, QColor(0, 0, 255));
     }
     return image;
-}
-
-QRgb reduced(QRgb colour)
-{
-    // Transparent parts lie on white in a drawing.
-    const int a = qAlpha(colour);
-    const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
-    return aciColour(nearestAci(qRgb(over(qRed(colour)), over(qGreen(colour)), over(qBlue(colour)))));
 }
 
 // A text drawing whose entities are given as code/value lines. Two white
@@ -72,6 +49,30 @@ QByteArray drawing(const QByteArray &entities, const QByteArray &before = {})
     return before + "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\n0\n62\n255\n10\n0\n20\n0\n"
                     "0\nPOINT\n8\n0\n62\n255\n10\n100\n20\n100\n"
         + entities + "0\nENDSEC\n0\nEOF\n";
+}
+
+// The same drawing in the binary form: two-byte group codes, coordinates as
+// doubles, colours as 16-bit numbers, texts ending in a zero byte.
+QByteArray binaryDrawing(const QByteArray &text)
+{
+    QByteArray out("AutoCAD Binary DXF\r\n\x1a\0", 22);
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+        const int code = lines[i].toInt();
+        char raw[8];
+        qToLittleEndian<quint16>(quint16(code), raw);
+        out.append(raw, 2);
+        if (code >= 10 && code < 60) {
+            qToLittleEndian(lines[i + 1].toDouble(), raw);
+            out.append(raw, 8);
+        } else if (code >= 60 && code < 80) {
+            qToLittleEndian<qint16>(qint16(lines[i + 1].toInt()), raw);
+            out.append(raw, 2);
+        } else {
+            out += lines[i + 1] + '\0';
+        }
+    }
+    return out;
 }
 
 // Whether `colour` is within one pixel of (x, y).
@@ -93,43 +94,6 @@ int count(const QImage &image, QRgb colour)
     return n;
 }
 
-// The same drawing in the binary form, with two-byte group codes.
-class BinaryDxf
-{
-public:
-    BinaryDxf() { m_out = QByteArray("AutoCAD Binary DXF\r\n\x1a\0", 22); }
-    void text(int code, const char *value)
-    {
-        codeOf(code);
-        m_out += value;
-        m_out += '\0';
-    }
-    void real(int code, double value)
-    {
-        codeOf(code);
-        char raw[8];
-        qToLittleEndian(value, raw);
-        m_out.append(raw, 8);
-    }
-    void int16(int code, int value)
-    {
-        codeOf(code);
-        char raw[2];
-        qToLittleEndian<qint16>(qint16(value), raw);
-        m_out.append(raw, 2);
-    }
-    QByteArray bytes() const { return m_out; }
-
-private:
-    void codeOf(int code)
-    {
-        char raw[2];
-        qToLittleEndian<quint16>(quint16(code), raw);
-        m_out.append(raw, 2);
-    }
-    QByteArray m_out;
-};
-
 QByteArray solidText(double x0, double y0, double x1, double y1, int aci)
 {
     return QStringLiteral("0\nSOLID\n8\n0\n62\n%5\n10\n%1\n20\n%2\n11\n%3\n21\n%2\n12\n%1\n22\n%4\n13\n%3\n23\n%4\n")
@@ -137,14 +101,18 @@ QByteArray solidText(double x0, double y0, double x1, double y1, int aci)
         .toLatin1();
 }
 
-quint16 le16(const QByteArray &b, qsizetype at)
-{
-    return qFromLittleEndian<quint16>(b.constData() + at);
-}
+quint16 le16(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+quint32 le32(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); }
 
-quint32 le32(const QByteArray &b, qsizetype at)
+// Reads `bytes`, which must either give a picture within the size limits or
+// a reason; never both, never neither.
+void readsOrRefuses(const QByteArray &bytes, const char *what)
 {
-    return qFromLittleEndian<quint32>(b.constData() + at);
+    QString reason;
+    const QImage image = readDxf(bytes, &reason);
+    QVERIFY2(image.isNull() != reason.isEmpty(), what);
+    if (!image.isNull())
+        QVERIFY2(image.width() <= kMaxSide && image.height() <= kMaxSide, what);
 }
 
 } // namespace
@@ -160,27 +128,18 @@ private slots:
     void looksLikeDxf();
     void dxfRoundTrip_data();
     void dxfRoundTrip();
-    void dxfRectangles_data();
-    void dxfRectangles();
-    void dxfHeaderAndOrientation();
+    void dxfTopRowLiesHighest();
     void dxfEntities_data();
     void dxfEntities();
     void dxfBinaryMatchesText();
     void dxfWrittenByEzdxf_data();
     void dxfWrittenByEzdxf();
-    void dxfScaling_data();
-    void dxfScaling();
-    void dxfRefused_data();
-    void dxfRefused();
-    void dxfTooManyEntities();
-    void dxfTruncatedAndDamaged_data();
-    void dxfTruncatedAndDamaged();
-    void dxfRegressionInputs();
+    void dxfRead_data();
+    void dxfRead();
+    void dxfSurvivesDamageAndRegressions();
     void wmfLayout_data();
     void wmfLayout();
     void wmfTooWide();
-    void imageManNamesTheFile_data();
-    void imageManNamesTheFile();
 };
 
 void TestOwnCodecs::aciTable_data()
@@ -188,15 +147,12 @@ void TestOwnCodecs::aciTable_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QRgb>("rgb");
     QTest::newRow("1 red") << 1 << qRgb(255, 0, 0);
-    QTest::newRow("2 yellow") << 2 << qRgb(255, 255, 0);
     QTest::newRow("5 blue") << 5 << qRgb(0, 0, 255);
     QTest::newRow("7 foreground, black on white") << 7 << qRgb(0, 0, 0);
     QTest::newRow("8 grey") << 8 << qRgb(128, 128, 128);
-    QTest::newRow("10 red again") << 10 << qRgb(255, 0, 0);
     QTest::newRow("11 pale red") << 11 << qRgb(255, 127, 127);
     QTest::newRow("14 half red") << 14 << qRgb(127, 0, 0);
     QTest::newRow("20 orange-red") << 20 << qRgb(255, 63, 0);
-    QTest::newRow("30 orange") << 30 << qRgb(255, 127, 0);
     QTest::newRow("150 azure") << 150 << qRgb(0, 127, 255);
     QTest::newRow("250 dark grey") << 250 << qRgb(51, 51, 51);
     QTest::newRow("255 white") << 255 << qRgb(255, 255, 255);
@@ -243,63 +199,45 @@ void TestOwnCodecs::looksLikeDxf()
 void TestOwnCodecs::dxfRoundTrip_data()
 {
     QTest::addColumn<QImage>("image");
-    QTest::newRow("one pixel") << picture(QStringLiteral("quadrants"), 1, 1);
-    QTest::newRow("quadrants 9x7") << picture(QStringLiteral("quadrants"), 9, 7);
-    QTest::newRow("alternate rows 5x6") << picture(QStringLiteral("rows"), 5, 6);
-    QTest::newRow("alternate columns 6x5") << picture(QStringLiteral("columns"), 6, 5);
-    QTest::newRow("gradient 300x2") << picture(QStringLiteral("gradient"), 300, 2);
-    QTest::newRow("noise 37x23") << picture(QStringLiteral("noise"), 37, 23);
-    QTest::newRow("half transparent 8x4") << picture(QStringLiteral("half transparent"), 8, 4);
-    QTest::newRow("white 3x3") << picture(QStringLiteral("white"), 3, 3);
+    QTest::addColumn<int>("solids"); // -1: any number
+    QTest::newRow("one pixel") << picture("quadrants", 1, 1) << 1;
+    QTest::newRow("quadrants are four") << picture("quadrants", 40, 30) << 4;
+    QTest::newRow("alternate rows one each") << picture("rows", 7, 5) << 5;
+    QTest::newRow("alternate columns one each") << picture("columns", 5, 7) << 5;
+    QTest::newRow("a red top row over white") << picture("top row", 6, 4) << 2;
+    QTest::newRow("one colour is one rectangle") << picture("white", 40, 30) << 1;
+    QTest::newRow("40 colours 300x2") << blocks(300, 2) << -1;
+    QTest::newRow("noise 37x23") << noise(37, 23) << -1;
+    QTest::newRow("half transparent 8x4") << picture("half transparent", 8, 4) << 2;
 }
 
 void TestOwnCodecs::dxfRoundTrip()
 {
     QFETCH(QImage, image);
+    QFETCH(int, solids);
     QString reason;
     const QByteArray bytes = encodeDxf(image, &reason);
     QVERIFY2(!bytes.isEmpty(), qPrintable(reason));
     QVERIFY(imaging::detail::looksLikeDxf(bytes.left(4096)));
+    if (solids >= 0)
+        QCOMPARE(bytes.count("\r\nSOLID\r\n"), solids);
     const QImage back = readDxf(bytes, &reason);
     QVERIFY2(!back.isNull(), qPrintable(reason));
     QCOMPARE(back.size(), image.size());
+    const QImage expected = reducedToAci(image);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            QVERIFY2((back.pixel(x, y) | 0xFF000000u) == reduced(image.pixel(x, y)),
+            QVERIFY2((back.pixel(x, y) | 0xFF000000u) == expected.pixel(x, y),
                      qPrintable(QStringLiteral("pixel %1, %2 is %3, not %4")
-                                    .arg(x).arg(y).arg(back.pixel(x, y), 0, 16)
-                                    .arg(reduced(image.pixel(x, y)), 0, 16)));
+                                    .arg(x).arg(y).arg(back.pixel(x, y), 0, 16).arg(expected.pixel(x, y), 0, 16)));
 }
 
-void TestOwnCodecs::dxfRectangles_data()
-{
-    QTest::addColumn<QImage>("image");
-    QTest::addColumn<int>("solids");
-    QTest::newRow("one colour is one rectangle") << picture(QStringLiteral("white"), 40, 30) << 1;
-    QTest::newRow("quadrants are four") << picture(QStringLiteral("quadrants"), 40, 30) << 4;
-    QTest::newRow("alternate rows one each") << picture(QStringLiteral("rows"), 7, 5) << 5;
-    QTest::newRow("alternate columns one each") << picture(QStringLiteral("columns"), 5, 7) << 5;
-    QTest::newRow("a red top row over white") << picture(QStringLiteral("top row"), 6, 4) << 2;
-}
-
-void TestOwnCodecs::dxfRectangles()
-{
-    QFETCH(QImage, image);
-    QFETCH(int, solids);
-    QString reason;
-    const QByteArray bytes = encodeDxf(image, &reason);
-    QCOMPARE(bytes.count("\r\nSOLID\r\n"), solids);
-}
-
-void TestOwnCodecs::dxfHeaderAndOrientation()
+void TestOwnCodecs::dxfTopRowLiesHighest()
 {
     QString reason;
-    const QByteArray bytes = encodeDxf(picture(QStringLiteral("top row"), 6, 4), &reason);
-    QVERIFY(bytes.contains("$ACADVER\r\n  1\r\nAC1009\r\n"));
-    QVERIFY(bytes.contains("$EXTMIN\r\n 10\r\n0\r\n 20\r\n0\r\n"));
-    QVERIFY(bytes.contains("$EXTMAX\r\n 10\r\n6\r\n 20\r\n4\r\n"));
-    QVERIFY(bytes.endsWith("  0\r\nEOF\r\n"));
-    // The red row is the picture's top: in the drawing it lies between y 3 and 4.
+    const QByteArray bytes = encodeDxf(picture("top row", 6, 4), &reason);
+    // The red row is the picture's top: in the drawing it lies between y 3 and
+    // 4. (Version and extents are checked by ezdxf's audit.)
     const qsizetype red = bytes.indexOf(" 62\r\n1\r\n");
     QVERIFY(red > 0);
     QVERIFY(bytes.mid(red).startsWith(" 62\r\n1\r\n 10\r\n0\r\n 20\r\n3\r\n 11\r\n6\r\n 21\r\n3\r\n 12\r\n0\r\n 22\r\n4\r\n 13\r\n6\r\n 23\r\n4\r\n"));
@@ -410,44 +348,17 @@ void TestOwnCodecs::dxfEntities()
 
 void TestOwnCodecs::dxfBinaryMatchesText()
 {
-    BinaryDxf binary;
-    binary.text(0, "SECTION");
-    binary.text(2, "ENTITIES");
-    binary.text(0, "SOLID");
-    binary.text(8, "0");
-    binary.int16(62, 5);
-    binary.real(10, 0);
-    binary.real(20, 0);
-    binary.real(11, 12);
-    binary.real(21, 0);
-    binary.real(12, 0);
-    binary.real(22, 8);
-    binary.real(13, 12);
-    binary.real(23, 8);
-    binary.text(0, "LINE");
-    binary.text(8, "0");
-    binary.int16(62, 1);
-    binary.real(10, 0);
-    binary.real(20, 4);
-    binary.real(11, 12);
-    binary.real(21, 4);
-    binary.text(0, "ENDSEC");
-    binary.text(0, "EOF");
-    QVERIFY(imaging::detail::looksLikeDxf(binary.bytes()));
+    const QByteArray text = "0\nSECTION\n2\nENTITIES\n" + solidText(0, 0, 12, 8, 5)
+        + "0\nLINE\n8\n0\n62\n1\n10\n0\n20\n4\n11\n12\n21\n4\n0\nENDSEC\n0\nEOF\n";
+    const QByteArray binary = binaryDrawing(text);
+    QVERIFY(imaging::detail::looksLikeDxf(binary));
     QString reason;
-    const QImage fromBinary = readDxf(binary.bytes(), &reason);
+    const QImage fromBinary = readDxf(binary, &reason);
     QVERIFY2(!fromBinary.isNull(), qPrintable(reason));
-    const QImage fromText = readDxf(
-        "0\nSECTION\n2\nENTITIES\n" + solidText(0, 0, 12, 8, 5)
-            + "0\nLINE\n8\n0\n62\n1\n10\n0\n20\n4\n11\n12\n21\n4\n0\nENDSEC\n0\nEOF\n",
-        &reason);
-    QVERIFY2(!fromText.isNull(), qPrintable(reason));
-    QCOMPARE(fromBinary, fromText);
+    QCOMPARE(fromBinary, readDxf(text, &reason));
     QCOMPARE(count(fromBinary, qRgb(255, 0, 0)), 13);
-
-    QString truncated;
-    QVERIFY(readDxf(binary.bytes().chopped(5), &truncated).isNull());
-    QVERIFY2(truncated.contains(QLatin1String("incomplete")), qPrintable(truncated));
+    QVERIFY(readDxf(binary.chopped(5), &reason).isNull());
+    QVERIFY2(reason.contains(QLatin1String("incomplete")), qPrintable(reason));
 }
 
 void TestOwnCodecs::dxfWrittenByEzdxf_data()
@@ -467,17 +378,14 @@ void TestOwnCodecs::dxfWrittenByEzdxf()
     QFETCH(QString, name);
     QFETCH(QString, sameAs);
     const auto read = [](const QString &file, QString *reason) {
-        QFile f(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file);
-        return f.open(QIODevice::ReadOnly) ? readDxf(f.readAll(), reason) : QImage();
+        return readDxf(readAll(QStringLiteral(KESTRUNE_TEST_DATA "/formats/") + file), reason);
     };
     QString reason;
     const QImage image = read(name, &reason);
     QVERIFY2(!image.isNull(), qPrintable(reason));
     // The line from (0, 0) to (120, 80) spans the drawing.
     QCOMPARE(image.size(), QSize(121, 81));
-    const auto at = [&](int x, int y, QRgb colour) {
-        return near(image, x, 80 - y, colour);
-    };
+    const auto at = [&](int x, int y, QRgb colour) { return near(image, x, 80 - y, colour); };
     QVERIFY(at(60, 40, qRgb(255, 0, 0)));      // LINE, colour 1
     QVERIFY(at(45, 40, qRgb(0, 0, 255)));      // CIRCLE on a blue layer
     QVERIFY(at(90, 55, qRgb(0, 255, 0)));      // ARC, colour 3
@@ -494,135 +402,95 @@ void TestOwnCodecs::dxfWrittenByEzdxf()
         QCOMPARE(image, read(sameAs, &reason));
 }
 
-void TestOwnCodecs::dxfScaling_data()
+void TestOwnCodecs::dxfRead_data()
 {
+    QTest::addColumn<QSize>("size"); // invalid: refused
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("reason"); // what the refusal says
+    const auto sized = [](const char *row, const QByteArray &bytes, QSize size) {
+        QTest::newRow(row) << size << bytes << QString();
+    };
+    const auto refused = [](const char *row) -> QTestData & { return QTest::newRow(row) << QSize(); };
     const QByteArray head = "0\nSECTION\n2\nENTITIES\n", tail = "0\nENDSEC\n0\nEOF\n";
-    QTest::newRow("one pixel per unit") << head + solidText(-20, 5, 30, 35, 1) + tail << QSize(50, 30);
-    QTest::newRow("smaller than a unit grows to 1024") << head + solidText(0, 0, 0.5, 0.25, 1) + tail << QSize(1024, 512);
-    QTest::newRow("wider than the side limit shrinks to 1024") << head + solidText(0, 0, 100000, 50000, 1) + tail << QSize(1024, 512);
-    QTest::newRow("more pixels than the limit shrinks to 1024") << head + solidText(0, 0, 20000, 15000, 1) + tail << QSize(1024, 768);
-    QTest::newRow("a line is one unit wide") << head + "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n" + tail << QSize(11, 1);
-    QTest::newRow("after a byte-order mark") << "\xEF\xBB\xBF" + head + solidText(0, 0, 3, 2, 1) + tail << QSize(3, 2);
-    QTest::newRow("one point is one pixel") << head + "0\nPOINT\n8\n0\n10\n5\n20\n5\n" + tail << QSize(1, 1);
-}
-
-void TestOwnCodecs::dxfScaling()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QSize, size);
-    QString reason;
-    const QImage image = readDxf(bytes, &reason);
-    QVERIFY2(!image.isNull(), qPrintable(reason));
-    QCOMPARE(image.size(), size);
-    QVERIFY(count(image, qRgb(255, 255, 255)) < image.width() * image.height());
-}
-
-void TestOwnCodecs::dxfRefused_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("reason");
-    const QByteArray head = "0\nSECTION\n2\nENTITIES\n", tail = "0\nENDSEC\n0\nEOF\n";
-    QTest::newRow("no entities section") << QByteArray("0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n") << "no ENTITIES section";
-    QTest::newRow("nothing to draw") << head + tail << "no entities to draw";
-    QTest::newRow("only unknown entities") << head + "0\nHATCH\n8\n0\n" + tail << "no entities to draw";
-    QTest::newRow("group code not a number") << head + "x1\nLINE\n" + tail << "line 5: \"x1\" is not a group code";
-    QTest::newRow("group code out of range") << head + "5000\nLINE\n" + tail << "is not a group code";
-    QTest::newRow("coordinate not a number") << head + "0\nLINE\n10\nten\n" + tail << "line 8: \"ten\" is not a number";
-    QTest::newRow("not a finite number") << head + "0\nCIRCLE\n40\nnan\n" + tail << "not a finite number";
-    QTest::newRow("absurd coordinate") << head + "0\nLINE\n10\n1e300\n" + tail << "extents are absurd";
-    QTest::newRow("absurd radius") << head + "0\nCIRCLE\n40\n1e15\n" + tail << "extents are absurd";
-    QTest::newRow("ends inside the entities") << head + solidText(0, 0, 1, 1, 1) << "ends inside its ENTITIES section";
-    QTest::newRow("code without a value") << head + solidText(0, 0, 1, 1, 1) + "0\n" << "has no value";
-    QTest::newRow("block inserts itself")
+    sized("one pixel per unit", head + solidText(-20, 5, 30, 35, 1) + tail, QSize(50, 30));
+    sized("smaller than a unit grows to 1024", head + solidText(0, 0, 0.5, 0.25, 1) + tail, QSize(1024, 512));
+    sized("wider than the side limit shrinks to 1024", head + solidText(0, 0, 100000, 50000, 1) + tail, QSize(1024, 512));
+    sized("more pixels than the limit shrinks to 1024", head + solidText(0, 0, 20000, 15000, 1) + tail, QSize(1024, 768));
+    sized("a line is one unit wide", head + "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n" + tail, QSize(11, 1));
+    sized("after a byte-order mark", "\xEF\xBB\xBF" + head + solidText(0, 0, 3, 2, 1) + tail, QSize(3, 2));
+    sized("one point is one pixel", head + "0\nPOINT\n8\n0\n10\n5\n20\n5\n" + tail, QSize(1, 1));
+    refused("no entities section") << QByteArray("0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n") << "no ENTITIES section";
+    refused("nothing to draw") << head + tail << "no entities to draw";
+    refused("only unknown entities") << head + "0\nHATCH\n8\n0\n" + tail << "no entities to draw";
+    refused("group code not a number") << head + "x1\nLINE\n" + tail << "line 5: \"x1\" is not a group code";
+    refused("group code out of range") << head + "5000\nLINE\n" + tail << "is not a group code";
+    refused("coordinate not a number") << head + "0\nLINE\n10\nten\n" + tail << "line 8: \"ten\" is not a number";
+    refused("not a finite number") << head + "0\nCIRCLE\n40\nnan\n" + tail << "not a finite number";
+    refused("absurd coordinate") << head + "0\nLINE\n10\n1e300\n" + tail << "extents are absurd";
+    refused("absurd radius") << head + "0\nCIRCLE\n40\n1e15\n" + tail << "extents are absurd";
+    refused("ends inside the entities") << head + solidText(0, 0, 1, 1, 1) << "ends inside its ENTITIES section";
+    refused("code without a value") << head + solidText(0, 0, 1, 1, 1) + "0\n" << "has no value";
+    refused("block inserts itself")
         << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nLOOP\n" + solidText(0, 0, 1, 1, 1)
                + "0\nINSERT\n2\nLOOP\n10\n1\n20\n0\n0\nENDBLK\n0\nENDSEC\n" + head
                + "0\nINSERT\n2\nLOOP\n" + tail
         << "nested more than";
-    QTest::newRow("blocks multiply past the limit")
+    refused("blocks multiply past the limit")
         << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nA\n" + solidText(0, 0, 1, 1, 1)
                + "0\nENDBLK\n0\nBLOCK\n2\nB\n0\nINSERT\n2\nA\n70\n2000\n71\n2000\n0\nENDBLK\n0\nENDSEC\n"
                + head + "0\nINSERT\n2\nB\n70\n3\n" + tail
         << "once its blocks are inserted";
-    QTest::newRow("array too large") << head + "0\nINSERT\n2\nA\n70\n100000\n71\n100000\n" + tail << "inserted more than";
-    QTest::newRow("absurd after inserting")
+    refused("array too large") << head + "0\nINSERT\n2\nA\n70\n100000\n71\n100000\n" + tail << "inserted more than";
+    refused("absurd after inserting")
         << "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nA\n" + solidText(0, 0, 1e11, 1, 1)
                + "0\nENDBLK\n0\nENDSEC\n" + head + "0\nINSERT\n2\nA\n41\n1000\n" + tail
         << "extents are absurd";
-    QTest::newRow("binary cut after the sentinel") << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28) << "incomplete";
+    refused("too many entities") << head + QByteArray("0\nPOINT\n").repeated(int(kMaxDxfEntities + 1)) + tail
+        << QStringLiteral("more than %1 entities").arg(kMaxDxfEntities);
+    refused("binary cut after the sentinel") << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28) << "incomplete";
 }
 
-void TestOwnCodecs::dxfRefused()
+void TestOwnCodecs::dxfRead()
 {
+    QFETCH(QSize, size);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
     QString why;
-    QVERIFY(readDxf(bytes, &why).isNull());
-    QVERIFY2(why.contains(reason), qPrintable(why));
-}
-
-void TestOwnCodecs::dxfTooManyEntities()
-{
-    QByteArray bytes = "0\nSECTION\n2\nENTITIES\n";
-    bytes += QByteArray("0\nPOINT\n").repeated(int(kMaxDxfEntities + 1));
-    bytes += "0\nENDSEC\n0\nEOF\n";
-    QString why;
-    QVERIFY(readDxf(bytes, &why).isNull());
-    QVERIFY2(why.contains(QStringLiteral("more than %1 entities").arg(kMaxDxfEntities)), qPrintable(why));
-}
-
-void TestOwnCodecs::dxfTruncatedAndDamaged_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QString reason;
-    QTest::newRow("our own drawing") << encodeDxf(picture(QStringLiteral("noise"), 9, 7), &reason);
-    QFile all(QStringLiteral(KESTRUNE_TEST_DATA "/formats/entities.dxf"));
-    QVERIFY(all.open(QIODevice::ReadOnly));
-    QTest::newRow("every entity type") << all.readAll();
-}
-
-void TestOwnCodecs::dxfTruncatedAndDamaged()
-{
-    QFETCH(QByteArray, bytes);
-    QString reason;
-    QVERIFY2(!readDxf(bytes, &reason).isNull(), qPrintable(reason));
-    // Every cut and every damage either reads or is refused with a reason;
-    // the sanitizer build checks that no byte outside the input is read.
-    const qsizetype step = std::max<qsizetype>(1, bytes.size() / 400);
-    for (qsizetype n = 0; n < bytes.size(); n += step) {
-        const QByteArray cut(bytes.constData(), n); // its own buffer, ending at n
-        reason.clear();
-        const QImage image = readDxf(cut, &reason);
-        QVERIFY(image.isNull() != reason.isEmpty());
+    const QImage image = readDxf(bytes, &why);
+    if (!size.isValid()) {
+        QVERIFY(image.isNull());
+        QVERIFY2(why.contains(reason), qPrintable(why));
+        return;
     }
+    QVERIFY2(!image.isNull(), qPrintable(why));
+    QCOMPARE(image.size(), size);
+    QVERIFY(count(image, qRgb(255, 255, 255)) < image.width() * image.height());
+}
+
+void TestOwnCodecs::dxfSurvivesDamageAndRegressions()
+{
+    // Every cut and every damage of a sound drawing either reads or is
+    // refused with a reason; the sanitizer build checks that no byte outside
+    // the input is read. So must the inputs that once broke the reader.
+    QString reason;
+    const QList<QByteArray> sound{encodeDxf(noise(9, 7), &reason),
+                                  readAll(QStringLiteral(KESTRUNE_TEST_DATA "/formats/entities.dxf"))};
     QRandomGenerator random(11);
-    for (int round = 0; round < 300; ++round) {
-        QByteArray damaged = bytes;
-        for (int k = 0; k < 4; ++k)
-            damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
-        reason.clear();
-        const QImage image = readDxf(damaged, &reason);
-        QVERIFY(image.isNull() != reason.isEmpty());
-        if (!image.isNull())
-            QVERIFY(image.width() <= kMaxSide && image.height() <= kMaxSide);
+    for (const QByteArray &bytes : sound) {
+        QVERIFY2(!readDxf(bytes, &reason).isNull(), qPrintable(reason));
+        for (qsizetype n = 0; n < bytes.size(); n += std::max<qsizetype>(1, bytes.size() / 400))
+            readsOrRefuses(QByteArray(bytes.constData(), n), "cut"); // its own buffer, ending at n
+        for (int round = 0; round < 300; ++round) {
+            QByteArray damaged = bytes;
+            for (int k = 0; k < 4; ++k)
+                damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
+            readsOrRefuses(damaged, "damaged");
+        }
     }
-}
-
-void TestOwnCodecs::dxfRegressionInputs()
-{
-    // Inputs that once broke the reader; each must now read or be refused.
-    QDirIterator it(QStringLiteral(KESTRUNE_TEST_DATA "/formats/dxf-regressions"), QDir::Files);
     int seen = 0;
-    while (it.hasNext()) {
-        QFile file(it.next());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QString reason;
-        const QImage image = readDxf(file.readAll(), &reason);
-        QVERIFY2(image.isNull() != reason.isEmpty(), qPrintable(file.fileName()));
-        if (!image.isNull())
-            QVERIFY(image.width() <= kMaxSide && image.height() <= kMaxSide);
-        ++seen;
+    for (QDirIterator it(QStringLiteral(KESTRUNE_TEST_DATA "/formats/dxf-regressions"), QDir::Files); it.hasNext(); ++seen) {
+        const QString file = it.next();
+        readsOrRefuses(readAll(file), qPrintable(file));
     }
     QVERIFY2(seen > 0, "the regression inputs are missing");
 }
@@ -630,10 +498,10 @@ void TestOwnCodecs::dxfRegressionInputs()
 void TestOwnCodecs::wmfLayout_data()
 {
     QTest::addColumn<QImage>("image");
-    QTest::newRow("one pixel") << picture(QStringLiteral("quadrants"), 1, 1);
-    QTest::newRow("odd width needs row padding") << picture(QStringLiteral("quadrants"), 5, 3);
-    QTest::newRow("noise 33x17") << picture(QStringLiteral("noise"), 33, 17);
-    QTest::newRow("transparent parts on white") << picture(QStringLiteral("half transparent"), 4, 4);
+    QTest::newRow("one pixel") << picture("quadrants", 1, 1);
+    QTest::newRow("odd width needs row padding") << picture("quadrants", 5, 3);
+    QTest::newRow("noise 33x17") << noise(33, 17);
+    QTest::newRow("transparent parts on white") << picture("half transparent", 4, 4);
 }
 
 void TestOwnCodecs::wmfLayout()
@@ -643,12 +511,10 @@ void TestOwnCodecs::wmfLayout()
     const QByteArray wmf = encodeWmf(image, &reason);
     QVERIFY2(!wmf.isEmpty(), qPrintable(reason));
     const int w = image.width(), h = image.height();
+    // The placeable header: key, bounding box from (0, 0), units, checksum.
     QCOMPARE(le32(wmf, 0), kPlaceableKey);
-    QCOMPARE(le16(wmf, 6), 0);
-    QCOMPARE(le16(wmf, 8), 0);
-    QCOMPARE(le16(wmf, 10), w);
-    QCOMPARE(le16(wmf, 12), h);
-    QCOMPARE(le16(wmf, 14), kWmfUnitsPerInch);
+    QCOMPARE(QList<int>({le16(wmf, 6), le16(wmf, 8), le16(wmf, 10), le16(wmf, 12), le16(wmf, 14)}),
+             QList<int>({0, 0, w, h, kWmfUnitsPerInch}));
     quint16 checksum = 0;
     for (int i = 0; i < 20; i += 2)
         checksum ^= le16(wmf, i);
@@ -658,48 +524,34 @@ void TestOwnCodecs::wmfLayout()
     QCOMPARE(qint64(le32(wmf, meta + 6)) * 2, qint64(wmf.size() - meta));
 
     // Walk the records: every size must add up to the end of the file.
-    qsizetype at = meta + kMetaHeaderBytes;
-    qsizetype dib = -1;
+    qsizetype at = meta + kMetaHeaderBytes, dib = -1;
     quint32 largest = 0;
-    int stretchDibs = 0;
     while (at < wmf.size()) {
         const quint32 words = le32(wmf, at);
         largest = std::max(largest, words);
-        const quint16 function = le16(wmf, at + 4);
-        if (function == kMetaStretchDib) {
-            ++stretchDibs;
+        if (le16(wmf, at + 4) == kMetaStretchDib) {
+            QCOMPARE(dib, -1); // one bitmap only
             QCOMPARE(le32(wmf, at + 6), kSourceCopy);
-            QCOMPARE(le16(wmf, at + 12), h); // source height, width
-            QCOMPARE(le16(wmf, at + 14), w);
-            QCOMPARE(le16(wmf, at + 20), h); // destination height, width
-            QCOMPARE(le16(wmf, at + 22), w);
+            // source and destination, each height then width
+            QCOMPARE(QList<int>({le16(wmf, at + 12), le16(wmf, at + 14), le16(wmf, at + 20), le16(wmf, at + 22)}),
+                     QList<int>({h, w, h, w}));
             dib = at + 28;
         }
-        if (function == 0)
+        if (le16(wmf, at + 4) == 0)
             QCOMPARE(at + 6, wmf.size());
         at += qsizetype(words) * 2;
     }
     QCOMPARE(at, wmf.size());
-    QCOMPARE(stretchDibs, 1);
     QCOMPARE(le32(wmf, meta + 12), largest);
     QVERIFY(dib > 0);
-    QCOMPARE(le32(wmf, dib), 40u);
-    QCOMPARE(le32(wmf, dib + 4), quint32(w));
-    QCOMPARE(le32(wmf, dib + 8), quint32(h));
-    QCOMPARE(le16(wmf, dib + 14), 24);
+    QCOMPARE(QList<quint32>({le32(wmf, dib), le32(wmf, dib + 4), le32(wmf, dib + 8), le16(wmf, dib + 14)}),
+             QList<quint32>({40u, quint32(w), quint32(h), 24u}));
+    // Rows bottom up, each padded to four bytes, pixels blue first.
     const int stride = (w * 3 + 3) / 4 * 4;
     for (int y = 0; y < h; ++y) {
-        const qsizetype row = dib + 40 + qsizetype(h - 1 - y) * stride;
-        for (int x = 0; x < w; ++x) {
-            const QColor source = QColor::fromRgba(image.pixel(x, y));
-            const double a = source.alphaF();
-            const QRgb flat = qRgb(qRound(source.red() * a + 255 * (1 - a)),
-                                   qRound(source.green() * a + 255 * (1 - a)),
-                                   qRound(source.blue() * a + 255 * (1 - a)));
-            const QRgb stored = qRgb(quint8(wmf[row + x * 3 + 2]), quint8(wmf[row + x * 3 + 1]),
-                                     quint8(wmf[row + x * 3]));
-            QCOMPARE(stored, flat);
-        }
+        const char *row = wmf.constData() + dib + 40 + qsizetype(h - 1 - y) * stride;
+        for (int x = 0; x < w; ++x)
+            QCOMPARE(qRgb(quint8(row[x * 3 + 2]), quint8(row[x * 3 + 1]), quint8(row[x * 3])), onWhite(image.pixel(x, y)));
     }
 }
 
@@ -710,33 +562,6 @@ void TestOwnCodecs::wmfTooWide()
     QString reason;
     QVERIFY(encodeWmf(wide, &reason).isEmpty());
     QVERIFY2(reason.contains(QLatin1String("32767")), qPrintable(reason));
-}
-
-void TestOwnCodecs::imageManNamesTheFile_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("a text file named .dxf") << QByteArray("just some notes\n") << "it is a text file";
-    QTest::newRow("a damaged drawing") << QByteArray("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nten\n") << "is not a number";
-    QTest::newRow("an empty drawing") << QByteArray("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n") << "no entities to draw";
-}
-
-void TestOwnCodecs::imageManNamesTheFile()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("plan.dxf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    imaging::ImageMan man;
-    const imaging::Result result = man.setImageFile(path);
-    QVERIFY(!result.ok());
-    QVERIFY2(result.message().contains(QDir::toNativeSeparators(path)), qPrintable(result.message()));
-    QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
-    QVERIFY(!man.hasImage());
 }
 
 QTEST_MAIN(TestOwnCodecs)
