@@ -63,14 +63,14 @@ struct Run {
     imaging::ImageMan imageMan3;
     GenerateRun generate{dialogs, clipboard, imageMan1, imageMan3};
 
-    Outcome go(const QList<int> &rows, const QString &rate = QStringLiteral("100"),
-               const QString &header = QStringLiteral("TST"))
+    Outcome go(const QList<int> &rows, const QStringList &answers = {"100", "TST"},
+               const QList<bool> &confirm = {true})
     {
         CutLineList lines;
         for (int row : rows)
             lines.release(CutLineList::kLeftButton, row);
-        dialogs.inputAnswers = {rate, header};
-        dialogs.yesNoAnswers = {true};
+        dialogs.inputAnswers = answers;
+        dialogs.yesNoAnswers = confirm;
         return generate.run(lines);
     }
 };
@@ -132,8 +132,7 @@ void TestGenerateRun::stopsEarly_data()
     QTest::addColumn<int>("quality");
     QTest::addColumn<bool>("emptied");
 
-    QTest::newRow("an empty rate changes nothing")
-        << QStringList{""} << QList<bool>{} << Outcome::RateCancelled << 42 << false;
+    QTest::newRow("an empty rate changes nothing") << QStringList{""} << QList<bool>{} << Outcome::RateCancelled << 42 << false;
     QTest::newRow("No at the confirmation changes only the rate")
         << QStringList{"150"} << QList<bool>{false} << Outcome::NotConfirmed << 100 << false;
     QTest::newRow("cancel at the header leaves the folders emptied of files, subfolders kept")
@@ -159,11 +158,7 @@ void TestGenerateRun::stopsEarly()
     }
     Run run;
     run.imageMan3.setJpegQuality(42);
-    run.dialogs.inputAnswers = answers;
-    run.dialogs.yesNoAnswers = confirm;
-    CutLineList lines;
-    lines.release(CutLineList::kLeftButton, 10);
-    QCOMPARE(run.generate.run(lines), outcome);
+    QCOMPARE(run.go({10}, answers, confirm), outcome);
     QCOMPARE(run.imageMan3.jpegQuality(), quality);
 
     QStringList asked;
@@ -198,11 +193,9 @@ void TestGenerateRun::piecesAndPage_data()
     const QSize menu(126, 179);
     QTest::newRow("no line: each plate whole as piece 0")
         << QList<int>{} << QList<QSize>{menu, menu, menu} << "TST" << QList<int>{179, 179, 179};
-    QTest::newRow("one line at 57 on 126 x 179 plates")
-        << QList<int>{57} << QList<QSize>{menu, menu, menu} << "TST"
+    QTest::newRow("one line at 57 on 126 x 179 plates") << QList<int>{57} << QList<QSize>{menu, menu, menu} << "TST"
         << QList<int>{58, 121, 58, 121, 58, 121};
-    QTest::newRow("lines at 0 and 100")
-        << QList<int>{0, 100} << QList<QSize>{menu, menu, menu} << "MENU"
+    QTest::newRow("lines at 0 and 100") << QList<int>{0, 100} << QList<QSize>{menu, menu, menu} << "MENU"
         << QList<int>{1, 100, 78, 1, 100, 78, 1, 100, 78};
     QTest::newRow("plates of different heights cut at the same rows, header with blank and ampersand")
         << QList<int>{57} << QList<QSize>{menu, QSize(126, 90), QSize(126, 300)} << "a &b"
@@ -218,11 +211,11 @@ void TestGenerateRun::piecesAndPage()
 
     writePlates(plates, lines.isEmpty() ? -1 : lines.first() + 1);
     // A first run under another header: nothing of it may survive the second.
-    QCOMPARE(Run().go({20, 40}, QStringLiteral("100"), QStringLiteral("OLD")), Outcome::Finished);
+    QCOMPARE(Run().go({20, 40}, {"100", "OLD"}), Outcome::Finished);
     Run run;
     run.clipboard.setText(QStringLiteral("what the user had"));
     run.clipboard.texts.clear();
-    QCOMPARE(run.go(lines, QStringLiteral("90"), header), Outcome::Finished);
+    QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
     QVERIFY2(run.dialogs.messages.isEmpty(), qPrintable(run.generate.failures().join(u'\n')));
 
     const int pieces = int(lines.size()) + 1;
@@ -267,10 +260,8 @@ void TestGenerateRun::qualityChangesOnlyTheBytes()
         QVERIFY(noise.save(common::platePath(int(plate)), "BMP"));
 
     qint64 bytes[2] = {};
-    const QString rates[2] = {QStringLiteral("20"), QStringLiteral("100")};
     for (int i = 0; i < 2; ++i) {
-        Run run;
-        QCOMPARE(run.go({57}, rates[i]), Outcome::Finished);
+        QCOMPARE(Run().go({57}, {i == 0 ? "20" : "100", "TST"}), Outcome::Finished);
         QCOMPARE(readPiece(QStringLiteral("TSTa1.jpg")).size(), QSize(126, 121));
         bytes[i] = QFileInfo(common::joinPath(common::imagesFolder(), QStringLiteral("TSTa1.jpg"))).size();
     }
@@ -294,9 +285,7 @@ void TestGenerateRun::unusableHeaderIsAskedAgain()
 
     writePlates({QSize(40, 40), QSize(40, 40), QSize(40, 40)});
     Run run;
-    run.dialogs.inputAnswers = {QStringLiteral("100"), header, QStringLiteral("TST")};
-    run.dialogs.yesNoAnswers = {true};
-    QCOMPARE(run.generate.run(CutLineList()), Outcome::Finished);
+    QCOMPARE(run.go({}, {"100", header, "TST"}), Outcome::Finished);
     QCOMPARE(run.dialogs.inputs.size(), 3);
     QCOMPARE(run.dialogs.messages.size(), 1);
     const fakes::Dialogs::Message &message = run.dialogs.messages.first();
@@ -324,8 +313,7 @@ void TestGenerateRun::failuresAreListedOnce_data()
         << QStringList{"TSTb0.jpg to TSTb1.jpg", QDir::toNativeSeparators(common::platePath(1))} << 1
         << QList<QSize>{QSize(126, 58), QSize(126, 121)};
     // No file at all rather than the previous piece under the failed one's name.
-    QTest::newRow("a piece wholly below the plates is never the previous piece")
-        << QList<int>{57, 300} << menu << -1 << false
+    QTest::newRow("a piece wholly below the plates is never the previous piece") << QList<int>{57, 300} << menu << -1 << false
         << QStringList{"TSTa0.jpg", "TSTa1.jpg", "TSTb0.jpg", "TSTb1.jpg", "TSTc0.jpg", "TSTc1.jpg"}
         << QStringList{"TSTa2.jpg not written", "TSTb2.jpg not written", "TSTc2.jpg not written",
                        "The page gives TSTa2.jpg no size"}

@@ -28,22 +28,16 @@ void TestPieces::rects_data()
     QTest::addColumn<QSize>("plate");
     QTest::addColumn<QList<QRect>>("expected");
 
-    QTest::newRow("no line: the whole plate is piece 0")
-        << QList<int>{} << QSize(126, 179) << QList<QRect>{rows(126, 0, 178)};
-    QTest::newRow("one line at 57 on 126 x 179: 126 x 58 and 126 x 121")
-        << QList<int>{57} << QSize(126, 179)
+    QTest::newRow("no line: the whole plate is piece 0") << QList<int>{} << QSize(126, 179) << QList<QRect>{rows(126, 0, 178)};
+    QTest::newRow("one line at 57 on 126 x 179: 126 x 58 and 126 x 121") << QList<int>{57} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 57), rows(126, 58, 178)};
-    QTest::newRow("lines at 0 and 100: the top row alone, then 1 to 100, then the rest")
-        << QList<int>{0, 100} << QSize(126, 179)
+    QTest::newRow("lines at 0 and 100: the top row alone, then 1 to 100, then the rest") << QList<int>{0, 100} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 0), rows(126, 1, 100), rows(126, 101, 178)};
-    QTest::newRow("a shorter plate: the same rows, its own bottom")
-        << QList<int>{57} << QSize(126, 90)
+    QTest::newRow("a shorter plate: the same rows, its own bottom") << QList<int>{57} << QSize(126, 90)
         << QList<QRect>{rows(126, 0, 57), rows(126, 58, 89)};
-    QTest::newRow("a line on the last row leaves an empty last piece")
-        << QList<int>{178} << QSize(126, 179)
+    QTest::newRow("a line on the last row leaves an empty last piece") << QList<int>{178} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 178), rows(126, 179, 178)};
-    QTest::newRow("a line below the plate reaches past it")
-        << QList<int>{50, 300} << QSize(126, 179)
+    QTest::newRow("a line below the plate reaches past it") << QList<int>{50, 300} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 50), rows(126, 51, 300), rows(126, 301, 178)};
 }
 
