@@ -22,11 +22,14 @@ namespace {
 const QColor kUpper[kPlateCount] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200)};
 const QColor kLower[kPlateCount] = {QColor(240, 240, 40), QColor(40, 240, 240), QColor(240, 40, 240)};
 
-void writePlates(const QList<QSize> &sizes, int split = -1)
+// Plates 126 pixels wide of the given heights; a height of 0 leaves that plate out.
+void writePlates(const QList<int> &heights, int split = -1)
 {
     QVERIFY(QDir().mkpath(QFileInfo(common::platePath(0)).absolutePath()));
     for (Plate plate : kPlates) {
-        QImage picture(sizes[int(plate)], QImage::Format_RGB32);
+        if (heights[int(plate)] == 0)
+            continue;
+        QImage picture(126, heights[int(plate)], QImage::Format_RGB32);
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 picture.setPixelColor(x, y, split >= 0 && y >= split ? kLower[int(plate)] : kUpper[int(plate)]);
@@ -86,13 +89,11 @@ private slots:
     void compressionRate();
     void stopsEarly_data();
     void stopsEarly();
-    void piecesAndPage_data();
-    void piecesAndPage();
+    void piecesPageAndFailures_data();
+    void piecesPageAndFailures();
     void qualityChangesOnlyTheBytes();
     void unusableHeaderIsAskedAgain_data();
     void unusableHeaderIsAskedAgain();
-    void failuresAreListedOnce_data();
-    void failuresAreListedOnce();
 };
 
 void TestGenerateRun::init()
@@ -183,58 +184,86 @@ void TestGenerateRun::stopsEarly()
     QVERIFY(run.dialogs.messages.isEmpty());
 }
 
-void TestGenerateRun::piecesAndPage_data()
+void TestGenerateRun::piecesPageAndFailures_data()
 {
     QTest::addColumn<QList<int>>("lines");
-    QTest::addColumn<QList<QSize>>("plates");
+    QTest::addColumn<QList<int>>("plates");   // heights; 0: the plate cannot be loaded
     QTest::addColumn<QString>("header");
-    QTest::addColumn<QList<int>>("heights"); // per plate, per piece, plate after plate
+    QTest::addColumn<QList<int>>("heights");  // per plate, per piece; 0: not written
+    QTest::addColumn<bool>("pageBlocked");
+    QTest::addColumn<QStringList>("named");   // each in the failures and in the one message
+    QTest::addColumn<int>("failureCount");
 
-    const QSize menu(126, 179);
-    QTest::newRow("no line: each plate whole as piece 0")
-        << QList<int>{} << QList<QSize>{menu, menu, menu} << "TST" << QList<int>{179, 179, 179};
-    QTest::newRow("one line at 57 on 126 x 179 plates") << QList<int>{57} << QList<QSize>{menu, menu, menu} << "TST"
-        << QList<int>{58, 121, 58, 121, 58, 121};
-    QTest::newRow("lines at 0 and 100") << QList<int>{0, 100} << QList<QSize>{menu, menu, menu} << "MENU"
-        << QList<int>{1, 100, 78, 1, 100, 78, 1, 100, 78};
+    using L = QList<int>;
+    const L menu{179, 179, 179};
+    QTest::newRow("no line: each plate whole as piece 0") << L{} << menu << "TST" << L{179, 179, 179} << false
+                                                           << QStringList() << 0;
+    QTest::newRow("one line at 57 on 126 x 179 plates") << L{57} << menu << "TST" << L{58, 121, 58, 121, 58, 121}
+                                                         << false << QStringList() << 0;
+    QTest::newRow("lines at 0 and 100") << L{0, 100} << menu << "MENU" << L{1, 100, 78, 1, 100, 78, 1, 100, 78}
+                                        << false << QStringList() << 0;
     QTest::newRow("plates of different heights cut at the same rows, header with blank and ampersand")
-        << QList<int>{57} << QList<QSize>{menu, QSize(126, 90), QSize(126, 300)} << "a &b"
-        << QList<int>{58, 121, 58, 32, 58, 242};
+        << L{57} << L{179, 90, 300} << "a &b" << L{58, 121, 58, 32, 58, 242} << false << QStringList() << 0;
+    // The page still refers to the highlight pieces, as it always does.
+    QTest::newRow("an unloadable highlight plate: its pieces skipped, the others cut")
+        << L{57} << L{179, 0, 179} << "TST" << L{58, 121, 0, 0, 58, 121} << false
+        << QStringList{"TSTb0.jpg to TSTb1.jpg", QDir::toNativeSeparators(common::platePath(1))} << 1;
+    // No file at all rather than the previous piece under the failed one's name.
+    QTest::newRow("a piece wholly below the plates is never the previous piece")
+        << L{57, 300} << menu << "TST" << L{58, 121, 0, 58, 121, 0, 58, 121, 0} << false
+        << QStringList{"TSTa2.jpg not written", "TSTb2.jpg not written", "TSTc2.jpg not written",
+                       "The page gives TSTa2.jpg no size"} << 4;
+    QTest::newRow("a folder in the page's way: reported, no temporary file left")
+        << L{} << L{30, 30, 30} << "TST" << L{30, 30, 30} << true
+        << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
+    L below, heights;
+    for (int row = 100; row < 130; ++row)
+        below.append(row);
+    for (int plate = 0; plate < kPlateCount; ++plate)
+        heights << 10 << L(30, 0);
+    QTest::newRow("thirty pieces below the plates: one message, its list shortened")
+        << below << L{10, 10, 10} << "TST" << heights << false << QStringList{"TSTa1.jpg not written"} << 4 * 30;
 }
 
-void TestGenerateRun::piecesAndPage()
+void TestGenerateRun::piecesPageAndFailures()
 {
     QFETCH(QList<int>, lines);
-    QFETCH(QList<QSize>, plates);
+    QFETCH(QList<int>, plates);
     QFETCH(QString, header);
     QFETCH(QList<int>, heights);
+    QFETCH(bool, pageBlocked);
+    QFETCH(QStringList, named);
+    QFETCH(int, failureCount);
 
     writePlates(plates, lines.isEmpty() ? -1 : lines.first() + 1);
     // A first run under another header: nothing of it may survive the second.
     QCOMPARE(Run().go({20, 40}, {"100", "OLD"}), Outcome::Finished);
+    if (pageBlocked)
+        QVERIFY(QFile::remove(common::pagePath()) && QDir().mkpath(common::pagePath()));
     Run run;
     run.clipboard.setText(QStringLiteral("what the user had"));
     run.clipboard.texts.clear();
     QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
-    QVERIFY2(run.dialogs.messages.isEmpty(), qPrintable(run.generate.failures().join(u'\n')));
 
     const int pieces = int(lines.size()) + 1;
     QStringList expectedFiles;
     QList<QSize> backSizes;
     for (Plate plate : kPlates) {
         for (int n = 0; n < pieces; ++n) {
+            const QSize size(heights[int(plate) * pieces + n] ? 126 : 0, heights[int(plate) * pieces + n]);
+            if (plate == Plate::Back)
+                backSizes.append(size);
+            if (size.isEmpty())
+                continue;
             const QString name = pieceFileName(header, plate, n);
             expectedFiles.append(name);
             const QImage piece = readPiece(name);
-            const QSize size(plates[int(plate)].width(), heights[int(plate) * pieces + n]);
             QCOMPARE(piece.size(), size);
             // The cut line's row belongs to the piece above; the next row starts the one below.
             const QColor top = piece.pixelColor(piece.width() / 2, 0);
             const QColor bottom = piece.pixelColor(piece.width() / 2, piece.height() - 1);
             QVERIFY2(near(top, n == 0 ? kUpper[int(plate)] : kLower[int(plate)]), qPrintable(name));
             QVERIFY2(near(bottom, n == 0 && pieces > 1 ? kUpper[int(plate)] : top), qPrintable(name));
-            if (plate == Plate::Back)
-                backSizes.append(size);
         }
     }
     expectedFiles.sort();
@@ -244,8 +273,26 @@ void TestGenerateRun::piecesAndPage()
     const QString page = pageText(header, backSizes);
     QCOMPARE(run.clipboard.clears, 1);
     QCOMPARE(run.clipboard.texts, QStringList{page});
-    QCOMPARE(fileBytes(common::pagePath()), page.toUtf8() + "\r\n");
-    QCOMPARE(QDir(common::outputFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"contents.htm"});
+    QCOMPARE(fileBytes(common::pagePath()), pageBlocked ? QByteArray() : page.toUtf8() + "\r\n");
+    QCOMPARE(QDir(common::outputFolder()).entryList(QDir::Files | QDir::Hidden),
+             pageBlocked ? QStringList() : QStringList{"contents.htm"});
+
+    const QStringList failures = run.generate.failures();
+    QCOMPARE(failures.size(), failureCount);
+    QCOMPARE(run.dialogs.messages.size(), failureCount ? 1 : 0);
+    if (!failureCount)
+        return;
+    const fakes::Dialogs::Message &message = run.dialogs.messages.first();
+    QCOMPARE(message.title, QStringLiteral("Saving File Pieces"));
+    for (const QString &part : named)
+        QVERIFY2(message.text.contains(part) && failures.join(u'\n').contains(part), qPrintable(message.text));
+    const QStringList shown = message.text.split(u'\n');
+    if (failureCount > GenerateRun::kMaxListedFailures) {
+        QCOMPARE(shown.size(), 2 + GenerateRun::kMaxListedFailures + 1);
+        QCOMPARE(shown.last(), QStringLiteral("... and %1 more.").arg(failureCount - GenerateRun::kMaxListedFailures));
+    }
+    for (const QString &failure : failures.first(std::min<qsizetype>(failures.size(), GenerateRun::kMaxListedFailures)))
+        QVERIFY(shown.contains(failure));
 }
 
 void TestGenerateRun::qualityChangesOnlyTheBytes()
@@ -283,7 +330,7 @@ void TestGenerateRun::unusableHeaderIsAskedAgain()
     QFETCH(QString, header);
     QFETCH(QString, reason);
 
-    writePlates({QSize(40, 40), QSize(40, 40), QSize(40, 40)});
+    writePlates({40, 40, 40});
     Run run;
     QCOMPARE(run.go({}, {"100", header, "TST"}), Outcome::Finished);
     QCOMPARE(run.dialogs.inputs.size(), 3);
@@ -293,87 +340,6 @@ void TestGenerateRun::unusableHeaderIsAskedAgain()
     QVERIFY2(message.text.contains(header) && message.text.contains(reason), qPrintable(message.text));
     QCOMPARE(imageFiles(), (QStringList{"TSTa0.jpg", "TSTb0.jpg", "TSTc0.jpg"}));
     QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/evila0.jpg")));
-}
-
-void TestGenerateRun::failuresAreListedOnce_data()
-{
-    QTest::addColumn<QList<int>>("lines");
-    QTest::addColumn<QSize>("plate");
-    QTest::addColumn<int>("missingPlate");   // -1: all three are there
-    QTest::addColumn<bool>("pageBlocked");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QStringList>("named");  // each in the failures and the message
-    QTest::addColumn<int>("failureCount");
-    QTest::addColumn<QList<QSize>>("pageSizes");
-
-    const QSize menu(126, 179);
-    // The page refers to the highlight pieces even when they could not be cut.
-    QTest::newRow("an unloadable highlight plate: its pieces skipped, the others cut")
-        << QList<int>{57} << menu << 1 << false << QStringList{"TSTa0.jpg", "TSTa1.jpg", "TSTc0.jpg", "TSTc1.jpg"}
-        << QStringList{"TSTb0.jpg to TSTb1.jpg", QDir::toNativeSeparators(common::platePath(1))} << 1
-        << QList<QSize>{QSize(126, 58), QSize(126, 121)};
-    // No file at all rather than the previous piece under the failed one's name.
-    QTest::newRow("a piece wholly below the plates is never the previous piece") << QList<int>{57, 300} << menu << -1 << false
-        << QStringList{"TSTa0.jpg", "TSTa1.jpg", "TSTb0.jpg", "TSTb1.jpg", "TSTc0.jpg", "TSTc1.jpg"}
-        << QStringList{"TSTa2.jpg not written", "TSTb2.jpg not written", "TSTc2.jpg not written",
-                       "The page gives TSTa2.jpg no size"}
-        << 4 << QList<QSize>{QSize(126, 58), QSize(126, 121), QSize(0, 0)};
-    QTest::newRow("a folder in the page's way: reported, no temporary file left")
-        << QList<int>{} << QSize(30, 30) << -1 << true << QStringList{"TSTa0.jpg", "TSTb0.jpg", "TSTc0.jpg"}
-        << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1 << QList<QSize>{QSize(30, 30)};
-    QList<int> below;
-    QList<QSize> sizes{QSize(20, 10)};
-    for (int row = 100; row < 130; ++row) {
-        below.append(row);
-        sizes.append(QSize(0, 0));
-    }
-    QTest::newRow("thirty pieces below the plates: one message, its list shortened")
-        << below << QSize(20, 10) << -1 << false << QStringList{"TSTa0.jpg", "TSTb0.jpg", "TSTc0.jpg"}
-        << QStringList{"TSTa1.jpg not written"} << 4 * 30 << sizes;
-}
-
-void TestGenerateRun::failuresAreListedOnce()
-{
-    QFETCH(QList<int>, lines);
-    QFETCH(QSize, plate);
-    QFETCH(int, missingPlate);
-    QFETCH(bool, pageBlocked);
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, named);
-    QFETCH(int, failureCount);
-    QFETCH(QList<QSize>, pageSizes);
-
-    writePlates({plate, plate, plate});
-    if (missingPlate >= 0)
-        QVERIFY(QFile::remove(common::platePath(missingPlate)));
-    if (pageBlocked)
-        QVERIFY(QDir().mkpath(common::pagePath()));
-    Run run;
-    QCOMPARE(run.go(lines), Outcome::Finished);
-    QCOMPARE(imageFiles(), files);
-    for (const QString &name : files)
-        QVERIFY2(near(readPiece(name).pixelColor(1, 1), kUpper[name[3].unicode() - 'a']), qPrintable(name));
-
-    const QStringList failures = run.generate.failures();
-    QCOMPARE(failures.size(), failureCount);
-    QCOMPARE(run.dialogs.messages.size(), 1);
-    const fakes::Dialogs::Message &message = run.dialogs.messages.first();
-    QCOMPARE(message.title, QStringLiteral("Saving File Pieces"));
-    for (const QString &part : named)
-        QVERIFY2(message.text.contains(part) && failures.join(u'\n').contains(part), qPrintable(message.text));
-    if (failureCount > GenerateRun::kMaxListedFailures) {
-        const QStringList shown = message.text.split(u'\n');
-        QCOMPARE(shown.size(), 2 + GenerateRun::kMaxListedFailures + 1);
-        QCOMPARE(shown.last(), QStringLiteral("... and %1 more.").arg(failureCount - GenerateRun::kMaxListedFailures));
-    } else {
-        for (const QString &failure : failures)
-            QVERIFY(message.text.contains(failure));
-    }
-    const QString page = pageText(QStringLiteral("TST"), pageSizes);
-    QCOMPARE(run.clipboard.text, page);
-    QCOMPARE(fileBytes(common::pagePath()), pageBlocked ? QByteArray() : page.toUtf8() + "\r\n");
-    QCOMPARE(QDir(common::outputFolder()).entryList(QDir::Files | QDir::Hidden),
-             pageBlocked ? QStringList() : QStringList{"contents.htm"});
 }
 
 QTEST_GUILESS_MAIN(TestGenerateRun)
