@@ -18,6 +18,10 @@
 
 #include <memory>
 
+#ifndef KESTRUNE_TEST_SCALE
+#define KESTRUNE_TEST_SCALE 1
+#endif
+
 namespace {
 
 const QColor kYellow(255, 255, 0);
@@ -52,23 +56,24 @@ class TestForm1Rollover : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
-    void loadCommandsShowPlates();
-    void failedLoadChangesNothing();
-    void cancelledLoadChangesNothing();
+    void cleanup() { m_form.reset(); }
+    void refusedLoadChangesNothing();
     void mousePlacesMovesAndDeletesLines();
-    void linesAreYellowOnAllPlates();
-    void generateCutsNinePieces();
+    void yellowLinesAndNinePieces();
     void boxesScrollTogether();
 
 private:
     QString writeSource(const QString &name, QSize size, QColor colour);
     void load(QPushButton *button, const QString &path);
+    // Rows are plate rows; the mouse works in the box's own units, which on a
+    // scaled screen hold several rows. The test rows are multiples of the scale.
     int scale() const { return int(m_form->Picture1()->devicePixelRatioF()); }
     QPoint at(int row) const { return QPoint(20 / scale(), row / scale()); }
-    void press(Qt::MouseButton button, int row);
-    void move(int row);
-    void release(Qt::MouseButton button, int row);
+    void press(Qt::MouseButton b, int row) { QTest::mousePress(m_form->Picture1(), b, {}, at(row)); }
+    void move(int row) { QTest::mouseMove(m_form->Picture1(), at(row)); }
+    void release(Qt::MouseButton b, int row) { QTest::mouseRelease(m_form->Picture1(), b, {}, at(row)); }
+    void click(int row) { press(Qt::LeftButton, row); release(Qt::LeftButton, row); }
+    void loadAll(QSize size);
 
     QTemporaryDir m_dir;
     fakes::Dialogs m_dialogs;
@@ -92,21 +97,11 @@ void TestForm1Rollover::load(QPushButton *button, const QString &path)
     QVERIFY(m_dialogs.fileAnswers.isEmpty());
 }
 
-// Rows are plate rows; the mouse works in the box's own units, which on a
-// scaled screen hold several rows. The test rows are multiples of the scale.
-void TestForm1Rollover::press(Qt::MouseButton button, int row)
+void TestForm1Rollover::loadAll(QSize size)
 {
-    QTest::mousePress(m_form->Picture1(), button, {}, at(row));
-}
-
-void TestForm1Rollover::move(int row)
-{
-    QTest::mouseMove(m_form->Picture1(), at(row));
-}
-
-void TestForm1Rollover::release(Qt::MouseButton button, int row)
-{
-    QTest::mouseRelease(m_form->Picture1(), button, {}, at(row));
+    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), size, kColours[0]));
+    load(m_form->Command3(), writeSource(QStringLiteral("h.BMP"), size, kColours[1]));
+    load(m_form->Command4(), writeSource(QStringLiteral("s.jpg"), size, kColours[2]));
 }
 
 void TestForm1Rollover::init()
@@ -122,79 +117,26 @@ void TestForm1Rollover::init()
     m_form->SSTab1()->setCurrentIndex(1);
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     QVERIFY(m_form->Picture1()->isVisible());
-#ifdef KESTRUNE_TEST_SCALE
     QCOMPARE(scale(), KESTRUNE_TEST_SCALE);
-#else
-    QCOMPARE(scale(), 1);
-#endif
 }
 
-void TestForm1Rollover::cleanup()
-{
-    m_form.reset();
-}
-
-void TestForm1Rollover::loadCommandsShowPlates()
-{
-    const QSize size(126, 179);
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), size, kColours[0]));
-    press(Qt::LeftButton, 40);
-    release(Qt::LeftButton, 40);
-    QCOMPARE(items(m_form->List1()), QStringList{"40"});
-    load(m_form->Command3(), writeSource(QStringLiteral("h.BMP"), size, kColours[1]));
-    load(m_form->Command4(), writeSource(QStringLiteral("s.jpg"), size, kColours[2]));
-    QCOMPARE(m_dialogs.fileRequests.size(), 3);
-    for (const fakes::Dialogs::Question &request : std::as_const(m_dialogs.fileRequests))
-        QCOMPARE(request.title, QStringLiteral("Load Image"));
-    QCOMPARE(m_dialogs.fileRequests.first().prompt, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
-    QVERIFY(m_dialogs.messages.isEmpty());
-
-    const app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
-    for (int plate = 0; plate < 3; ++plate) {
-        QVERIFY(QFileInfo::exists(common::platePath(plate)));
-        QCOMPARE(boxes[plate]->picture().size(), size);
-        const QColor shown = boxes[plate]->picture().pixelColor(60, 15);
-        QVERIFY(std::abs(shown.red() - kColours[plate].red()) < 8);
-    }
-    // Highlight and selected plates keep the cut lines; a new normal plate does not.
-    QCOMPARE(items(m_form->List1()), QStringList{"40"});
-    load(m_form->Command2(), writeSource(QStringLiteral("n2.png"), size, kColours[2]));
-    QVERIFY(items(m_form->List1()).isEmpty());
-    QCOMPARE(items(m_form->List2()), QStringList{"40"});
-    QVERIFY(m_form->Picture1()->drawnRows().isEmpty());
-}
-
-void TestForm1Rollover::failedLoadChangesNothing()
+void TestForm1Rollover::refusedLoadChangesNothing()
 {
     load(m_form->Command2(), writeSource(QStringLiteral("n.png"), QSize(50, 60), kColours[0]));
-    press(Qt::LeftButton, 20);
-    release(Qt::LeftButton, 20);
+    click(20);
     const QImage before = m_form->Picture1()->picture();
-
     const QString bad = m_dir.filePath(QStringLiteral("bad.bmp"));
     QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("BM but nothing more");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("BM but nothing more") > 0);
     file.close();
-    load(m_form->Command2(), bad);
+    for (const QString &answer : {QString(), bad}) {   // cancelled, then unreadable
+        load(m_form->Command2(), answer);
+        QCOMPARE(m_form->Picture1()->picture(), before);
+        QCOMPARE(items(m_form->List1()), QStringList{"20"});
+    }
     QCOMPARE(m_dialogs.messages.size(), 1);
     QVERIFY2(m_dialogs.messages.first().text.contains(QDir::toNativeSeparators(bad)),
              qPrintable(m_dialogs.messages.first().text));
-    QCOMPARE(m_dialogs.messages.first().title, QStringLiteral("Load Image"));
-    QCOMPARE(m_form->Picture1()->picture(), before);
-    QCOMPARE(items(m_form->List1()), QStringList{"20"});
-}
-
-void TestForm1Rollover::cancelledLoadChangesNothing()
-{
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), QSize(50, 60), kColours[0]));
-    press(Qt::LeftButton, 20);
-    release(Qt::LeftButton, 20);
-    const QImage before = m_form->Picture1()->picture();
-    load(m_form->Command2(), QString());
-    QCOMPARE(m_form->Picture1()->picture(), before);
-    QCOMPARE(items(m_form->List1()), QStringList{"20"});
-    QVERIFY(m_dialogs.messages.isEmpty());
 }
 
 void TestForm1Rollover::mousePlacesMovesAndDeletesLines()
@@ -208,11 +150,7 @@ void TestForm1Rollover::mousePlacesMovesAndDeletesLines()
     release(Qt::LeftButton, 56);
     QCOMPARE(items(m_form->List1()), QStringList{"56"});
 
-    press(Qt::LeftButton, 120);
-    release(Qt::LeftButton, 120);
-    QCOMPARE(items(m_form->List1()), (QStringList{"56", "120"}));
-    QCOMPARE(items(m_form->List2()), (QStringList{"56", "120"}));
-
+    click(120);
     // A press next to a line takes it up; the guide line follows the drag.
     press(Qt::LeftButton, 58 - scale());
     QCOMPARE(items(m_form->List1()), QStringList{"120"});
@@ -228,75 +166,61 @@ void TestForm1Rollover::mousePlacesMovesAndDeletesLines()
     move(140);
     QCOMPARE(box->drawnRows(), (QList<int>{120, 100}));
     release(Qt::RightButton, 140);
-    QCOMPARE(items(m_form->List1()), QStringList{"100"});
-    QCOMPARE(box->drawnRows(), QList<int>{100});
+    QCOMPARE(items(m_form->List2()), QStringList{"100"});
 
     // A release below the box is drawn once and not kept.
     press(Qt::LeftButton, 150);
     release(Qt::LeftButton, 800);
     QCOMPARE(items(m_form->List1()), QStringList{"100"});
     QCOMPARE(box->drawnRows(), (QList<int>{100, 800}));
+
+    // New highlight and selected plates keep the cut lines; a new normal plate does not.
+    load(m_form->Command3(), writeSource(QStringLiteral("h.png"), QSize(126, 179), kColours[1]));
+    load(m_form->Command4(), writeSource(QStringLiteral("s.png"), QSize(126, 179), kColours[2]));
+    QCOMPARE(items(m_form->List1()), QStringList{"100"});
+    load(m_form->Command2(), writeSource(QStringLiteral("n2.png"), QSize(126, 179), kColours[0]));
+    QVERIFY(items(m_form->List1()).isEmpty());
+    QVERIFY(box->drawnRows().isEmpty());
+    QCOMPARE(items(m_form->List2()), QStringList{"100"});
 }
 
-void TestForm1Rollover::linesAreYellowOnAllPlates()
+void TestForm1Rollover::yellowLinesAndNinePieces()
 {
-    const QSize size(126, 179);
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), size, kColours[0]));
-    load(m_form->Command3(), writeSource(QStringLiteral("h.png"), size, kColours[1]));
-    load(m_form->Command4(), writeSource(QStringLiteral("s.png"), size, kColours[2]));
-    press(Qt::LeftButton, 60);
-    release(Qt::LeftButton, 60);
-    for (app::PictureBox *box : {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()}) {
-        const QImage shown = box->grab().toImage();
-        QCOMPARE(shown.pixelColor(40, 60), kYellow);
-        QCOMPARE(shown.pixelColor(100, 60), kYellow);
-        // One picture pixel per screen pixel: the rows around the line are the plate's.
-        QCOMPARE(shown.pixelColor(40, 59), box->picture().pixelColor(40, 59));
-        QCOMPARE(shown.pixelColor(40, 61), box->picture().pixelColor(40, 61));
-        QCOMPARE(shown.pixelColor(40, 5), box->picture().pixelColor(40, 5));
-    }
-    // Loading a new normal plate shows it without lines.
-    load(m_form->Command2(), writeSource(QStringLiteral("n2.png"), size, kColours[0]));
-    QCOMPARE(m_form->Picture1()->grab().toImage().pixelColor(40, 60),
-             m_form->Picture1()->picture().pixelColor(40, 60));
-}
-
-void TestForm1Rollover::generateCutsNinePieces()
-{
-    const QSize size(126, 179);
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), size, kColours[0]));
-    load(m_form->Command3(), writeSource(QStringLiteral("h.png"), size, kColours[1]));
-    load(m_form->Command4(), writeSource(QStringLiteral("s.png"), size, kColours[2]));
-    press(Qt::LeftButton, 56);
-    release(Qt::LeftButton, 56);
+    loadAll(QSize(126, 179));
+    click(56);
     press(Qt::LeftButton, 120);
     move(110);
     release(Qt::LeftButton, 100);
     QCOMPARE(items(m_form->List1()), (QStringList{"56", "100"}));
+    QVERIFY(m_dialogs.messages.isEmpty());
+    app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
+    for (int plate = 0; plate < 3; ++plate) {
+        app::PictureBox *box = boxes[plate];
+        QVERIFY(QFileInfo::exists(common::platePath(plate)));
+        QCOMPARE(box->picture().size(), QSize(126, 179));
+        QVERIFY(std::abs(box->picture().pixelColor(60, 15).red() - kColours[plate].red()) < 8);
+        const QImage shown = box->grab().toImage();
+        QCOMPARE(shown.pixelColor(40, 56), kYellow);
+        QCOMPARE(shown.pixelColor(100, 100), kYellow);
+        // One picture pixel per screen pixel: the rows around the line are the plate's.
+        for (int row : {5, 55, 57})
+            QCOMPARE(shown.pixelColor(40, row), box->picture().pixelColor(40, row));
+    }
 
     m_dialogs.inputAnswers = {QStringLiteral("90"), QStringLiteral("TST")};
     m_dialogs.yesNoAnswers = {true};
     QTest::mouseClick(m_form->Command5(), Qt::LeftButton);
-    QVERIFY(m_dialogs.inputAnswers.isEmpty());
     QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messages.value(0).text));
-
     const int heights[] = {57, 44, 78};
-    QList<QSize> backSizes;
+    QStringList nine;
     for (const char letter : {'a', 'b', 'c'}) {
         for (int n = 0; n < 3; ++n) {
-            const QString path = common::joinPath(common::imagesFolder(), QStringLiteral("TST%1%2.jpg").arg(QLatin1Char(letter)).arg(n));
-            QImageReader reader(path);
-            QCOMPARE(reader.size(), QSize(126, heights[n]));
-            if (letter == 'a')
-                backSizes.append(reader.size());
+            nine.append(QStringLiteral("TST%1%2.jpg").arg(QLatin1Char(letter)).arg(n));
+            QCOMPARE(QImageReader(common::joinPath(common::imagesFolder(), nine.last())).size(), QSize(126, heights[n]));
         }
     }
-    QCOMPARE(QDir(common::imagesFolder()).entryList(QDir::Files).size(), 9);
-    const QString page = rollover::pageText(QStringLiteral("TST"), backSizes);
-    QCOMPARE(m_clipboard.text, page);
-    QFile file(common::pagePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), page.toUtf8() + "\r\n");
+    QCOMPARE(QDir(common::imagesFolder()).entryList(QDir::Files, QDir::Name), nine);
+    QCOMPARE(m_clipboard.text, rollover::pageText(QStringLiteral("TST"), {QSize(126, 57), QSize(126, 44), QSize(126, 78)}));
 }
 
 void TestForm1Rollover::boxesScrollTogether()
@@ -328,20 +252,16 @@ void TestForm1Rollover::boxesScrollTogether()
         QCOMPARE(box->topRow(), tall - visible);
     QCOMPARE(boxes[0]->rowAt(boxes[0]->height() - 1.0 / scale()), tall - 1);
     const int row = 2 * scale();
-    press(Qt::LeftButton, row);
-    release(Qt::LeftButton, row);
+    click(row);
     QCOMPARE(items(m_form->List1()), QStringList{QString::number(tall - visible + row)});
-    const QImage shown = boxes[1]->grab().toImage();
-    QCOMPARE(shown.pixelColor(40, row), kYellow);
+    QCOMPARE(boxes[1]->grab().toImage().pixelColor(40, row), kYellow);
     QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1),
              boxes[0]->picture().pixelColor(40, tall - visible + row + 1));
 }
 
 int main(int argc, char **argv)
 {
-#ifdef KESTRUNE_TEST_SCALE
     qputenv("QT_SCALE_FACTOR", QByteArray::number(KESTRUNE_TEST_SCALE));
-#endif
     QApplication app(argc, argv);
     TestForm1Rollover test;
     return QTest::qExec(&test, argc, argv);

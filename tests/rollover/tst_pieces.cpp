@@ -28,25 +28,16 @@ void TestPieces::rects_data()
     QTest::addColumn<QSize>("plate");
     QTest::addColumn<QList<QRect>>("expected");
 
-    QTest::newRow("no line: the whole plate is piece 0")
-        << QList<int>{} << QSize(126, 179) << QList<QRect>{rows(126, 0, 178)};
-    QTest::newRow("one line at 57 on 126 x 179: 126 x 58 and 126 x 121")
-        << QList<int>{57} << QSize(126, 179)
+    QTest::newRow("no line: the whole plate is piece 0") << QList<int>{} << QSize(126, 179) << QList<QRect>{rows(126, 0, 178)};
+    QTest::newRow("one line at 57 on 126 x 179: 126 x 58 and 126 x 121") << QList<int>{57} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 57), rows(126, 58, 178)};
-    QTest::newRow("lines at 0 and 100: the top row alone, then 1 to 100, then the rest")
-        << QList<int>{0, 100} << QSize(126, 179)
+    QTest::newRow("lines at 0 and 100: the top row alone, then 1 to 100, then the rest") << QList<int>{0, 100} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 0), rows(126, 1, 100), rows(126, 101, 178)};
-    QTest::newRow("a shorter plate: the same rows, its own bottom")
-        << QList<int>{57} << QSize(126, 90)
+    QTest::newRow("a shorter plate: the same rows, its own bottom") << QList<int>{57} << QSize(126, 90)
         << QList<QRect>{rows(126, 0, 57), rows(126, 58, 89)};
-    QTest::newRow("a taller, wider plate: the same rows, its own bottom and width")
-        << QList<int>{57} << QSize(300, 500)
-        << QList<QRect>{rows(300, 0, 57), rows(300, 58, 499)};
-    QTest::newRow("a line on the last row leaves an empty last piece")
-        << QList<int>{178} << QSize(126, 179)
+    QTest::newRow("a line on the last row leaves an empty last piece") << QList<int>{178} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 178), rows(126, 179, 178)};
-    QTest::newRow("a line below the plate reaches past it")
-        << QList<int>{50, 300} << QSize(126, 179)
+    QTest::newRow("a line below the plate reaches past it") << QList<int>{50, 300} << QSize(126, 179)
         << QList<QRect>{rows(126, 0, 50), rows(126, 51, 300), rows(126, 301, 178)};
 }
 
@@ -56,17 +47,7 @@ void TestPieces::rects()
     QFETCH(QSize, plate);
     QFETCH(QList<QRect>, expected);
 
-    const QList<QRect> got = pieceRects(cutLines, plate);
-    QCOMPARE(got, expected);
-    // Within the plate the pieces cover it without gap or overlap.
-    int next = 0;
-    for (const QRect &r : got) {
-        if (r.top() >= plate.height())
-            break;
-        QCOMPARE(r.top(), next);
-        next = std::min(r.bottom(), plate.height() - 1) + 1;
-    }
-    QCOMPARE(next, plate.height());
+    QCOMPARE(pieceRects(cutLines, plate), expected);
 }
 
 void TestPieces::names_data()
@@ -79,9 +60,7 @@ void TestPieces::names_data()
     QTest::newRow("TST back plate piece 0") << "TST" << 0 << 0 << "TSTa0.jpg";
     QTest::newRow("TST highlight plate piece 0") << "TST" << 1 << 0 << "TSTb0.jpg";
     QTest::newRow("TST selected plate piece 12") << "TST" << 2 << 12 << "TSTc12.jpg";
-    QTest::newRow("numbers are not filled: piece 10") << "TST" << 0 << 10 << "TSTa10.jpg";
-    QTest::newRow("a longer header as typed") << "MENU" << 0 << 0 << "MENUa0.jpg";
-    QTest::newRow("a one-letter header") << "x" << 0 << 0 << "xa0.jpg";
+    QTest::newRow("numbers are not filled, longer headers as typed") << "MENU" << 0 << 10 << "MENUa10.jpg";
     QTest::newRow("blanks and ampersands stay") << "a &b" << 1 << 3 << "a &bb3.jpg";
 }
 
@@ -105,20 +84,15 @@ void TestPieces::headers_data()
 
     QTest::newRow("TST is accepted") << "TST" << "";
     QTest::newRow("a blank and an ampersand are accepted") << "my &menu" << "";
-    QTest::newRow("a dot among letters is accepted") << "v1.2" << "";
     QTest::newRow("letters beyond ASCII are accepted") << QString::fromUtf8("Menü") << "";
     QTest::newRow("a slash would leave the images folder") << "../x" << "path separator";
     QTest::newRow("a backslash would leave the images folder") << "a\\b" << "path separator";
     QTest::newRow("a double quote") << "a\"b" << "\"\"\"";
     QTest::newRow("a colon") << "c:x" << "\":\"";
-    QTest::newRow("a star") << "a*" << "\"*\"";
-    QTest::newRow("a question mark") << "a?" << "\"?\"";
     QTest::newRow("angle brackets") << "<a>" << "\"<\"";
     QTest::newRow("a bar") << "a|b" << "\"|\"";
     QTest::newRow("a tab") << "a\tb" << "control character 9";
-    QTest::newRow("a line feed") << "a\nb" << "control character 10";
     QTest::newRow("a NUL") << QString(QChar(0)) << "control character 0";
-    QTest::newRow("one dot") << "." << "nothing but dots";
     QTest::newRow("two dots") << ".." << "nothing but dots";
 }
 
@@ -128,12 +102,8 @@ void TestPieces::headers()
     QFETCH(QString, fault);
 
     const std::optional<QString> got = headerFault(header);
-    if (fault.isEmpty()) {
-        QVERIFY2(!got, qPrintable(got.value_or(QString())));
-        return;
-    }
-    QVERIFY(got);
-    QVERIFY2(got->contains(fault), qPrintable(*got));
+    QCOMPARE(bool(got), !fault.isEmpty());
+    QVERIFY2(!got || got->contains(fault), qPrintable(got.value_or(QString())));
 }
 
 QTEST_GUILESS_MAIN(TestPieces)

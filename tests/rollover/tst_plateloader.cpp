@@ -15,19 +15,20 @@ class TestPlateLoader : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { init(); }
     void loads_data();
     void loads();
-    void cancelChangesNothing();
-    void unreadablePictureIsNamed();
-    void unwritablePlateIsNamed();
-    void secondLoadWins();
+    void refusals_data();
+    void refusals();
 
 private:
     QString writeSource(const QString &name, QSize size, QColor colour);
-    QByteArray plateBytes(Plate plate);
+    PlateLoad load(Plate plate, const QString &answer);
+    static QByteArray plateBytes(Plate plate);
 
     QTemporaryDir m_dir;
+    fakes::Dialogs m_dialogs;
+    imaging::ImageMan m_imageMan1;
 };
 
 QString TestPlateLoader::writeSource(const QString &name, QSize size, QColor colour)
@@ -43,6 +44,12 @@ QString TestPlateLoader::writeSource(const QString &name, QSize size, QColor col
     return path;
 }
 
+PlateLoad TestPlateLoader::load(Plate plate, const QString &answer)
+{
+    m_dialogs.fileAnswers = {answer};
+    return loadPlate(plate, m_dialogs, m_imageMan1);
+}
+
 QByteArray TestPlateLoader::plateBytes(Plate plate)
 {
     QFile file(common::platePath(int(plate)));
@@ -55,11 +62,7 @@ void TestPlateLoader::init()
     const QString folder = QFileInfo(common::platePath(0)).absolutePath();
     QFile::remove(folder);
     QDir(folder).removeRecursively();
-}
-
-void TestPlateLoader::cleanup()
-{
-    init();
+    m_dialogs = fakes::Dialogs();
 }
 
 void TestPlateLoader::loads_data()
@@ -85,96 +88,71 @@ void TestPlateLoader::loads()
     QFETCH(QSize, size);
     QFETCH(QSize, shown);
 
-    const QString source = writeSource(name, size, QColor(10, 200, 90));
-    fakes::Dialogs dialogs;
-    dialogs.fileAnswers = {source};
-    imaging::ImageMan imageMan1;
-    const PlateLoad load = loadPlate(Plate(plate), dialogs, imageMan1);
-    QVERIFY2(load.outcome == PlateLoad::Outcome::Loaded, qPrintable(load.message));
-    QCOMPARE(dialogs.fileRequests.size(), 1);
-    QCOMPARE(dialogs.fileRequests.first().title, QStringLiteral("Load Image"));
-    QCOMPARE(dialogs.fileRequests.first().prompt,
+    // A plate loaded before is replaced by the new one.
+    QCOMPARE(load(Plate(plate), writeSource(QStringLiteral("old.bmp"), QSize(20, 30), Qt::red)).outcome,
+             PlateLoad::Outcome::Loaded);
+    const PlateLoad loaded = load(Plate(plate), writeSource(name, size, QColor(10, 200, 90)));
+    QVERIFY2(loaded.outcome == PlateLoad::Outcome::Loaded, qPrintable(loaded.message));
+    QCOMPARE(m_dialogs.fileRequests.last().title, QStringLiteral("Load Image"));
+    QCOMPARE(m_dialogs.fileRequests.last().prompt,
              QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
-    QCOMPARE(load.platePath, common::platePath(plate));
+    QCOMPARE(loaded.platePath, common::platePath(plate));
     QVERIFY(plateBytes(Plate(plate)).startsWith("BM"));
-    QCOMPARE(load.picture.size(), shown);
+    QCOMPARE(loaded.picture.size(), shown);
+    const QImage reread(common::platePath(plate));
+    QCOMPARE(reread.size(), shown);
     // The library's own Photo CD round trip does not keep colours; only the
     // size tells that the plate arrived.
     if (name.endsWith(QLatin1String(".pcd")))
         return;
-    const QColor colour = load.picture.pixelColor(60, 90);
-    QVERIFY2(std::abs(colour.green() - 200) < 12 && std::abs(colour.red() - 10) < 12,
-             qPrintable(colour.name()));
+    for (const QColor colour : {loaded.picture.pixelColor(60, 90), reread.pixelColor(60, 90)})
+        QVERIFY2(std::abs(colour.green() - 200) < 12 && std::abs(colour.red() - 10) < 12, qPrintable(colour.name()));
 }
 
-void TestPlateLoader::cancelChangesNothing()
+void TestPlateLoader::refusals_data()
 {
-    fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
-    dialogs.fileAnswers = {writeSource(QStringLiteral("a.bmp"), QSize(20, 20), Qt::red)};
-    QCOMPARE(loadPlate(Plate::Back, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
-    const QByteArray before = plateBytes(Plate::Back);
+    QTest::addColumn<int>("plate");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("outcome");
 
-    dialogs.fileAnswers = {QString()};
-    const PlateLoad load = loadPlate(Plate::Back, dialogs, imageMan1);
-    QCOMPARE(load.outcome, PlateLoad::Outcome::Cancelled);
-    QVERIFY(load.picture.isNull());
-    QCOMPARE(plateBytes(Plate::Back), before);
-}
-
-void TestPlateLoader::unreadablePictureIsNamed()
-{
-    fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
-    dialogs.fileAnswers = {writeSource(QStringLiteral("good.bmp"), QSize(20, 20), Qt::red)};
-    QCOMPARE(loadPlate(Plate::Highlight, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
-    const QByteArray before = plateBytes(Plate::Highlight);
-
-    const QString bad = m_dir.filePath(QStringLiteral("broken.jpg"));
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("this is no picture at all");
-    file.close();
-    dialogs.fileAnswers = {bad};
-    const PlateLoad load = loadPlate(Plate::Highlight, dialogs, imageMan1);
-    QCOMPARE(load.outcome, PlateLoad::Outcome::Failed);
-    QVERIFY2(load.message.contains(QDir::toNativeSeparators(bad)), qPrintable(load.message));
-    QVERIFY(load.picture.isNull());
-    QCOMPARE(plateBytes(Plate::Highlight), before);
-}
-
-void TestPlateLoader::unwritablePlateIsNamed()
-{
+    QTest::newRow("cancel in the file dialog") << 0 << "cancel" << int(PlateLoad::Outcome::Cancelled);
+    QTest::newRow("an unreadable picture is named") << 1 << "broken" << int(PlateLoad::Outcome::Failed);
     // A file where the plates' folder belongs: no permission trick, so this
     // holds also when the tests run as root.
-    const QString folder = QFileInfo(common::platePath(0)).absolutePath();
-    QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
-    QFile blocker(folder);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
-    dialogs.fileAnswers = {writeSource(QStringLiteral("good.png"), QSize(20, 20), Qt::red)};
-    const PlateLoad load = loadPlate(Plate::Selected, dialogs, imageMan1);
-    QCOMPARE(load.outcome, PlateLoad::Outcome::Failed);
-    QVERIFY2(load.message.contains(QDir::toNativeSeparators(common::platePath(2))), qPrintable(load.message));
-    QVERIFY(load.picture.isNull());
+    QTest::newRow("an unwritable plate is named") << 2 << "blocked" << int(PlateLoad::Outcome::Failed);
 }
 
-void TestPlateLoader::secondLoadWins()
+void TestPlateLoader::refusals()
 {
-    fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
-    dialogs.fileAnswers = {writeSource(QStringLiteral("one.bmp"), QSize(20, 30), Qt::red),
-                           writeSource(QStringLiteral("two.tif"), QSize(40, 50), Qt::blue)};
-    QCOMPARE(loadPlate(Plate::Back, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
-    const PlateLoad second = loadPlate(Plate::Back, dialogs, imageMan1);
-    QCOMPARE(second.outcome, PlateLoad::Outcome::Loaded);
-    QCOMPARE(second.picture.size(), QSize(40, 50));
-    QImage reread(common::platePath(0));
-    QCOMPARE(reread.size(), QSize(40, 50));
-    QCOMPARE(reread.pixelColor(5, 5), QColor(Qt::blue));
+    QFETCH(int, plate);
+    QFETCH(QString, fault);
+    QFETCH(int, outcome);
+
+    const QString good = writeSource(QStringLiteral("good.bmp"), QSize(20, 20), Qt::red);
+    QCOMPARE(load(Plate(plate), good).outcome, PlateLoad::Outcome::Loaded);
+    QString answer = good;
+    QString named = QDir::toNativeSeparators(common::platePath(plate));
+    if (fault == u"cancel") {
+        answer.clear();
+    } else if (fault == u"broken") {
+        answer = m_dir.filePath(QStringLiteral("broken.jpg"));
+        named = QDir::toNativeSeparators(answer);
+        QFile file(answer);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("this is no picture at all");
+    } else {
+        const QString folder = QFileInfo(common::platePath(0)).absolutePath();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    const QByteArray before = plateBytes(Plate(plate));
+    const PlateLoad loaded = load(Plate(plate), answer);
+    QCOMPARE(int(loaded.outcome), outcome);
+    QVERIFY(loaded.picture.isNull());
+    QCOMPARE(plateBytes(Plate(plate)), before);
+    if (loaded.outcome == PlateLoad::Outcome::Failed)
+        QVERIFY2(loaded.message.contains(named), qPrintable(loaded.message));
 }
 
 QTEST_GUILESS_MAIN(TestPlateLoader)
