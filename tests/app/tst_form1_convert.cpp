@@ -68,13 +68,10 @@ private slots:
 
     void batchRunThroughTheWidgets();
     void failuresEndInOneMessage();
-    void formatClickSetsTheLetterCase_data();
-    void formatClickSetsTheLetterCase();
-    void arrowKeysAlsoClickAFormat();
+    void doubleClickConvertsOneFile_data();
     void doubleClickConvertsOneFile();
-    void doubleClickWithoutSelectionDoesNothing();
-    void doubleClickDuringARun();
-    void buttonStaysDisabledWhenTheListChangesDuringARun();
+    void arrowKeysAlsoClickAFormat();
+    void listChangesAndDoubleClickDuringARun();
     void closingDuringARunLeavesWholeFiles();
 
 private:
@@ -200,55 +197,40 @@ void TstForm1Convert::failuresEndInOneMessage()
     QVERIFY(!busy());
 }
 
-void TstForm1Convert::formatClickSetsTheLetterCase_data()
+// The double-click writes the selected file in the format and letter case of
+// the last format click, replacing an older file, and touches nothing else.
+void TstForm1Convert::doubleClickConvertsOneFile_data()
 {
     QTest::addColumn<int>("button"); // -1: no click
-    QTest::addColumn<QString>("output");
-
-    QTest::newRow("before any click") << -1 << "b.jpg";
-    QTest::newRow("JPG clicked") << 0 << "b.JPG";
-    QTest::newRow("TIF clicked") << 1 << "b.TIF";
-    QTest::newRow("EPS clicked") << 11 << "b.EPS";
-}
-
-void TstForm1Convert::formatClickSetsTheLetterCase()
-{
-    QFETCH(int, button);
-    QFETCH(QString, output);
-    auto form = makeForm();
-    if (button >= 0)
-        QTest::mouseClick(form->Option1(button), Qt::LeftButton);
-    QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
-    doubleClick(*form, 1); // b.bmp
-    QCOMPARE(filesIn(m_out), QStringList{output});
-}
-
-void TstForm1Convert::arrowKeysAlsoClickAFormat()
-{
-    auto form = makeForm();
-    QApplication::setActiveWindow(form.get());
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->Option1(0)->setFocus();
-    QVERIFY(form->Option1(0)->hasFocus());
-    QTest::keyClick(form->Option1(0), Qt::Key_Down);
-    QVERIFY(!form->Option1(0)->isChecked());
-    const int now = form->Option1Group()->checkedId();
-    QVERIFY(now > 0);
-    QCOMPARE(form->outext(), form->Option1(now)->text());
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("before any click") << -1 << true << QStringList{"b.TIF", "b.jpg"};
+    QTest::newRow("JPG clicked") << 0 << true << QStringList{"b.JPG", "b.TIF"};
+    QTest::newRow("TIF clicked, older file replaced") << 1 << true << QStringList{"b.TIF"};
+    QTest::newRow("EPS clicked") << 11 << true << QStringList{"b.EPS", "b.TIF"};
+    QTest::newRow("nothing selected") << 1 << false << QStringList{"b.TIF"};
 }
 
 void TstForm1Convert::doubleClickConvertsOneFile()
 {
+    QFETCH(int, button);
+    QFETCH(bool, selected);
+    QFETCH(QStringList, written);
+    QVERIFY(writePicture(m_out + "/b.TIF", blocks(5, 5, 0)));
     auto form = makeForm();
-    QTest::mouseClick(form->Option1(1), Qt::LeftButton); // TIF
-    QVERIFY(writePicture(m_out + "/a.TIF", blocks(5, 5, 0)));
+    if (button >= 0)
+        QTest::mouseClick(form->Option1(button), Qt::LeftButton);
+    QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
     form->Command1()->setEnabled(false);
     const QString caption = form->windowTitle();
-
-    doubleClick(*form, 0);
-
-    QCOMPARE(filesIn(m_out), QStringList{"a.TIF"});
-    QCOMPARE(sizeOf(m_out + "/a.TIF"), QSize(40, 30));
+    if (selected) {
+        doubleClick(*form, 1); // b.bmp
+    } else {
+        form->File1()->clearSelection();
+        form->File1_DblClick();
+    }
+    QCOMPARE(filesIn(m_out), written);
+    QCOMPARE(sizeOf(m_out + "/b.TIF"), selected && button == 1 ? QSize(24, 48) : QSize(5, 5));
     QCOMPARE(form->windowTitle(), caption);
     QVERIFY(!form->Command1()->isEnabled());
     QVERIFY(!busy());
@@ -257,48 +239,38 @@ void TstForm1Convert::doubleClickConvertsOneFile()
     QCOMPARE(form->File1()->count(), 3);
 }
 
-void TstForm1Convert::doubleClickWithoutSelectionDoesNothing()
+void TstForm1Convert::arrowKeysAlsoClickAFormat()
 {
     auto form = makeForm();
-    form->File1()->clearSelection();
-    const QString caption = form->windowTitle();
-    form->File1_DblClick();
-    QVERIFY(filesIn(m_out).isEmpty());
-    QVERIFY(m_dialogs.messages.isEmpty());
-    QCOMPARE(form->windowTitle(), caption);
-    QVERIFY(!busy());
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->Option1(0)->setFocus();
+    QTest::keyClick(form->Option1(0), Qt::Key_Down);
+    const int now = form->Option1Group()->checkedId();
+    QVERIFY(now > 0);
+    QCOMPARE(form->outext(), form->Option1(now)->text());
 }
 
-void TstForm1Convert::doubleClickDuringARun()
+void TstForm1Convert::listChangesAndDoubleClickDuringARun()
 {
     auto form = makeForm();
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
     QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
-    doubleClick(*form, 2);
-    QVERIFY(QFile::exists(m_out + "/c.TGA"));
-    QVERIFY(busy()); // the run's pointer is still up
-    QVERIFY(finished.size() == 1 || finished.wait(120000));
-    QVERIFY(!busy());
-    QVERIFY(m_dialogs.messages.isEmpty());
-    // The first file was handed out with the click of the button, before TGA.
-    const QStringList written = filesIn(m_out);
-    QVERIFY2(written.contains("a.jpg") && written.contains("c.TGA"), qPrintable(written.join(' ')));
-}
-
-void TstForm1Convert::buttonStaysDisabledWhenTheListChangesDuringARun()
-{
-    auto form = makeForm();
-    auto *engine = form->findChild<convert::BatchEngine *>();
-    QSignalSpy finished(engine, &convert::BatchEngine::finished);
-    QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    QTest::mouseClick(form->Check1(0), Qt::LeftButton); // JPG off: the list is filtered anew
+    QTest::mouseClick(form->Check1(11), Qt::LeftButton); // EPS off: the list is filtered anew
     QVERIFY(!form->Command1()->isEnabled());
     form->Dir1()->setPath(m_source);
     QVERIFY(!form->Command1()->isEnabled());
+    QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
+    doubleClick(*form, 2); // c.jpg
+    QVERIFY(QFile::exists(m_out + "/c.TGA"));
+    QVERIFY(busy()); // the run's pointer is still up
     QVERIFY(finished.size() == 1 || finished.wait(120000));
     QVERIFY(form->Command1()->isEnabled());
+    QVERIFY(!busy());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    // The first file was handed out with the click of the button, before TGA.
+    QVERIFY2(filesIn(m_out).contains("a.jpg"), qPrintable(filesIn(m_out).join(' ')));
 }
 
 void TstForm1Convert::closingDuringARunLeavesWholeFiles()
