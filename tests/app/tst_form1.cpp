@@ -337,8 +337,9 @@ void TstForm1::startUpRestoresTheFilter_data()
                                    << QStringList{"a.jpg", "c.tif"};
     QTest::newRow("foreign text") << QVariant("readme.txt") << "readme.txt" << QList<int>{}
                                   << QStringList{"readme.txt"};
-    QTest::newRow("foreign text naming a type") << QVariant("tiffany") << "tiffany"
-                                                << QList<int>{1} << QStringList{};
+    QTest::newRow("foreign text naming types") << QVariant("epsilon tiff") << "epsilon tiff"
+                                               << QList<int>{1, 11} << QStringList{};
+    QTest::newRow("empty text") << QVariant("") << "" << QList<int>{} << QStringList{};
 }
 
 void TstForm1::startUpRestoresTheFilter()

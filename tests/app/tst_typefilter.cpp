@@ -7,20 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using app::TypeTicks;
-
 namespace {
 
 const QString kAllTypes = QStringLiteral(
     "*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps");
-
-TypeTicks ticksOf(std::initializer_list<int> indices)
-{
-    TypeTicks ticks{};
-    for (int i : indices)
-        ticks[i] = true;
-    return ticks;
-}
 
 QString storeFile(const QString &folder)
 {
@@ -29,8 +19,8 @@ QString storeFile(const QString &folder)
 
 } // namespace
 
-Q_DECLARE_METATYPE(TypeTicks)
-
+// Building and restoring the type pattern from the boxes is checked through
+// the window, in tst_form1.
 class TstTypeFilter : public QObject
 {
     Q_OBJECT
@@ -38,10 +28,6 @@ class TstTypeFilter : public QObject
 private slots:
     void init();
 
-    void buildsPattern_data();
-    void buildsPattern();
-    void restoresTicks_data();
-    void restoresTicks();
     void resizesTab_data();
     void resizesTab();
     void matchesNames_data();
@@ -63,43 +49,6 @@ void TstTypeFilter::init()
     QVERIFY(m_settings->isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings->path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
-}
-
-void TstTypeFilter::buildsPattern_data()
-{
-    QTest::addColumn<TypeTicks>("ticks");
-    QTest::addColumn<QString>("pattern");
-    QTest::newRow("none ticked") << TypeTicks{} << QStringLiteral("*.*");
-    QTest::newRow("JPG and BMP") << ticksOf({0, 2}) << QStringLiteral("*.jpg;*.bmp");
-    QTest::newRow("EPS only, no trailing separator") << ticksOf({11}) << QStringLiteral("*.eps");
-    QTest::newRow("type order, not tick order") << ticksOf({5, 0}) << QStringLiteral("*.jpg;*.png");
-    QTest::newRow("all twelve") << ticksOf({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) << kAllTypes;
-}
-
-void TstTypeFilter::buildsPattern()
-{
-    QFETCH(TypeTicks, ticks);
-    QFETCH(QString, pattern);
-    QCOMPARE(app::buildTypePattern(ticks), pattern);
-}
-
-void TstTypeFilter::restoresTicks_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<TypeTicks>("ticks");
-    QTest::newRow("default ticks all") << kAllTypes << ticksOf({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-    QTest::newRow("*.* ticks none") << QStringLiteral("*.*") << TypeTicks{};
-    QTest::newRow("JPG and PNG") << QStringLiteral("*.jpg;*.png") << ticksOf({0, 5});
-    QTest::newRow("capitals tick none") << QStringLiteral("*.JPG;*.PNG") << TypeTicks{};
-    QTest::newRow("foreign text naming types") << QStringLiteral("epsilon tiff") << ticksOf({1, 11});
-    QTest::newRow("empty text") << QString() << TypeTicks{};
-}
-
-void TstTypeFilter::restoresTicks()
-{
-    QFETCH(QString, stored);
-    QFETCH(TypeTicks, ticks);
-    QCOMPARE(app::restoredTicks(stored), ticks);
 }
 
 void TstTypeFilter::resizesTab_data()
