@@ -90,9 +90,8 @@ private slots:
     void tabControlFollowsTheWindowSize();
 
     void menusCarryTheirNames();
-    void helpOpensTheMakersPage_data();
-    void helpOpensTheMakersPage();
-    void aboutShowsTheNotice();
+    void helpAndAboutAnswer_data();
+    void helpAndAboutAnswer();
     void exitEndsTheProgram();
 
 private:
@@ -628,43 +627,42 @@ void TstForm1::menusCarryTheirNames()
                                  "&Help Web Page=ffff", "&About=about"}));
 }
 
-void TstForm1::helpOpensTheMakersPage_data()
+void TstForm1::helpAndAboutAnswer_data()
 {
+    QTest::addColumn<QString>("item");
     QTest::addColumn<bool>("browser");
-    QTest::newRow("browser opens") << true;
-    QTest::newRow("no browser") << false;
+    QTest::addColumn<QStringList>("message"); // what the one message holds, if any
+    QTest::addColumn<common::Dialogs::Icon>("icon");
+    QTest::newRow("help, browser opens") << "ffff" << true << QStringList{}
+                                         << common::Dialogs::Icon::None;
+    QTest::newRow("help, no browser") << "ffff" << false << QStringList{kHelpPage}
+                                      << common::Dialogs::Icon::Warning;
+    QTest::newRow("about") << "about" << true << QStringList{"2026", "All rights reserved"}
+                           << common::Dialogs::Icon::Information;
 }
 
-void TstForm1::helpOpensTheMakersPage()
+void TstForm1::helpAndAboutAnswer()
 {
+    QFETCH(QString, item);
     QFETCH(bool, browser);
+    QFETCH(QStringList, message);
+    QFETCH(common::Dialogs::Icon, icon);
     auto form = makeForm();
     m_opener.succeed = browser;
-    auto *ffff = form->findChild<QAction *>(QStringLiteral("ffff"));
-    QVERIFY(ffff);
-    ffff->trigger();
-    QCOMPARE(m_opener.opened, QList<QUrl>{QUrl(kHelpPage)});
-    QCOMPARE(m_dialogs.messages.size(), browser ? 0 : 1);
-    if (!browser) {
-        QVERIFY(m_dialogs.messages.first().text.contains(kHelpPage));
-        QCOMPARE(m_dialogs.messages.first().icon, common::Dialogs::Icon::Warning);
+    auto *action = form->findChild<QAction *>(item);
+    QVERIFY(action);
+    action->trigger();
+    QCOMPARE(m_opener.opened.size(), item == QLatin1String("ffff") ? 1 : 0);
+    QCOMPARE(m_opener.opened.value(0, QUrl(kHelpPage)), QUrl(kHelpPage));
+    QCOMPARE(m_dialogs.messages.size(), message.isEmpty() ? 0 : 1);
+    for (const QString &part : message)
+        QVERIFY(m_dialogs.messages.first().text.contains(part));
+    if (!message.isEmpty()) {
+        QCOMPARE(m_dialogs.messages.first().icon, icon);
+        QCOMPARE(m_dialogs.messages.first().title, QStringLiteral("Kestrune"));
+        QVERIFY(!m_dialogs.messages.first().text.contains(QLatin1Char('\n')));
     }
     QVERIFY(form->isVisible());
-}
-
-void TstForm1::aboutShowsTheNotice()
-{
-    auto form = makeForm();
-    auto *about = form->findChild<QAction *>(QStringLiteral("about"));
-    QVERIFY(about);
-    about->trigger();
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    const auto &message = m_dialogs.messages.first();
-    QCOMPARE(message.title, QStringLiteral("Kestrune"));
-    QCOMPARE(message.icon, common::Dialogs::Icon::Information);
-    QVERIFY(!message.text.contains(QLatin1Char('\n')));
-    QVERIFY(message.text.contains(QStringLiteral("2026")));
-    QVERIFY(message.text.contains(QStringLiteral("All rights reserved")));
 }
 
 void TstForm1::exitEndsTheProgram()
