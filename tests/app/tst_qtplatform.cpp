@@ -157,7 +157,10 @@ void TstQtPlatform::openFileShowsTitleAndFilter()
             seen << dialog->windowTitle() << dialog->nameFilters();
             dialog->reject();
         },
-        [&] { result = dialogs.openFile(QStringLiteral("Load Image"), QStringLiteral("Pictures (*.bmp *.jpg)")); });
+        [&] {
+            result = dialogs.openFile(QStringLiteral("Load Image"),
+                                      QStringLiteral("Pictures (*.bmp *.jpg)"));
+        });
     QCOMPARE(seen, (QStringList{"Load Image", "Pictures (*.bmp *.jpg)"}));
     QCOMPARE(result, QString());
 }
