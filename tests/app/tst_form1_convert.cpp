@@ -1,28 +1,20 @@
-#include "fakes.h"
+#include "formfixture.h"
 
-#include "app/filelist.h"
 #include "app/folderlist.h"
-#include "app/form1.h"
 #include "convert/batchengine.h"
 #include "imaging/imageman.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tarvix Graphics Utilities - http://www.kestrune.example");
 
 QImage blocks(int width, int height, int seed)
 {
@@ -58,7 +50,7 @@ QStringList filesIn(const QString &folder)
 
 } // namespace
 
-class TstForm1Convert : public QObject
+class TstForm1Convert : public QObject, formtest::Fixture
 {
     Q_OBJECT
 
@@ -77,44 +69,27 @@ private:
     std::unique_ptr<Form1> makeForm();
     void doubleClick(Form1 &form, int row);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_source;
     QString m_out;
-    QString m_savedCurrent;
-    fakes::Dialogs m_dialogs;
-    fakes::Clipboard m_clipboard;
-    fakes::UrlOpener m_opener;
 };
 
 void TstForm1Convert::init()
 {
-    m_dialogs = {};
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString root = QFileInfo(m_dir->path()).canonicalFilePath();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + "/config");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
-    m_source = root + QStringLiteral("/source");
-    m_out = root + QStringLiteral("/out");
-    QVERIFY(QDir(root).mkpath(QStringLiteral("source")));
-    QVERIFY(QDir(root).mkpath(QStringLiteral("out")));
+    setUp();
+    m_out = m_root + QStringLiteral("/out");
+    QVERIFY(QDir(m_root).mkpath(QStringLiteral("out")));
     QVERIFY(writePicture(m_source + "/a.png", blocks(40, 30, 1)));
     QVERIFY(writePicture(m_source + "/b.bmp", blocks(24, 48, 2)));
     QVERIFY(writePicture(m_source + "/c.jpg", blocks(64, 48, 3)));
-    m_savedCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_source));
 }
 
 void TstForm1Convert::cleanup()
 {
-    QDir::setCurrent(m_savedCurrent);
-    m_dir.reset();
+    tearDown();
 }
 
 std::unique_ptr<Form1> TstForm1Convert::makeForm()
 {
-    auto form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
-    form->Form_Load();
+    auto form = newForm();
     form->Dir2()->setPath(m_out);
     return form;
 }
