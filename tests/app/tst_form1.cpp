@@ -1,17 +1,13 @@
-#include "fakes.h"
+#include "apptest.h"
 
 #include "app/artwork.h"
 #include "app/drivelist.h"
-#include "app/filelist.h"
 #include "app/folderlist.h"
 #include "app/picturebox.h"
 #include "app/tabcontrol.h"
-#include "app/form1.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,10 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -31,20 +24,6 @@ const QString kAllTypes = QStringLiteral(
     "*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps");
 const QString kHelpPage = QStringLiteral("http://www.kestrune.example/Plenwick/help.htm");
 const QColor kLightGrey(192, 192, 192);
-
-void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-}
-
-QStringList entries(const app::FileList *list)
-{
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->entry(i));
-    return names;
-}
 
 QList<int> tickedBoxes(const Form1 &form)
 {
@@ -58,7 +37,10 @@ QList<int> tickedBoxes(const Form1 &form)
 
 } // namespace
 
-class TstForm1 : public QObject
+using apptest::entries;
+using apptest::touch;
+
+class TstForm1 : public QObject, apptest::Fixture
 {
     Q_OBJECT
 
@@ -92,55 +74,27 @@ private slots:
     void exitEndsTheProgram();
 
 private:
-    std::unique_ptr<Form1> makeForm(bool load = true);
     QString storeFile() const;
     void store(const QString &pattern);
     QVariant storedValue() const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_source; // start folder, with a few pictures
-    QString m_savedCurrent;
-    fakes::Dialogs m_dialogs;
-    fakes::Clipboard m_clipboard;
-    fakes::UrlOpener m_opener;
 };
 
 void TstForm1::init()
 {
-    m_dialogs = {};
-    m_opener = {};
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString root = QFileInfo(m_dir->path()).canonicalFilePath();
-    QVERIFY(QDir(root).mkpath(QStringLiteral("config")));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + "/config");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
-
-    m_source = root + QStringLiteral("/source");
-    QVERIFY(QDir(root).mkpath(QStringLiteral("source/sub")));
+    setUp();
+    QVERIFY(QDir(m_source).mkdir(QStringLiteral("sub")));
     for (const char *name : {"a.jpg", "b.PNG", "c.tif", "readme.txt"})
         touch(m_source + QLatin1Char('/') + QLatin1String(name));
-    m_savedCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_source));
 }
 
 void TstForm1::cleanup()
 {
-    QDir::setCurrent(m_savedCurrent);
-    m_dir.reset();
-}
-
-std::unique_ptr<Form1> TstForm1::makeForm(bool load)
-{
-    auto form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
-    if (load)
-        form->Form_Load();
-    return form;
+    tearDown();
 }
 
 QString TstForm1::storeFile() const
 {
-    return QFileInfo(m_dir->path()).canonicalFilePath() + QStringLiteral("/config/Kestrune/Kestrune.conf");
+    return m_root + QStringLiteral("/config/Kestrune/Kestrune.conf");
 }
 
 void TstForm1::store(const QString &pattern)
@@ -184,7 +138,7 @@ void TstForm1::windowAndControlsFollowTheDesign()
     QFETCH(QString, container);
     QFETCH(QRect, twips);
     QFETCH(QString, caption);
-    auto form = makeForm(false);
+    auto form = newForm(false);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QCOMPARE(form->windowTitle(),
@@ -214,7 +168,7 @@ void TstForm1::windowAndControlsFollowTheDesign()
 
 void TstForm1::pagesStartWithTheirInitialStates()
 {
-    auto form = makeForm(false);
+    auto form = newForm(false);
     QVERIFY(tickedBoxes(*form).isEmpty());
     QCOMPARE(form->Option1Group()->checkedId(), 0);
     QCOMPARE(form->Option2Group()->checkedId(), 0);
@@ -254,7 +208,7 @@ void TstForm1::keyboardOrderRunsThroughTheLayout()
              << "Command2" << "List1" << "List2" << "Picture2" << "Command3" << "Command4"
              << "Picture3" << "Command5";
 
-    auto form = makeForm(false);
+    auto form = newForm(false);
     // Labels and the frame never take the focus, so the chain has no place
     // for them.
     expected.removeIf([&](const QString &name) {
@@ -286,7 +240,7 @@ void TstForm1::keyboardOrderRunsThroughTheLayout()
 
 void TstForm1::coloursAndPlatesArePainted()
 {
-    auto form = makeForm(false);
+    auto form = newForm(false);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QCOMPARE(form->palette().color(QPalette::Window), kLightGrey);
@@ -339,7 +293,7 @@ void TstForm1::startUpRestoresTheFilter()
     if (stored.isValid())
         store(stored.toString());
 
-    auto form = makeForm(false);
+    auto form = newForm(false);
     form->move(form->x(), 40);
     // The box handler stays silent while start-up ticks the boxes: the
     // pattern is applied once and nothing is stored.
@@ -392,7 +346,7 @@ void TstForm1::boxClicksBuildApplyAndStore()
     QFETCH(QString, pattern);
     QFETCH(QStringList, listed);
     store(stored);
-    auto form = makeForm();
+    auto form = newForm();
     // Every click stores its pattern, even one the store already holds.
     store(QStringLiteral("changed elsewhere"));
     QSignalSpy patterns(form->File1(), &app::FileList::patternChanged);
@@ -406,13 +360,13 @@ void TstForm1::boxClicksBuildApplyAndStore()
     QCOMPARE(storedValue().toString(), pattern);
 
     // The next start brings the choice back.
-    auto next = makeForm();
+    auto next = newForm();
     QCOMPARE(entries(next->File1()), listed);
 }
 
 void TstForm1::failedStoreIsReported()
 {
-    auto form = makeForm();
+    auto form = newForm();
     const QString blocker = m_dir->filePath(QStringLiteral("blocker"));
     touch(blocker);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker);
@@ -461,7 +415,7 @@ void TstForm1::batchButtonFollowsTheFileList()
             touch(folder + QLatin1Char('/') + file);
     }
     store(stored);
-    auto form = makeForm();
+    auto form = newForm();
     QVERIFY(form->Dir1()->setPath(folder));
     QCOMPARE(form->File1()->path(), QFileInfo(folder).absoluteFilePath());
     QCOMPARE(form->Command1()->isEnabled(), enabledInFolder);
@@ -475,7 +429,7 @@ void TstForm1::batchButtonFollowsTheFileList()
 // A drive that cannot be read is named in a warning and changes nothing.
 void TstForm1::driveChangeRunsTheWholeChain()
 {
-    auto form = makeForm();
+    auto form = newForm();
     const QString empty = m_dir->filePath(QStringLiteral("emptydrive"));
     const QString missing = m_dir->filePath(QStringLiteral("nomedium"));
     QVERIFY(QDir().mkpath(empty));
@@ -537,7 +491,7 @@ void TstForm1::vanishedFoldersAreReported()
     QFETCH(QString, message);
     const QString sub = m_source + QStringLiteral("/sub");
     touch(sub + QStringLiteral("/x.jpg"));
-    auto form = makeForm();
+    auto form = newForm();
     if (listedFolder) {
         QVERIFY(form->Dir1()->setPath(sub));
         QVERIFY(form->Command1()->isEnabled());
@@ -550,6 +504,7 @@ void TstForm1::vanishedFoldersAreReported()
         form->Dir1()->openEntry(subRow);
     QCOMPARE(m_dialogs.messages.size(), 1);
     QCOMPARE(m_dialogs.messages.first().text, message.arg(m_source));
+    QCOMPARE(form->Dir1()->path(), listedFolder ? sub : m_source);
     QCOMPARE(form->File1()->path(), listedFolder ? sub : m_source);
     QCOMPARE(form->File1()->count(), listedFolder ? 0 : 3);
     QCOMPARE(form->Command1()->isEnabled(), !listedFolder);
@@ -559,7 +514,7 @@ void TstForm1::vanishedFoldersAreReported()
 // tabSizeForWindow; here the window really applies it.
 void TstForm1::tabControlFollowsTheWindowSize()
 {
-    auto form = makeForm();
+    auto form = newForm();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     const auto expected = [&] {
         const QSize outer = form->frameGeometry().size();
@@ -585,7 +540,7 @@ void TstForm1::tabControlFollowsTheWindowSize()
 
 void TstForm1::menusCarryTheirNames()
 {
-    auto form = makeForm(false);
+    auto form = newForm(false);
     QStringList shown;
     for (QAction *menu : form->menuBar()->actions()) {
         shown << menu->text() + QLatin1Char('=') + menu->menu()->objectName();
@@ -616,7 +571,7 @@ void TstForm1::helpAndAboutAnswer()
     QFETCH(bool, browser);
     QFETCH(QStringList, message);
     QFETCH(common::Dialogs::Icon, icon);
-    auto form = makeForm();
+    auto form = newForm();
     m_opener.succeed = browser;
     auto *action = form->findChild<QAction *>(item);
     QVERIFY(action);
@@ -636,7 +591,7 @@ void TstForm1::helpAndAboutAnswer()
 
 void TstForm1::exitEndsTheProgram()
 {
-    auto form = makeForm();
+    auto form = newForm();
     // Another window stays open, so only an explicit end stops the loop.
     QWidget other;
     other.show();

@@ -1,4 +1,4 @@
-#include "formfixture.h"
+#include "apptest.h"
 
 #include "app/folderlist.h"
 #include "convert/batchengine.h"
@@ -50,7 +50,7 @@ QStringList filesIn(const QString &folder)
 
 } // namespace
 
-class TstForm1Convert : public QObject, formtest::Fixture
+class TstForm1Convert : public QObject, apptest::Fixture
 {
     Q_OBJECT
 

@@ -1,12 +1,9 @@
+#include "apptest.h"
+
 #include "app/drivelist.h"
-#include "app/filelist.h"
 #include "app/folderlist.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -18,21 +15,10 @@ void doubleClick(QAbstractItemView *view, const QPoint &at)
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
 
-void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-}
-
-QStringList entries(const app::FileList &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.entry(i));
-    return names;
-}
-
 } // namespace
+
+using apptest::entries;
+using apptest::touch;
 
 class TstLists : public QObject
 {
@@ -91,7 +77,7 @@ void TstLists::fileListShowsMatchingFiles()
     app::FileList list;
     list.setPattern(pattern);
     QVERIFY(list.setPath(m_root + QStringLiteral("/pics")));
-    QCOMPARE(entries(list), listed);
+    QCOMPARE(entries(&list), listed);
 }
 
 // Listeners read the list when told of a change, so it is reloaded first; a

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-namespace formtest {
+namespace apptest {
 
 inline void touch(const QString &path)
 {
@@ -71,4 +71,4 @@ protected:
     fakes::UrlOpener m_opener;
 };
 
-} // namespace formtest
+} // namespace apptest
