@@ -1,28 +1,20 @@
-#include "fakes.h"
+#include "apptest.h"
 
-#include "app/filelist.h"
 #include "app/folderlist.h"
-#include "app/form1.h"
 #include "convert/batchengine.h"
 #include "imaging/imageman.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tarvix Graphics Utilities - http://www.kestrune.example");
 
 QImage blocks(int width, int height, int seed)
 {
@@ -58,7 +50,7 @@ QStringList filesIn(const QString &folder)
 
 } // namespace
 
-class TstForm1Convert : public QObject
+class TstForm1Convert : public QObject, apptest::Fixture
 {
     Q_OBJECT
 
@@ -67,71 +59,39 @@ private slots:
     void cleanup();
 
     void batchRunThroughTheWidgets();
-    void failuresEndInOneMessage();
-    void formatClickSetsTheLetterCase_data();
-    void formatClickSetsTheLetterCase();
-    void arrowKeysAlsoClickAFormat();
+    void doubleClickConvertsOneFile_data();
     void doubleClickConvertsOneFile();
-    void doubleClickWithoutSelectionDoesNothing();
-    void doubleClickDuringARun();
-    void buttonStaysDisabledWhenTheListChangesDuringARun();
+    void arrowKeysAlsoClickAFormat();
+    void listChangesAndDoubleClickDuringARun();
     void closingDuringARunLeavesWholeFiles();
 
 private:
     std::unique_ptr<Form1> makeForm();
-    // Clicks BATCH CONVERT and waits for the run to end.
-    void runBatch(Form1 &form);
     void doubleClick(Form1 &form, int row);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_source;
     QString m_out;
-    QString m_savedCurrent;
-    fakes::Dialogs m_dialogs;
-    fakes::Clipboard m_clipboard;
-    fakes::UrlOpener m_opener;
 };
 
 void TstForm1Convert::init()
 {
-    m_dialogs = {};
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString root = QFileInfo(m_dir->path()).canonicalFilePath();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + "/config");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
-    m_source = root + QStringLiteral("/source");
-    m_out = root + QStringLiteral("/out");
-    QVERIFY(QDir(root).mkpath(QStringLiteral("source")));
-    QVERIFY(QDir(root).mkpath(QStringLiteral("out")));
+    setUp();
+    m_out = m_root + QStringLiteral("/out");
+    QVERIFY(QDir(m_root).mkpath(QStringLiteral("out")));
     QVERIFY(writePicture(m_source + "/a.png", blocks(40, 30, 1)));
     QVERIFY(writePicture(m_source + "/b.bmp", blocks(24, 48, 2)));
     QVERIFY(writePicture(m_source + "/c.jpg", blocks(64, 48, 3)));
-    m_savedCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_source));
 }
 
 void TstForm1Convert::cleanup()
 {
-    QDir::setCurrent(m_savedCurrent);
-    m_dir.reset();
+    tearDown();
 }
 
 std::unique_ptr<Form1> TstForm1Convert::makeForm()
 {
-    auto form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
-    form->Form_Load();
+    auto form = newForm();
     form->Dir2()->setPath(m_out);
     return form;
-}
-
-void TstForm1Convert::runBatch(Form1 &form)
-{
-    auto *engine = form.findChild<convert::BatchEngine *>();
-    QVERIFY(engine);
-    QSignalSpy finished(engine, &convert::BatchEngine::finished);
-    QTest::mouseClick(form.Command1(), Qt::LeftButton);
-    QVERIFY(finished.size() == 1 || finished.wait(120000));
 }
 
 void TstForm1Convert::doubleClick(Form1 &form, int row)
@@ -145,10 +105,17 @@ void TstForm1Convert::doubleClick(Form1 &form, int row)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
+// One broken file among good ones: the others are converted, the broken
+// one's older output is left whole, and the run ends in one message.
 void TstForm1Convert::batchRunThroughTheWidgets()
 {
+    QFile bad(m_source + "/broken.jpg");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture at all");
+    bad.close();
+    QVERIFY(writePicture(m_out + "/broken.PNG", blocks(8, 8, 4)));
     auto form = makeForm();
-    QCOMPARE(form->File1()->count(), 3);
+    QCOMPARE(form->File1()->count(), 4);
     QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
     QTest::mouseClick(form->Option2(1), Qt::LeftButton); // Custom
     form->Text1(0)->clear();
@@ -166,89 +133,55 @@ void TstForm1Convert::batchRunThroughTheWidgets()
     QVERIFY(form->windowTitle().startsWith(QLatin1String("Now Processing # ")));
     QVERIFY(finished.wait(120000));
 
-    QCOMPARE(captions.first().first().toString(), QStringLiteral("3 images to convert."));
-    QCOMPARE(form->windowTitle(), QStringLiteral("Now Processing # 3 of 3"));
+    QCOMPARE(captions.first().first().toString(), QStringLiteral("4 images to convert."));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Now Processing # 4 of 4"));
     QVERIFY(form->Command1()->isEnabled());
     QVERIFY(!busy());
-    QVERIFY(m_dialogs.messages.isEmpty());
-    QCOMPARE(filesIn(m_out), QStringList({"a.PNG", "b.PNG", "c.PNG"}));
-    for (const QString &name : filesIn(m_out))
-        QCOMPARE(sizeOf(m_out + '/' + name), QSize(20, 12));
-}
-
-void TstForm1Convert::failuresEndInOneMessage()
-{
-    QFile bad(m_source + "/broken.jpg");
-    QVERIFY(bad.open(QIODevice::WriteOnly));
-    bad.write("not a picture at all");
-    bad.close();
-    QVERIFY(writePicture(m_out + "/broken.jpg", blocks(8, 8, 4)));
-    const QSize earlier = sizeOf(m_out + "/broken.jpg");
-
-    auto form = makeForm();
-    QCOMPARE(form->File1()->count(), 4);
-    runBatch(*form);
-
     QCOMPARE(m_dialogs.messages.size(), 1);
     const QString text = m_dialogs.messages.first().text;
     QVERIFY2(text.startsWith(QLatin1String("1 of 4 files could not be converted:")), qPrintable(text));
     QVERIFY2(text.contains(m_source + "/broken.jpg"), qPrintable(text));
     QCOMPARE(m_dialogs.messages.first().icon, common::Dialogs::Icon::Warning);
-    QCOMPARE(sizeOf(m_out + "/broken.jpg"), earlier);
-    QCOMPARE(filesIn(m_out), QStringList({"a.jpg", "b.jpg", "broken.jpg", "c.jpg"}));
-    QVERIFY(form->Command1()->isEnabled());
-    QVERIFY(!busy());
+    QCOMPARE(filesIn(m_out), QStringList({"a.PNG", "b.PNG", "broken.PNG", "c.PNG"}));
+    for (const char *name : {"a.PNG", "b.PNG", "c.PNG"})
+        QCOMPARE(sizeOf(m_out + '/' + name), QSize(20, 12));
+    QCOMPARE(sizeOf(m_out + "/broken.PNG"), QSize(8, 8));
 }
 
-void TstForm1Convert::formatClickSetsTheLetterCase_data()
+// The double-click writes the selected file in the format and letter case of
+// the last format click, replacing an older file, and touches nothing else.
+void TstForm1Convert::doubleClickConvertsOneFile_data()
 {
     QTest::addColumn<int>("button"); // -1: no click
-    QTest::addColumn<QString>("output");
-
-    QTest::newRow("before any click") << -1 << "b.jpg";
-    QTest::newRow("JPG clicked") << 0 << "b.JPG";
-    QTest::newRow("TIF clicked") << 1 << "b.TIF";
-    QTest::newRow("EPS clicked") << 11 << "b.EPS";
-}
-
-void TstForm1Convert::formatClickSetsTheLetterCase()
-{
-    QFETCH(int, button);
-    QFETCH(QString, output);
-    auto form = makeForm();
-    if (button >= 0)
-        QTest::mouseClick(form->Option1(button), Qt::LeftButton);
-    QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
-    doubleClick(*form, 1); // b.bmp
-    QCOMPARE(filesIn(m_out), QStringList{output});
-}
-
-void TstForm1Convert::arrowKeysAlsoClickAFormat()
-{
-    auto form = makeForm();
-    QApplication::setActiveWindow(form.get());
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->Option1(0)->setFocus();
-    QVERIFY(form->Option1(0)->hasFocus());
-    QTest::keyClick(form->Option1(0), Qt::Key_Down);
-    QVERIFY(!form->Option1(0)->isChecked());
-    const int now = form->Option1Group()->checkedId();
-    QVERIFY(now > 0);
-    QCOMPARE(form->outext(), form->Option1(now)->text());
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("before any click") << -1 << true << QStringList{"b.TIF", "b.jpg"};
+    QTest::newRow("JPG clicked") << 0 << true << QStringList{"b.JPG", "b.TIF"};
+    QTest::newRow("TIF clicked, older file replaced") << 1 << true << QStringList{"b.TIF"};
+    QTest::newRow("EPS clicked") << 11 << true << QStringList{"b.EPS", "b.TIF"};
+    QTest::newRow("nothing selected") << 1 << false << QStringList{"b.TIF"};
 }
 
 void TstForm1Convert::doubleClickConvertsOneFile()
 {
+    QFETCH(int, button);
+    QFETCH(bool, selected);
+    QFETCH(QStringList, written);
+    QVERIFY(writePicture(m_out + "/b.TIF", blocks(5, 5, 0)));
     auto form = makeForm();
-    QTest::mouseClick(form->Option1(1), Qt::LeftButton); // TIF
-    QVERIFY(writePicture(m_out + "/a.TIF", blocks(5, 5, 0)));
+    if (button >= 0)
+        QTest::mouseClick(form->Option1(button), Qt::LeftButton);
+    QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
     form->Command1()->setEnabled(false);
     const QString caption = form->windowTitle();
-
-    doubleClick(*form, 0);
-
-    QCOMPARE(filesIn(m_out), QStringList{"a.TIF"});
-    QCOMPARE(sizeOf(m_out + "/a.TIF"), QSize(40, 30));
+    if (selected) {
+        doubleClick(*form, 1); // b.bmp
+    } else {
+        form->File1()->clearSelection();
+        form->File1_DblClick();
+    }
+    QCOMPARE(filesIn(m_out), written);
+    QCOMPARE(sizeOf(m_out + "/b.TIF"), selected && button == 1 ? QSize(24, 48) : QSize(5, 5));
     QCOMPARE(form->windowTitle(), caption);
     QVERIFY(!form->Command1()->isEnabled());
     QVERIFY(!busy());
@@ -257,48 +190,38 @@ void TstForm1Convert::doubleClickConvertsOneFile()
     QCOMPARE(form->File1()->count(), 3);
 }
 
-void TstForm1Convert::doubleClickWithoutSelectionDoesNothing()
+void TstForm1Convert::arrowKeysAlsoClickAFormat()
 {
     auto form = makeForm();
-    form->File1()->clearSelection();
-    const QString caption = form->windowTitle();
-    form->File1_DblClick();
-    QVERIFY(filesIn(m_out).isEmpty());
-    QVERIFY(m_dialogs.messages.isEmpty());
-    QCOMPARE(form->windowTitle(), caption);
-    QVERIFY(!busy());
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->Option1(0)->setFocus();
+    QTest::keyClick(form->Option1(0), Qt::Key_Down);
+    const int now = form->Option1Group()->checkedId();
+    QVERIFY(now > 0);
+    QCOMPARE(form->outext(), form->Option1(now)->text());
 }
 
-void TstForm1Convert::doubleClickDuringARun()
+void TstForm1Convert::listChangesAndDoubleClickDuringARun()
 {
     auto form = makeForm();
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
     QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
-    doubleClick(*form, 2);
-    QVERIFY(QFile::exists(m_out + "/c.TGA"));
-    QVERIFY(busy()); // the run's pointer is still up
-    QVERIFY(finished.size() == 1 || finished.wait(120000));
-    QVERIFY(!busy());
-    QVERIFY(m_dialogs.messages.isEmpty());
-    // The first file was handed out with the click of the button, before TGA.
-    const QStringList written = filesIn(m_out);
-    QVERIFY2(written.contains("a.jpg") && written.contains("c.TGA"), qPrintable(written.join(' ')));
-}
-
-void TstForm1Convert::buttonStaysDisabledWhenTheListChangesDuringARun()
-{
-    auto form = makeForm();
-    auto *engine = form->findChild<convert::BatchEngine *>();
-    QSignalSpy finished(engine, &convert::BatchEngine::finished);
-    QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    QTest::mouseClick(form->Check1(0), Qt::LeftButton); // JPG off: the list is filtered anew
+    QTest::mouseClick(form->Check1(11), Qt::LeftButton); // EPS off: the list is filtered anew
     QVERIFY(!form->Command1()->isEnabled());
     form->Dir1()->setPath(m_source);
     QVERIFY(!form->Command1()->isEnabled());
+    QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
+    doubleClick(*form, 2); // c.jpg
+    QVERIFY(QFile::exists(m_out + "/c.TGA"));
+    QVERIFY(busy()); // the run's pointer is still up
     QVERIFY(finished.size() == 1 || finished.wait(120000));
     QVERIFY(form->Command1()->isEnabled());
+    QVERIFY(!busy());
+    QVERIFY(m_dialogs.messages.isEmpty());
+    // The first file was handed out with the click of the button, before TGA.
+    QVERIFY2(filesIn(m_out).contains("a.jpg"), qPrintable(filesIn(m_out).join(' ')));
 }
 
 void TstForm1Convert::closingDuringARunLeavesWholeFiles()

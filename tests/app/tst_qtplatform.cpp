@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -20,20 +19,23 @@ namespace {
 
 // Runs `answer` on the first modal box that opens while `ask` runs; the box
 // is found by polling from the box's own event loop, never by waiting.
-void whenModalOpens(const std::function<void(QWidget *)> &answer,
-                    const std::function<void()> &ask)
+template <typename Box>
+void whenModalOpens(const std::function<void(Box *)> &answer, const std::function<void()> &ask)
 {
     QTimer poll;
     bool done = false;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (QWidget *box = QApplication::activeModalWidget(); box && !done) {
             done = true;
-            answer(box);
+            auto *typed = qobject_cast<Box *>(box);
+            QVERIFY(typed);
+            answer(typed);
         }
     });
     poll.start(5);
     ask();
     poll.stop();
+    QVERIFY(done);
 }
 
 } // namespace
@@ -61,8 +63,7 @@ private slots:
     void inputBoxGivesTypedTextOrEmpty_data();
     void inputBoxGivesTypedTextOrEmpty();
     void openFileShowsTitleAndFilter();
-    void clipboardTakesAndLosesText();
-    void urlGoesToTheDesktopsHandler();
+    void clipboardAndBrowserAreTheDesktops();
 };
 
 void TstQtPlatform::messageBoxHasTitleTextIconAndOneOk_data()
@@ -80,24 +81,15 @@ void TstQtPlatform::messageBoxHasTitleTextIconAndOneOk()
     QFETCH(common::Dialogs::Icon, icon);
     QFETCH(QMessageBox::Icon, shown);
     app::QtDialogs dialogs;
-    QString title, text;
-    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-    qsizetype buttons = 0;
-    whenModalOpens(
-        [&](QWidget *widget) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            QVERIFY(box);
-            title = box->windowTitle();
-            text = box->text();
-            seenIcon = box->icon();
-            buttons = box->buttons().size();
+    QStringList seen;
+    whenModalOpens<QMessageBox>(
+        [&](QMessageBox *box) {
+            seen << box->windowTitle() << box->text() << QString::number(box->icon())
+                 << QString::number(box->buttons().size());
             box->button(QMessageBox::Ok)->click();
         },
         [&] { dialogs.messageBox(QStringLiteral("One line."), QStringLiteral("Kestrune"), icon); });
-    QCOMPARE(title, QStringLiteral("Kestrune"));
-    QCOMPARE(text, QStringLiteral("One line."));
-    QCOMPARE(seenIcon, shown);
-    QCOMPARE(buttons, 1);
+    QCOMPARE(seen, (QStringList{"Kestrune", "One line.", QString::number(shown), "1"}));
 }
 
 void TstQtPlatform::yesNoAnswers_data()
@@ -115,10 +107,8 @@ void TstQtPlatform::yesNoAnswers()
     app::QtDialogs dialogs;
     bool yesIsDefault = false;
     bool result = !answer;
-    whenModalOpens(
-        [&](QWidget *widget) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            QVERIFY(box);
+    whenModalOpens<QMessageBox>(
+        [&](QMessageBox *box) {
             yesIsDefault = static_cast<QAbstractButton *>(box->defaultButton())
                 == box->button(QMessageBox::Yes);
             box->button(button)->click();
@@ -141,14 +131,11 @@ void TstQtPlatform::inputBoxGivesTypedTextOrEmpty()
     QFETCH(bool, accept);
     QFETCH(QString, expected);
     app::QtDialogs dialogs;
-    QString prompt, shownDefault;
+    QStringList seen;
     QString result = QStringLiteral("unset");
-    whenModalOpens(
-        [&](QWidget *widget) {
-            auto *dialog = qobject_cast<QInputDialog *>(widget);
-            QVERIFY(dialog);
-            prompt = dialog->labelText();
-            shownDefault = dialog->textValue();
+    whenModalOpens<QInputDialog>(
+        [&](QInputDialog *dialog) {
+            seen << dialog->labelText() << dialog->textValue();
             dialog->setTextValue(QStringLiteral("menu"));
             accept ? dialog->accept() : dialog->reject();
         },
@@ -156,50 +143,40 @@ void TstQtPlatform::inputBoxGivesTypedTextOrEmpty()
             result = dialogs.inputBox(QStringLiteral("Name?"), QStringLiteral("Kestrune"),
                                       QStringLiteral("pre"));
         });
-    QCOMPARE(prompt, QStringLiteral("Name?"));
-    QCOMPARE(shownDefault, QStringLiteral("pre"));
+    QCOMPARE(seen, (QStringList{"Name?", "pre"}));
     QCOMPARE(result, expected);
 }
 
 void TstQtPlatform::openFileShowsTitleAndFilter()
 {
     app::QtDialogs dialogs;
-    QString title;
-    QStringList filters;
+    QStringList seen;
     QString result = QStringLiteral("unset");
-    whenModalOpens(
-        [&](QWidget *widget) {
-            auto *dialog = qobject_cast<QFileDialog *>(widget);
-            QVERIFY(dialog);
-            title = dialog->windowTitle();
-            filters = dialog->nameFilters();
+    whenModalOpens<QFileDialog>(
+        [&](QFileDialog *dialog) {
+            seen << dialog->windowTitle() << dialog->nameFilters();
             dialog->reject();
         },
         [&] {
             result = dialogs.openFile(QStringLiteral("Load Image"),
                                       QStringLiteral("Pictures (*.bmp *.jpg)"));
         });
-    QCOMPARE(title, QStringLiteral("Load Image"));
-    QCOMPARE(filters, QStringList{QStringLiteral("Pictures (*.bmp *.jpg)")});
+    QCOMPARE(seen, (QStringList{"Load Image", "Pictures (*.bmp *.jpg)"}));
     QCOMPARE(result, QString());
 }
 
-void TstQtPlatform::clipboardTakesAndLosesText()
+void TstQtPlatform::clipboardAndBrowserAreTheDesktops()
 {
     app::QtClipboard clipboard;
     clipboard.setText(QStringLiteral("<html>"));
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<html>"));
     clipboard.clear();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
-}
 
-void TstQtPlatform::urlGoesToTheDesktopsHandler()
-{
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "take");
-    app::QtUrlOpener opener;
     const QUrl page(QStringLiteral("http://www.kestrune.example/Plenwick/help.htm"));
-    QVERIFY(opener.open(page));
+    QVERIFY(app::QtUrlOpener().open(page));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QCOMPARE(catcher.urls, QList<QUrl>{page});
 }
