@@ -124,8 +124,9 @@ struct Folders {
     QList<FileOutcome> run(BatchEngine &engine)
     {
         QSignalSpy finished(&engine, &BatchEngine::finished);
-        if (engine.start(entries.size(), source()) && finished.isEmpty() && finished.wait(300000)
-            && !engine.isRunning() && finished.at(0).at(1).value<qsizetype>() == entries.size())
+        const qsizetype count = entries.size();
+        if (engine.start(count, source()) && finished.isEmpty() && finished.wait(300000) && !engine.isRunning()
+            && finished.at(0).at(1).value<qsizetype>() == count)
             return finished.at(0).at(0).value<QList<FileOutcome>>();
         FileOutcome broken;
         broken.message = QStringLiteral("the run did not start, ended at once, or did not end");
