@@ -3,17 +3,6 @@
 
 #include <QTest>
 
-namespace {
-
-convert::FileOutcome failed(const char *message)
-{
-    convert::FileOutcome outcome;
-    outcome.message = QString::fromUtf8(message);
-    return outcome;
-}
-
-} // namespace
-
 class TestCaptions : public QObject
 {
     Q_OBJECT
@@ -36,8 +25,8 @@ void TestCaptions::texts_data()
     QTest::newRow("progress, list shrank below") << progressCaption(9, 3) << "Now Processing # 10 of 3";
     QTest::newRow("progress, no grouping") << progressCaption(999, 1000) << "Now Processing # 1000 of 1000";
 
-    const FileOutcome bad = failed("Cannot open /in/bad.jpg: the file is damaged or incomplete.");
-    const FileOutcome gone = failed("Cannot save /out/b.PNG: the folder /out does not exist.");
+    const FileOutcome bad{-1, {}, {}, {}, false, "Cannot open /in/bad.jpg: the file is damaged or incomplete."};
+    const FileOutcome gone{-1, {}, {}, {}, false, "Cannot save /out/b.PNG: the folder /out does not exist."};
     QTest::newRow("failures, one per line") << failureMessage({bad, gone}, 12)
                                             << "2 of 12 files could not be converted:\n\n" + bad.message
                                                    + '\n' + gone.message;
