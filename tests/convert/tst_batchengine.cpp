@@ -137,7 +137,8 @@ struct Folders {
         if (engine.start(count, source()) && finished.isEmpty() && finished.wait(300000) && !engine.isRunning()
             && finished.at(0).at(1).value<qsizetype>() == count)
             return finished.at(0).at(0).value<QList<FileOutcome>>();
-        return {FileOutcome{-1, {}, {}, {}, false, QStringLiteral("the run did not start, ended at once, or did not end")}};
+        const QString broken = QStringLiteral("the run did not start, ended at once, or did not end");
+        return {FileOutcome{-1, {}, {}, {}, false, broken}};
     }
 };
 
@@ -169,10 +170,10 @@ void TestBatchEngine::everyFormatAsOutput_data()
     QTest::addColumn<QString>("outext");
     QTest::addColumn<bool>("lossless");
 
+    const QByteArrayList lossless{"TIF", "BMP", "RLE", "PCX", "PNG", "TGA", "DCX"};
     QTest::newRow("jpg before any format click") << "jpg" << false;
     for (const common::FileTypeInfo &type : common::kFileTypes)
-        QTest::newRow(type.caption) << QString::fromLatin1(type.caption)
-                                    << QByteArrayList{"TIF", "BMP", "RLE", "PCX", "PNG", "TGA", "DCX"}.contains(type.caption);
+        QTest::newRow(type.caption) << QString::fromLatin1(type.caption) << lossless.contains(type.caption);
 }
 
 void TestBatchEngine::everyFormatAsOutput()

@@ -1,7 +1,5 @@
 #include "convert/outputpath.h"
 
-#include "common/filetypes.h"
-
 #include <QTest>
 
 class TestOutputPath : public QObject
@@ -32,14 +30,6 @@ void TestOutputPath::path_data()
     QTest::newRow("blanks kept") << "/out" << "my photo.pcx" << "DCX" << "/out/my photo.DCX";
     QTest::newRow("one separator after a trailing one") << "/out/" << "a.bmp" << "PNG" << "/out//a.PNG";
 
-    // Dropping the last three characters, as the old rule did, gives the same
-    // name for every listed type in either letter case.
-    for (const common::FileTypeInfo &from : common::kFileTypes)
-        for (const QString &name : {QStringLiteral("photo.") + QLatin1String(from.extension),
-                                  QStringLiteral("Photo.") + QLatin1String(from.caption)})
-            for (const common::FileTypeInfo &to : common::kFileTypes)
-                QTest::addRow("%s as %s", qPrintable(name), to.caption)
-                    << "/out" << name << QString::fromLatin1(to.caption) << "/out/" + name.chopped(3) + to.caption;
 }
 
 void TestOutputPath::path()
