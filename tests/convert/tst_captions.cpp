@@ -8,66 +8,39 @@ class TestCaptions : public QObject
     Q_OBJECT
 
 private slots:
-    void start_data();
-    void start();
-    void progress_data();
-    void progress();
-    void failures();
+    void texts_data();
+    void texts();
 };
 
-void TestCaptions::start_data()
+void TestCaptions::texts_data()
 {
-    QTest::addColumn<qsizetype>("count");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("twelve") << qsizetype(12) << "12 images to convert.";
-    QTest::newRow("one") << qsizetype(1) << "1 images to convert.";
-    QTest::newRow("empty list") << qsizetype(0) << "0 images to convert.";
-    QTest::newRow("no grouping") << qsizetype(12345) << "12345 images to convert.";
+    using namespace convert;
+    QTest::newRow("start, one") << startCaption(1) << "1 images to convert.";
+    QTest::newRow("start, empty list") << startCaption(0) << "0 images to convert.";
+    QTest::newRow("start, no grouping") << startCaption(12345) << "12345 images to convert.";
+    QTest::newRow("progress counted from 1") << progressCaption(2, 12) << "Now Processing # 3 of 12";
+    QTest::newRow("progress, list shrank below") << progressCaption(9, 3) << "Now Processing # 10 of 3";
+    QTest::newRow("progress, no grouping") << progressCaption(999, 1000) << "Now Processing # 1000 of 1000";
+
+    const FileOutcome bad{-1, {}, {}, {}, false, "Cannot open /in/bad.jpg: the file is damaged or incomplete."};
+    const FileOutcome gone{-1, {}, {}, {}, false, "Cannot save /out/b.PNG: the folder /out does not exist."};
+    QTest::newRow("failures, one per line") << failureMessage({bad, gone}, 12)
+                                            << "2 of 12 files could not be converted:\n\n" + bad.message
+                                                   + '\n' + gone.message;
+    QTest::newRow("failure of the only file") << failureMessage({bad}, 1)
+                                              << "The file could not be converted:\n\n" + bad.message;
+    QTest::newRow("one failure of three") << failureMessage({bad}, 3)
+                                          << "1 of 3 files could not be converted:\n\n" + bad.message;
 }
 
-void TestCaptions::start()
+void TestCaptions::texts()
 {
-    QFETCH(qsizetype, count);
+    QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(convert::startCaption(count), expected);
-}
-
-void TestCaptions::progress_data()
-{
-    QTest::addColumn<qsizetype>("position");
-    QTest::addColumn<qsizetype>("count");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("counted from 1") << qsizetype(2) << qsizetype(12) << "Now Processing # 3 of 12";
-    QTest::newRow("single file") << qsizetype(0) << qsizetype(1) << "Now Processing # 1 of 1";
-    QTest::newRow("list grew") << qsizetype(4) << qsizetype(15) << "Now Processing # 5 of 15";
-    QTest::newRow("list shrank below the position") << qsizetype(9) << qsizetype(3) << "Now Processing # 10 of 3";
-    QTest::newRow("no grouping") << qsizetype(999) << qsizetype(1000) << "Now Processing # 1000 of 1000";
-}
-
-void TestCaptions::progress()
-{
-    QFETCH(qsizetype, position);
-    QFETCH(qsizetype, count);
-    QFETCH(QString, expected);
-    QCOMPARE(convert::progressCaption(position, count), expected);
-}
-
-void TestCaptions::failures()
-{
-    convert::FileOutcome first;
-    first.message = QStringLiteral("Cannot open /in/bad.jpg: the file is damaged or incomplete.");
-    convert::FileOutcome second;
-    second.message = QStringLiteral("Cannot save /out/b.PNG: the folder /out does not exist.");
-
-    QCOMPARE(convert::failureMessage({first, second}, 12),
-             QStringLiteral("2 of 12 files could not be converted:\n\n")
-                 + first.message + QLatin1Char('\n') + second.message);
-    QCOMPARE(convert::failureMessage({first}, 1),
-             QStringLiteral("The file could not be converted:\n\n") + first.message);
-    QCOMPARE(convert::failureMessage({first}, 3),
-             QStringLiteral("1 of 3 files could not be converted:\n\n") + first.message);
+    QCOMPARE(text, expected);
 }
 
 QTEST_APPLESS_MAIN(TestCaptions)
