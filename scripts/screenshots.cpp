@@ -1,14 +1,8 @@
 // Starts the window as the program does and saves a picture of each page.
 // Run through scripts/screenshots, which provides the display and a folder
 // of sample files to list.
-#include "form1.h"
-#include "qtclipboard.h"
-#include "qtdialogs.h"
-#include "qturlopener.h"
+#include "program.h"
 #include "tabcontrol.h"
-
-#include "common/maker.h"
-#include "imaging/imageman.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,16 +16,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
         return 2;
     }
-    QApplication::setApplicationName(QLatin1String(common::kProgramTitle));
-    QApplication::setOrganizationName(QLatin1String(common::kProgramTitle));
-    imaging::initialize();
-
-    app::QtDialogs dialogs;
-    app::QtClipboard clipboard;
-    app::QtUrlOpener opener;
-    Form1 window(dialogs, clipboard, opener);
-    dialogs.setParent(&window);
-    window.Form_Load();
+    app::Program program;
+    Form1 &window = program.window();
 
     const QDir output(QString::fromLocal8Bit(argv[1]));
     const char *const pages[] = {"batch-convert.png", "parse-clips.png"};

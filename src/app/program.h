@@ -1,0 +1,27 @@
+#pragma once
+
+#include "form1.h"
+#include "qtclipboard.h"
+#include "qtdialogs.h"
+#include "qturlopener.h"
+
+namespace app {
+
+// The running program: the window with the desktop's own dialogs, clipboard
+// and browser, started as the user sees it. Needs a QApplication; the
+// program's names are set here so that settings and data folders agree.
+class Program
+{
+public:
+    Program();
+
+    Form1 &window() { return m_window; }
+
+private:
+    QtDialogs m_dialogs;
+    QtClipboard m_clipboard;
+    QtUrlOpener m_opener;
+    Form1 m_window;
+};
+
+} // namespace app
