@@ -121,6 +121,8 @@ struct ImageMan::Private {
     int quality = 75;
     double left = 0, top = 0, right = 0, bottom = 0;
     QSize sizeHint;
+    std::chrono::milliseconds timeLimit = kFileTimeLimit;
+    CancelFlag cancel;
 
     Result loadFailure(const QString &path, const QString &reason)
     {
@@ -368,6 +370,43 @@ Result ImageMan::saveImage(const QString &path)
         && (d->picture->columns() != 768 || d->picture->rows() != 512))
         return Result::success(QStringLiteral("%1 was written at the PCD base size of 768 x 512 pixels.").arg(shown));
     return Result::success();
+}
+
+void ImageMan::setTimeLimit(std::chrono::milliseconds limit)
+{
+    d->timeLimit = limit;
+}
+
+void ImageMan::setCancelFlag(CancelFlag cancel)
+{
+    d->cancel = std::move(cancel);
+}
+
+qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, common::FileType output)
+{
+    initialize();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(detail::kDetectBytes);
+    const detail::Detected found = detail::detectContent(head);
+    if (!found.type || !found.decoder || *found.type == FileType::Eps)
+        return 0;
+    qint64 width = 0, height = 0;
+    try {
+        Magick::Image probe;
+        probe.ping(std::string(found.decoder) + ':' + QFile::encodeName(path).toStdString());
+        width = probe.columns();
+        height = probe.rows();
+    } catch (...) {
+        return 0;
+    }
+    // The library keeps 16 bits a channel: 8 bytes a pixel, plus the
+    // decoder's own buffers; the encoders copy the picture once more.
+    const qint64 decoded = width * height * 10;
+    const qint64 written = size ? qint64(size->width()) * size->height() : width * height;
+    const qint64 perPixel = output == FileType::Wmf || output == FileType::Dxf ? 20 : 12;
+    return decoded + written * perPixel;
 }
 
 void ImageMan::setSaveOption(int)

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "deadline.h"
 #include "result.h"
+
+#include "common/filetypes.h"
 
 #include <QImage>
 #include <QString>
+#include <QSize>
 #include <memory>
+#include <optional>
 
 namespace imaging {
 
@@ -41,6 +46,12 @@ public:
     // name and renamed into place: a failed save leaves an earlier file of
     // that name untouched and no partial file behind.
     Result saveImage(const QString &path);
+
+    // Every later load and save of this instance may take at most `limit`
+    // and ends early when `cancel` is raised (from any thread); it then fails
+    // with the reason and leaves no file behind.
+    void setTimeLimit(std::chrono::milliseconds limit);
+    void setCancelFlag(CancelFlag cancel);
 
     // Accepted for compatibility with callers that set it before saving a
     // bitmap; it changes nothing.
@@ -81,6 +92,12 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// What converting the file at `path` is expected to need at its peak, in
+// bytes: decoding it, resizing it to `size` (none keeps its own) and encoding
+// it as `output`. Read from the file's header only, never decoded. A file whose
+// header cannot be read counts as small: its load fails at once anyway.
+qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, common::FileType output);
 
 // Empties the picture holder shared by the instances.
 void clearHeldPicture();
