@@ -1,0 +1,77 @@
+#include "imaging/imageman.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+// Files made to hurt, listed in tests/data/hostile/cases.tsv: each row names a
+// file, whether it loads or is refused, a part of the refusal's message, and
+// the time limit the load runs under. Every load must end within its limit.
+class TestHostile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void load_data();
+    void load();
+};
+
+namespace {
+
+const QString kFolder = QStringLiteral(KESTRUNE_TEST_DATA "/hostile");
+// A load stopped at its limit still has to wind down (kill a child, free the
+// picture); this much more is allowed.
+constexpr auto kWindDown = 1500ms;
+
+} // namespace
+
+void TestHostile::load_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("limitSeconds");
+
+    QFile cases(kFolder + QStringLiteral("/cases.tsv"));
+    QVERIFY2(cases.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(cases.fileName()));
+    while (!cases.atEnd()) {
+        const QString line = QString::fromUtf8(cases.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList field = line.split(QLatin1Char('\t'));
+        QVERIFY2(field.size() == 4, qPrintable(QStringLiteral("bad row: ") + line));
+        QVERIFY2(field[1] == QLatin1String("loads") || field[1] == QLatin1String("refused"),
+                 qPrintable(line));
+        QTest::newRow(qPrintable(field[0])) << field[0] << (field[1] == QLatin1String("loads"))
+                                            << field[2] << field[3].toInt();
+    }
+}
+
+void TestHostile::load()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, loads);
+    QFETCH(QString, reason);
+    QFETCH(int, limitSeconds);
+
+    imaging::ImageMan imageMan;
+    const std::chrono::seconds limit(limitSeconds);
+    imageMan.setTimeLimit(limit);
+    QElapsedTimer clock;
+    clock.start();
+    const imaging::Result result = imageMan.setImageFile(kFolder + QLatin1Char('/') + file);
+    const auto took = std::chrono::milliseconds(clock.elapsed());
+
+    QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
+    QVERIFY2(result.ok() == loads, qPrintable(result.message()));
+    if (!loads) {
+        QVERIFY2(result.message().contains(file), qPrintable(result.message()));
+        QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHostile)
+#include "tst_hostile.moc"
