@@ -1,5 +1,6 @@
 #include "detect.h"
 
+#include "formats.h"
 #include "owncodecs.h"
 
 namespace imaging::detail {
@@ -62,9 +63,11 @@ Detected refused(const char *what)
     return Detected{std::nullopt, nullptr, QString::fromLatin1(what)};
 }
 
-Detected found(FileType type, const char *decoder)
+// The decoder is the format table's unless the content is a variant of the
+// type that another decoder reads.
+Detected found(FileType type, const char *variantDecoder = nullptr)
 {
-    return Detected{type, decoder, {}};
+    return Detected{type, variantDecoder ? variantDecoder : format(type).decoder, {}};
 }
 
 } // namespace
@@ -74,32 +77,32 @@ Detected detectContent(const QByteArray &head)
     if (head.isEmpty())
         return refused("an empty file");
     if (startsWithBytes(head, {0xFF, 0xD8, 0xFF}))
-        return found(FileType::Jpg, "JPEG");
+        return found(FileType::Jpg);
     if (startsWithBytes(head, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
-        return found(FileType::Png, "PNG");
+        return found(FileType::Png);
     if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
         || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4)))
-        return found(FileType::Tif, "TIFF");
+        return found(FileType::Tif);
     if (head.startsWith("BM") && head.size() >= 34) {
         // Compression 1 and 2 are the run-length encoded Windows bitmaps.
         const quint32 compression = le32(head, 30);
-        return found(compression == 1 || compression == 2 ? FileType::Rle : FileType::Bmp, "BMP");
+        return found(compression == 1 || compression == 2 ? FileType::Rle : FileType::Bmp);
     }
     if (startsWithBytes(head, {0x52, 0xCC}))
-        return found(FileType::Rle, "RLE");
+        return found(FileType::Rle, "RLE"); // a Utah raster
     if (startsWithBytes(head, {0xB1, 0x68, 0xDE, 0x3A}))
-        return found(FileType::Dcx, "DCX");
+        return found(FileType::Dcx);
     // Encoding 0 is an unpacked PCX; the library writes one for a picture
     // that came from a PNG.
     if (head.size() >= 4 && quint8(head[0]) == 0x0A && quint8(head[1]) <= 5
         && quint8(head[1]) != 1 && quint8(head[2]) <= 1)
-        return found(FileType::Pcx, "PCX");
+        return found(FileType::Pcx);
     if (head.size() >= 2055 && head.mid(2048, 7) == "PCD_IPI")
-        return found(FileType::Pcd, "PCD");
+        return found(FileType::Pcd);
     if (startsWithBytes(head, {0xD7, 0xCD, 0xC6, 0x9A})
         || startsWithBytes(head, {0x01, 0x00, 0x09, 0x00})
         || startsWithBytes(head, {0x02, 0x00, 0x09, 0x00}))
-        return found(FileType::Wmf, "WMF");
+        return found(FileType::Wmf);
     if (startsWithBytes(head, {0xC5, 0xD0, 0xD3, 0xC6}))
         return found(FileType::Eps, "EPT");
     if (head.startsWith("%!")) {
@@ -109,7 +112,7 @@ Detected detectContent(const QByteArray &head)
         return refused("a PostScript program, not an EPS picture");
     }
     if (looksLikeDxf(head))
-        return found(FileType::Dxf, nullptr);
+        return found(FileType::Dxf);
     if (head.startsWith("%PDF"))
         return refused("a PDF document");
     if (head.startsWith("GIF8"))
@@ -117,7 +120,7 @@ Detected detectContent(const QByteArray &head)
     if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
         return refused("a WebP picture, which is not one of the twelve types");
     if (looksLikeTarga(head))
-        return found(FileType::Tga, "TGA");
+        return found(FileType::Tga);
 
     const QByteArray lower = head.left(1024).toLower();
     if (lower.contains("<msl") || lower.contains("<image"))

@@ -3,7 +3,7 @@
 #include "deadline.h"
 #include "result.h"
 
-#include "common/filetypes.h"
+#include "formats.h"
 
 #include <QImage>
 #include <QString>
@@ -31,7 +31,6 @@ public:
     // On failure the instance holds no image, so nothing older can be saved
     // under a new name.
     Result setImageFile(const QString &path);
-    QString imageFile() const;
     // A hint for the next setImageFile() only: the picture will be resized to
     // at least this size, so a JPEG may be decoded at a reduced scale that is
     // still at least this large. The loaded size then differs from the file's.
@@ -97,7 +96,7 @@ private:
 // bytes: decoding it, resizing it to `size` (none keeps its own) and encoding
 // it as `output`. Read from the file's header only, never decoded. A file whose
 // header cannot be read counts as small: its load fails at once anyway.
-qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, common::FileType output);
+qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileType output);
 
 // Empties the picture holder shared by the instances.
 void clearHeldPicture();

@@ -1,10 +1,14 @@
 #include "library.h"
 
+#include "formats.h"
+
 #include <Magick++.h>
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <QSet>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace imaging::detail {
@@ -15,32 +19,52 @@ bool sizeAllowed(qint64 width, qint64 height)
         && width * height <= kMaxPixels;
 }
 
+QString sizeRefusal(qint64 width, qint64 height)
+{
+    if (sizeAllowed(width, height))
+        return {};
+    const QString size = QStringLiteral("the picture is %1 x %2 pixels").arg(width).arg(height);
+    if (width < 1 || height < 1)
+        return size + QStringLiteral(", which holds no pixel");
+    if (width > kMaxSide || height > kMaxSide)
+        return size + QStringLiteral(", more than %1 on a side").arg(kMaxSide);
+    return size + QStringLiteral(", more than %1 pixels in all").arg(kMaxPixels);
+}
+
 namespace {
 
-// The decoders our types need. PNM stays because Ghostscript hands its
-// rendering of an EPS back as PNM, DIB because a metafile's bitmaps are
-// decoded as DIB.
-const QSet<QByteArray> &keptFormats()
+thread_local const Deadline *t_deadline = nullptr;
+
+// The decoders our types need, from the format table, and those their
+// variants and helpers need: a Utah raster is read by "RLE", Ghostscript's
+// rendering comes back as PNM, and a metafile's bitmaps are decoded as DIB.
+QSet<QByteArray> keptFormats()
 {
-    static const QSet<QByteArray> kept{
-        "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
-        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT",
-        "PNM", "PPM", "PGM", "PBM", "DIB"};
+    QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "DIB", "BMP2", "BMP3",
+                          "EPSF", "EPSI", "EPT"};
+    for (const Format &f : formats()) {
+        for (const char *name : {f.decoder, f.encoder})
+            if (name)
+                kept.insert(QByteArray(name));
+    }
+    kept.insert("JPG");
+    kept.insert("TIF");
     return kept;
 }
 
 void removeOtherFormats()
 {
+    const QSet<QByteArray> kept = keptFormats();
     MagickLib::ExceptionInfo exception;
     MagickLib::GetExceptionInfo(&exception);
-    MagickLib::MagickInfo **formats = MagickLib::GetMagickInfoArray(&exception);
+    MagickLib::MagickInfo **all = MagickLib::GetMagickInfoArray(&exception);
     std::vector<QByteArray> unwanted;
-    for (MagickLib::MagickInfo **f = formats; f && *f; ++f) {
+    for (MagickLib::MagickInfo **f = all; f && *f; ++f) {
         const QByteArray name((*f)->name);
-        if (!keptFormats().contains(name.toUpper()))
+        if (!kept.contains(name.toUpper()))
             unwanted.push_back(name);
     }
-    MagickLib::MagickFree(formats);
+    MagickLib::MagickFree(all);
     MagickLib::DestroyExceptionInfo(&exception);
     for (const QByteArray &name : unwanted)
         MagickLib::UnregisterMagickInfo(name.constData());
@@ -52,7 +76,64 @@ void ignoreWarning(const MagickLib::ExceptionType, const char *, const char *)
 {
 }
 
+// The library asks this between rows of its long loops; "fail" makes it stop
+// early. What it leaves is thrown away by the caller, which sees the expired
+// deadline.
+MagickPassFail askDeadline(const char *, const MagickLib::magick_int64_t,
+                                      const MagickLib::magick_uint64_t,
+                                      MagickLib::ExceptionInfo *)
+{
+    return t_deadline && t_deadline->expired() ? MagickFail : MagickPass;
+}
+
+struct Phrase {
+    const char *found; // a part of the library's message, any letter case
+    const char *plain;
+};
+
+// The library's words for the faults users meet, mapped to theirs. The first
+// match wins, so the more particular texts come first.
+constexpr Phrase kPhrases[] = {
+    {"Memory allocation failed", "there is not enough memory for the picture"},
+    {"Pixel cache allocation failed", "there is not enough memory for the picture"},
+    {"exceeds limit", "the picture is larger than the program's limits"},
+    {"-limit", "the picture is larger than the program's limits"},
+    {"Unexpected end-of-file", "the file ends early"},
+    {"Insufficient image data", "the file ends early"},
+    {"end of file", "the file ends early"},
+    {"Read error", "the file ends early or is damaged"},
+    {"IO error", "the file ends early or is damaged"},
+    {"Improper image header", "its header is damaged"},
+    {"Negative or zero image size", "its header gives no valid size"},
+    {"Not a ", "its header is damaged"},
+    {"Corrupt", "the file is damaged"},
+    {"Unsupported", "it uses a variant of its type that cannot be read"},
+    {"No space left", "no space left on the device"},
+};
+
+// The library's own text without its program name, the source file and
+// function that raised it, and any temporary path.
+QString cleaned(QString text)
+{
+    static const QRegularExpression program(QStringLiteral("^[^:]*Magick[^:]*: "));
+    static const QRegularExpression reporter(QStringLiteral("\\s*reported by \\S+ \\([^)]*\\)"));
+    static const QRegularExpression coder(QStringLiteral("\\s*\\((\\w+)\\)\\s*$"));
+    static const QRegularExpression temporary(QStringLiteral("\\(?/[^\\s)]*gm[^\\s)]*\\)?"));
+    text.remove(program).remove(reporter).remove(coder).remove(temporary);
+    return text.trimmed().remove(QRegularExpression(QStringLiteral("[.\\s]+$")));
+}
+
 } // namespace
+
+DeadlineScope::DeadlineScope(const Deadline &deadline)
+    : m_outer(std::exchange(t_deadline, &deadline))
+{
+}
+
+DeadlineScope::~DeadlineScope()
+{
+    t_deadline = m_outer;
+}
 
 void initializeLibrary()
 {
@@ -68,6 +149,7 @@ void initializeLibrary()
         SetMagickResourceLimit(DiskResource, qint64(8) << 30);
         SetMagickResourceLimit(ThreadsResource, 1);
         SetWarningHandler(ignoreWarning);
+        SetMonitorHandler(askDeadline);
         removeOtherFormats();
     });
 }
@@ -82,24 +164,31 @@ bool libraryDecodes(const char *format)
     return info && info->decoder && QByteArray(info->name).compare(format, Qt::CaseInsensitive) == 0;
 }
 
-const char *encoderFor(common::FileType type)
+QString plainReason(const std::exception &e)
 {
-    using common::FileType;
-    switch (type) {
-    case FileType::Jpg: return "JPEG";
-    case FileType::Tif: return "TIFF";
-    case FileType::Bmp: return "BMP";
-    case FileType::Rle: return "BMP3";
-    case FileType::Pcx: return "PCX";
-    case FileType::Png: return "PNG";
-    case FileType::Pcd: return "PCD";
-    case FileType::Tga: return "TGA";
-    case FileType::Dcx: return "DCX";
-    case FileType::Eps: return "EPS";
-    case FileType::Dxf:
-    case FileType::Wmf: return nullptr;
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return QStringLiteral("there is not enough memory for the picture");
+    return plainReason(QString::fromLocal8Bit(e.what()));
+}
+
+QString plainReason(const QString &text)
+{
+    for (const Phrase &p : kPhrases) {
+        if (text.contains(QLatin1String(p.found), Qt::CaseInsensitive))
+            return QLatin1String(p.plain);
     }
-    return nullptr;
+    const QString own = cleaned(text);
+    return own.isEmpty() ? QStringLiteral("the imaging library failed")
+                         : QStringLiteral("the imaging library failed (%1)").arg(own);
+}
+
+bool warnsOfDamage(const QString &text)
+{
+    static const QRegularExpression damage(
+        QStringLiteral("end-of-file|end of file|insufficient|read error|io error|premature|"
+                       "truncat|missing|corrupt|damaged|not enough data|short read"),
+        QRegularExpression::CaseInsensitiveOption);
+    return text.contains(damage);
 }
 
 } // namespace imaging::detail

@@ -244,13 +244,13 @@ void TestImageMan::refusesBadFiles_data()
     QTest::newRow("GIF") << "anim.jpg" << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 13) << "GIF";
     QTest::newRow("binary noise") << "noise.pcx" << QByteArray("\x00\xff\x13\x37\x00\x01\x02", 7)
         << "not a picture";
-    QTest::newRow("header beyond side limit") << "wide.bmp" << bitmapHeader(40000, 10) << "limit";
-    QTest::newRow("header beyond pixel limit") << "huge.bmp" << bitmapHeader(20000, 20000) << "limit";
+    QTest::newRow("header beyond side limit") << "wide.bmp" << bitmapHeader(40000, 10) << "more than 32767 on a side";
+    QTest::newRow("header beyond pixel limit") << "huge.bmp" << bitmapHeader(20000, 20000) << "more than 200000000 pixels in all";
     QTest::newRow("bitmap with its pixels missing") << "short.bmp" << bitmapHeader(300, 300) << "";
     QTest::newRow("EPS too large, before rendering") << "poster.eps"
         << QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100000 100000\n"
                       "0 0 moveto 100000 100000 lineto stroke\nshowpage\n")
-        << "limit";
+        << "100000 x 100000 pixels";
     QTest::newRow("damaged drawing") << "plan.dxf"
         << QByteArray("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nten\n") << "is not a number";
     QTest::newRow("empty drawing") << "plan.dxf"

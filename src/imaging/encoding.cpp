@@ -1,0 +1,143 @@
+#include "picture.h"
+
+#include "library.h"
+#include "owncodecs.h"
+
+namespace imaging::detail {
+
+namespace {
+
+void flattenOntoWhite(Picture &picture)
+{
+    if (!picture.matte())
+        return;
+    // Not Image(size, colour): that goes through the constant-colour decoder,
+    // which is not registered.
+    Picture ground = picture;
+    ground.matte(false);
+    ground.backgroundColor(Magick::Color("white"));
+    ground.erase();
+    ground.composite(picture, 0, 0, Magick::OverCompositeOp);
+    ground.matte(false);
+    picture = ground;
+}
+
+// The format holds one size only. Left to itself the library would put a
+// smaller picture unscaled on a grey frame, so the picture is stretched to
+// it; an upright picture is stored turned, at the upright size.
+void stretchTo(Picture &picture, QSize landscape)
+{
+    const bool upright = picture.rows() > picture.columns();
+    const QSize size = upright ? landscape.transposed() : landscape;
+    if (int(picture.columns()) == size.width() && int(picture.rows()) == size.height())
+        return;
+    Magick::Geometry geometry(unsigned(size.width()), unsigned(size.height()));
+    geometry.aspect(true);
+    picture.resize(geometry);
+}
+
+void applyDefines(Picture &picture, const char *defines)
+{
+    for (const QByteArray &define : QByteArray(defines).split(';')) {
+        const qsizetype colon = define.indexOf(':'), equals = define.indexOf('=');
+        if (colon > 0 && equals > colon)
+            picture.defineValue(define.left(colon).toStdString(),
+                                define.mid(colon + 1, equals - colon - 1).toStdString(),
+                                define.mid(equals + 1).toStdString());
+    }
+}
+
+QByteArray fromBlob(const Magick::Blob &blob)
+{
+    return QByteArray(static_cast<const char *>(blob.data()), qsizetype(blob.length()));
+}
+
+QByteArray encodeWithLibrary(Picture &picture, const Format &format, int jpegQuality)
+{
+    applyDefines(picture, format.defines);
+    if (format.density > 0) {
+        picture.resolutionUnits(Magick::PixelsPerInchResolution);
+        picture.density(Magick::Geometry(unsigned(format.density), unsigned(format.density)));
+    }
+    if (format.type == FileType::Jpg)
+        picture.quality(unsigned(jpegQuality));
+    Magick::Blob blob;
+    picture.write(&blob, format.encoder);
+    return fromBlob(blob);
+}
+
+// Until our own writers take these types over, the library writes them.
+QByteArray encodeOwnTypeWithLibrary(Picture &picture, const Format &format)
+{
+    Magick::Blob blob;
+    switch (format.writer) {
+    case Writer::OwnPng:
+        // zlib level 1, adaptive row filters.
+        picture.quality(15);
+        picture.write(&blob, "PNG");
+        break;
+    case Writer::OwnRle8:
+        picture.quantizeColors(256);
+        picture.quantize();
+        picture.classType(Magick::PseudoClass);
+        if (picture.colorMapSize() < 256)
+            picture.colorMapSize(256);
+        picture.compressType(Magick::RLECompression);
+        picture.write(&blob, "BMP3");
+        break;
+    case Writer::OwnPcx:
+        picture.write(&blob, "PCX");
+        break;
+    case Writer::OwnDcx:
+        picture.write(&blob, "DCX");
+        break;
+    default:
+        break;
+    }
+    return fromBlob(blob);
+}
+
+} // namespace
+
+QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
+                  const Deadline &deadline, QString *reason)
+{
+    QByteArray bytes;
+    try {
+        const DeadlineScope bounded(deadline);
+        Picture copy = picture;
+        if (format.opaque)
+            flattenOntoWhite(copy);
+        if (!format.onlySize.isEmpty())
+            stretchTo(copy, format.onlySize);
+        switch (format.writer) {
+        case Writer::Library:
+            bytes = encodeWithLibrary(copy, format, jpegQuality);
+            break;
+        case Writer::OwnDxf:
+            bytes = encodeDxf(toQImage(copy), reason);
+            break;
+        case Writer::OwnWmf:
+            bytes = encodeWmf(toQImage(copy), reason);
+            break;
+        case Writer::OwnPng:
+        case Writer::OwnPcx:
+        case Writer::OwnDcx:
+        case Writer::OwnRle8:
+            bytes = encodeOwnTypeWithLibrary(copy, format);
+            break;
+        }
+    } catch (const std::exception &e) {
+        *reason = plainReason(e);
+        bytes.clear();
+    }
+    if (deadline.expired()) {
+        *reason = deadline.reason();
+        return {};
+    }
+    if (bytes.isEmpty() && reason->isEmpty())
+        *reason = QStringLiteral("the picture could not be encoded");
+    return bytes;
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFileDevice>
+#include <QString>
+
+namespace imaging::detail {
+
+// Why a file could not be opened, read or written, in the user's words
+// ("no space left on the device"), without the file name.
+QString fileReason(const QFileDevice &file);
+
+// Writes `bytes` to `path` under a temporary name beside it and renames that
+// into place: an earlier file of that name is only ever replaced by a
+// complete new one, and a failure leaves no partial file. The reason on
+// failure, an empty text on success.
+QString writeWhole(const QString &path, QByteArrayView bytes);
+
+} // namespace imaging::detail

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "deadline.h"
+#include "formats.h"
+
+#include <Magick++.h>
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QSize>
+#include <optional>
+
+// Pictures as the imaging library holds them (16 bits a channel), and the
+// steps between them and files' bytes. Only code in src/imaging sees this.
+// A failure gives nothing and a reason in the user's words, without the file
+// name; no exception leaves these functions.
+namespace imaging::detail {
+
+using Picture = Magick::Image;
+
+// How to decode one file's bytes with the library.
+struct DecodeRequest {
+    const Format &format;
+    const char *decoder; // the format's decoder or the variant detection chose
+    QByteArrayView head; // the leading bytes, for the format's quirks
+    QSize sizeHint;      // decode at a reduced scale no smaller than this; empty for full
+};
+
+// The picture's size from its header, without decoding its pixels.
+std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request, QString *reason);
+
+std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request,
+                              const Deadline &deadline, QString *reason);
+
+// The bytes of `picture` written as `format`, with its settings: put on
+// white when the type stores no transparency, stretched to the one size the
+// type holds, the format's density. `jpegQuality` governs JPEG only.
+QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
+                  const Deadline &deadline, QString *reason);
+
+QImage toQImage(const Picture &picture);
+std::optional<Picture> fromQImage(const QImage &image, QString *reason);
+
+} // namespace imaging::detail
