@@ -8,7 +8,7 @@ namespace {
 
 // Players resample a metafile's bitmap even at its own size, blurring edges;
 // upside down or with red and blue swapped is off by 70 and more.
-constexpr Fidelity kResampled{255, 12.0};
+constexpr Fidelity kResampled{255, 12.0, false, 2.0};
 
 // A placeable metafile states its own units per inch; drawing it at that
 // density gives one pixel per unit instead of the library's default scale.
@@ -49,7 +49,7 @@ const std::array<Format, common::kFileTypeCount> &formats()
     using W = Writer;
     static const std::array<Format, common::kFileTypeCount> table{{
         {.type = T::Jpg, .decoder = "JPEG", .scalesOnLoad = true,
-         .encoder = "JPEG", .opaque = true, .fidelity = {255, 16.0}},
+         .encoder = "JPEG", .opaque = true, .fidelity = {255, 16.0, false, 2.0}},
         // Transparency is stored as unassociated alpha, the kind readers
         // show; "unspecified" extra samples are ignored by most of them.
         {.type = T::Tif, .decoder = "TIFF",
@@ -63,12 +63,12 @@ const std::array<Format, common::kFileTypeCount> &formats()
         {.type = T::Png, .decoder = "PNG",
          .writer = W::OwnPng, .writeBytesPerPixel = 12},
         {.type = T::Dxf, .reader = Reader::OwnDxf,
-         .writer = W::OwnDxf, .opaque = true, .writeBytesPerPixel = 24, .fidelity = {0, 0, true},
+         .writer = W::OwnDxf, .opaque = true, .writeBytesPerPixel = 24, .fidelity = {0, 0, true, 32.0},
          .witness = Witness::Ezdxf},
         // The third picture of a Photo CD is its 768 x 512 base image.
         {.type = T::Pcd, .decoder = "PCD", .picture = 3,
          .encoder = "PCD", .opaque = true, .onlySize = {768, 512},
-         .fidelity = {255, 12.0}},
+         .fidelity = {255, 12.0, false, 14.0}},
         {.type = T::Wmf, .decoder = "WMF", .readDensity = metafileUnitsPerInch,
          .writer = W::OwnWmf, .writeBytesPerPixel = 20, .fidelity = kResampled,
          .witness = Witness::Libwmf},
@@ -79,7 +79,7 @@ const std::array<Format, common::kFileTypeCount> &formats()
         // One pixel is one point, so the size the user chose is the size
         // every reader and printer sees.
         {.type = T::Eps, .reader = Reader::Ghostscript,
-         .encoder = "EPS", .density = 72, .opaque = true, .fidelity = {2, 0.5},
+         .encoder = "EPS", .density = 72, .opaque = true, .fidelity = {2, 0.5, false, 1.0},
          .witness = Witness::Ghostscript},
     }};
     return table;

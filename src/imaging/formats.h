@@ -44,6 +44,9 @@ struct Fidelity {
     double mean = 0;
     // Compared with the picture reduced to the 255 colours of a drawing.
     bool drawingColours = false;
+    // How far the mean colour of any picture may move, read by another
+    // program: the nearest of a drawing's colours, a Photo CD's colour space.
+    double meanShift = 0;
 };
 
 struct Format {

@@ -1,51 +1,81 @@
 #include "imaging/imageman.h"
-#include "pictures.h"
 
-#include <QFile>
+#include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-// What we write must open in software nobody here wrote: Pillow, Ghostscript,
-// libwmf and ezdxf, all installed by scripts/install-deps. A missing tool is a
-// failure, not a skip.
+using imaging::Format;
+using imaging::Witness;
+
+// Pictures other programs wrote (tests/data/sources, made by
+// scripts/make-test-sources) are converted to every type we write, at their
+// own size and at 640 x 480, and every file we write is opened by a program
+// nobody here wrote: Pillow, Ghostscript, libwmf or ezdxf, all installed by
+// scripts/install-deps. Each must have the size asked for and the colours of
+// its source. A missing tool is a failure, not a skip.
 namespace {
 
-// Debian's packages install their Python modules for the system interpreter,
-// whatever else is first on the PATH.
 const QString kPython = QStringLiteral("/usr/bin/python3");
+const QString kData = QStringLiteral(KESTRUNE_TEST_DATA);
+const QSize kResized(640, 480);
 
-const char *const kPillowScript = R"(
+// For each "KIND PATH" line: "PATH<tab>width<tab>height<tab>R<tab>G<tab>B", the
+// mean colour on white, or "PATH<tab>ERROR<tab>why". Drawings are checked by
+// ezdxf: an R12 file with no audit error, nothing but SOLIDs that tile the
+// extents, whose mean colour is weighted by area.
+const char *const kWitnessScript = R"(
 import sys
-from PIL import Image
-image = Image.open(sys.argv[1])
-print(image.format, image.size[0], image.size[1])
-image.convert('RGB').save(sys.argv[2], 'PNG')
+from PIL import Image, ImageStat
+import ezdxf
+from ezdxf import bbox, colors
+def raster(path):
+    image = Image.open(path)
+    rgba = image.convert('RGBA')
+    ground = Image.new('RGBA', rgba.size, (255, 255, 255, 255))
+    mean = ImageStat.Stat(Image.alpha_composite(ground, rgba).convert('RGB')).mean
+    return image.size, mean
+def drawing(path):
+    doc = ezdxf.readfile(path)
+    if doc.dxfversion != 'AC1009' or doc.audit().errors:
+        raise ValueError('version %s, audit errors %d' % (doc.dxfversion, len(doc.audit().errors)))
+    msp = doc.modelspace()
+    if len(msp.query('SOLID')) != len(msp):
+        raise ValueError('entities other than SOLID')
+    box = bbox.extents(msp)
+    total, sums = 0.0, [0.0, 0.0, 0.0]
+    for s in msp:
+        xs = [v.x for v in (s.dxf.vtx0, s.dxf.vtx1, s.dxf.vtx2, s.dxf.vtx3)]
+        ys = [v.y for v in (s.dxf.vtx0, s.dxf.vtx1, s.dxf.vtx2, s.dxf.vtx3)]
+        area = (max(xs) - min(xs)) * (max(ys) - min(ys))
+        # Colour 7 is the foreground: black on the white ground we draw on.
+        rgb = s.rgb if s.rgb else (0, 0, 0) if s.dxf.color == 7 else colors.aci2rgb(s.dxf.color)
+        total += area
+        sums = [a + area * c for a, c in zip(sums, rgb)]
+    size = (round(box.size.x), round(box.size.y))
+    if abs(total - size[0] * size[1]) > 0.5:
+        raise ValueError('the rectangles cover %g, not %d' % (total, size[0] * size[1]))
+    return size, [c / total for c in sums]
+for line in sys.stdin:
+    kind, path = line.rstrip('\n').split(' ', 1)
+    try:
+        size, mean = drawing(path) if kind == 'dxf' else raster(path)
+        print('%s\t%d\t%d\t%.3f\t%.3f\t%.3f' % ((path,) + tuple(size) + tuple(mean)))
+    except Exception as e:
+        print('%s\tERROR\t%s' % (path, str(e).replace('\n', ' ')))
 )";
 
-const char *const kEzdxfScript = R"(
-import sys, ezdxf
-from ezdxf import bbox
-doc = ezdxf.readfile(sys.argv[1])
-auditor = doc.audit()
-msp = doc.modelspace()
-solids = msp.query('SOLID')
-area = 0.0
-for s in solids:
-    xs = [s.dxf.vtx0.x, s.dxf.vtx1.x, s.dxf.vtx2.x, s.dxf.vtx3.x]
-    ys = [s.dxf.vtx0.y, s.dxf.vtx1.y, s.dxf.vtx2.y, s.dxf.vtx3.y]
-    area += (max(xs) - min(xs)) * (max(ys) - min(ys))
-box = bbox.extents(msp)
-lo, hi = doc.header['$EXTMIN'], doc.header['$EXTMAX']
-print(doc.dxfversion, len(auditor.errors), len(solids), len(msp) - len(solids),
-      '%g %g %g %g' % (lo[0], lo[1], hi[0], hi[1]),
-      '%g %g %g %g' % (box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y),
-      '%g' % area)
-)";
+struct Reading {
+    QSize size;
+    double mean[3] = {0, 0, 0};
+    QString error;
+};
 
 // Runs a tool to the end; its standard output, or a failure that says why.
-bool run(const QString &program, const QStringList &arguments, QByteArray *out, QString *why)
+bool run(const QString &program, const QStringList &arguments, const QByteArray &input,
+         QByteArray *out, QString *why)
 {
     if (QStandardPaths::findExecutable(program).isEmpty() && !QFile::exists(program)) {
         *why = QStringLiteral("%1 is not installed; scripts/install-deps installs it").arg(program);
@@ -53,18 +83,22 @@ bool run(const QString &program, const QStringList &arguments, QByteArray *out, 
     }
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForStarted(-1) || !process.waitForFinished(-1)) {
-        *why = QStringLiteral("%1 did not run: %2").arg(program, process.errorString());
-        return false;
-    }
-    *out = process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
         *why = QStringLiteral("%1 %2 failed: %3")
                    .arg(program, arguments.join(QLatin1Char(' ')),
                         QString::fromLocal8Bit(process.readAllStandardError()));
         return false;
     }
+    *out = process.readAllStandardOutput();
     return true;
+}
+
+QString caption(const Format &format)
+{
+    return QLatin1String(common::fileTypeInfo(format.type).caption);
 }
 
 } // namespace
@@ -73,127 +107,180 @@ class TestIndependentReaders : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase();
     void readersOpenOurFiles_data();
     void readersOpenOurFiles();
-    void ezdxfAuditsOurDrawings_data();
-    void ezdxfAuditsOurDrawings();
 
 private:
-    QString save(const QImage &image, const QString &name);
+    QString output(const QString &source, const Format &format, bool resized) const;
+    QString convert(const QString &source, const Format &format, bool resized);
+    void witness(const QStringList &kindAndPath);
+
     QTemporaryDir m_dir;
+    QStringList m_sources;
+    QHash<QString, QString> m_conversions; // output path: failure message, empty when written
+    QHash<QString, Reading> m_readings;    // file: what its witness saw
 };
 
-QString TestIndependentReaders::save(const QImage &image, const QString &name)
+QString TestIndependentReaders::output(const QString &source, const Format &format, bool resized) const
+{
+    return m_dir.filePath(QStringLiteral("%1-%2.%3")
+                              .arg(QFileInfo(source).completeBaseName(),
+                                   resized ? QStringLiteral("640x480") : QStringLiteral("own"),
+                                   QLatin1String(common::fileTypeInfo(format.type).extension)));
+}
+
+QString TestIndependentReaders::convert(const QString &source, const Format &format, bool resized)
 {
     imaging::ImageMan man;
-    imaging::Result result = man.setImage(image, QStringLiteral("the test picture"));
-    if (result.ok())
-        result = man.saveImage(m_dir.filePath(name));
-    return result.ok() ? QString() : result.message();
+    imaging::Result result = man.setImageFile(source);
+    if (result && resized)
+        result = man.resizeImage(kResized.width(), kResized.height());
+    if (result)
+        result = man.saveImage(output(source, format, resized));
+    return result ? QString() : result.message();
+}
+
+void TestIndependentReaders::witness(const QStringList &kindAndPath)
+{
+    QByteArray out;
+    QString why;
+    QVERIFY2(run(kPython, {QStringLiteral("-c"), QString::fromLatin1(kWitnessScript)},
+                 kindAndPath.join(QLatin1Char('\n')).toUtf8(), &out, &why),
+             qPrintable(why));
+    for (const QByteArray &line : out.split('\n')) {
+        const QList<QByteArray> field = line.split('\t');
+        if (field.size() < 3)
+            continue;
+        Reading &reading = m_readings[QString::fromUtf8(field[0])];
+        if (field[1] == "ERROR") {
+            reading.error = QString::fromUtf8(field[2]);
+            continue;
+        }
+        reading.size = QSize(field[1].toInt(), field[2].toInt());
+        for (int c = 0; c < 3; ++c)
+            reading.mean[c] = field[3 + c].toDouble();
+    }
+}
+
+void TestIndependentReaders::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QDir sources(kData + QStringLiteral("/sources"));
+    for (const QString &name : sources.entryList(QDir::Files, QDir::Name))
+        m_sources << sources.filePath(name);
+    m_sources << kData + QStringLiteral("/formats/ezdxf-r12.dxf")
+              << kData + QStringLiteral("/formats/ezdxf-r2000.dxf");
+
+    // The colours of a source as a reader other than ours sees them; Pillow
+    // reads neither metafiles nor drawings, so for those our reading stands.
+    QStringList lines;
+    for (const QString &source : m_sources) {
+        if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
+            imaging::ImageMan man;
+            QVERIFY(man.setImageFile(source));
+            const QString png = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
+            QVERIFY(man.image().save(png));
+            lines << QStringLiteral("raster ") + png;
+            m_readings[source] = {};
+            continue;
+        }
+        lines << QStringLiteral("raster ") + source;
+    }
+
+    for (const QString &source : m_sources) {
+        for (const Format &format : imaging::formats()) {
+            for (bool resized : {false, true}) {
+                const QString file = output(source, format, resized);
+                const QString failure = convert(source, format, resized);
+                m_conversions.insert(file, failure);
+                if (!failure.isEmpty())
+                    continue;
+                QString seen = file + QStringLiteral(".png");
+                QByteArray out;
+                QString why;
+                switch (format.witness) {
+                case Witness::Pillow:
+                    seen = file;
+                    break;
+                case Witness::Ezdxf:
+                    lines << QStringLiteral("dxf ") + file;
+                    continue;
+                case Witness::Ghostscript:
+                    QVERIFY2(run(QStringLiteral("gs"),
+                                 {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=png16m",
+                                  "-r72", "-sOutputFile=" + seen, file},
+                                 {}, &out, &why),
+                             qPrintable(why));
+                    break;
+                case Witness::Libwmf:
+                    QVERIFY2(run(QStringLiteral("wmf2gd"), {"-t", "png", "-o", seen, file}, {}, &out, &why),
+                             qPrintable(why));
+                    break;
+                }
+                lines << QStringLiteral("raster ") + seen;
+            }
+        }
+    }
+    witness(lines);
+    for (const QString &source : m_sources) {
+        if (m_readings.contains(source) && m_readings[source].size.isEmpty())
+            m_readings[source] = m_readings[m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"))];
+    }
 }
 
 void TestIndependentReaders::readersOpenOurFiles_data()
 {
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<QStringList>("command"); // IN and OUT stand for the two files
-    QTest::addColumn<int>("largest");
-    QTest::addColumn<double>("mean");
-    QTest::addColumn<QSize>("size"); // invalid: the picture's own
-    const QStringList pillow{kPython, "-c", kPillowScript, "IN", "OUT"};
-    QTest::newRow("JPG by Pillow") << "jpg" << pillow << 255 << 16.0 << QSize();
-    QTest::newRow("TIF by Pillow") << "tif" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("BMP by Pillow") << "bmp" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("PNG by Pillow") << "png" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("PCD by Pillow, at its base size") << "pcd" << pillow << 255 << 12.0 << QSize(768, 512);
-    QTest::newRow("RLE by Pillow") << "rle" << pillow << 16 << 0.1 << QSize();
-    QTest::newRow("PCX by Pillow") << "pcx" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("DCX by Pillow") << "dcx" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("TGA by Pillow") << "tga" << pillow << 0 << 0.0 << QSize();
-    QTest::newRow("EPS by Ghostscript") << "eps"
-        << QStringList{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=png16m", "-r72",
-                       "-sOutputFile=OUT", "IN"}
-        << 2 << 0.5 << QSize();
-    // libwmf draws at 72 dots per inch, so the 96 units per inch of our
-    // bounding box come out at three quarters of the pixel size unless told
-    // the size. It also resamples the bitmap even at its own size, blurring
-    // the blocks' edges; upside down or with red and blue swapped is off by 70+.
-    QTest::newRow("WMF by libwmf, at 72 dots per inch") << "wmf"
-        << QStringList{"wmf2gd", "-t", "png", "-o", "OUT", "IN"} << -1 << 0.0 << QSize(144, 96);
-    QTest::newRow("WMF by libwmf") << "wmf"
-        << QStringList{"wmf2gd", "-t", "png", "--maxwidth=192", "--maxheight=128", "--maxsize", "-o", "OUT", "IN"}
-        << 255 << 12.0 << QSize();
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("resized");
+    for (const QString &source : m_sources) {
+        for (const Format &format : imaging::formats()) {
+            for (bool resized : {false, true}) {
+                QTest::addRow("%s to %s at %s", qPrintable(QFileInfo(source).fileName()),
+                              qPrintable(caption(format)), resized ? "640x480" : "its own size")
+                    << source << int(format.type) << resized;
+            }
+        }
+    }
 }
 
 void TestIndependentReaders::readersOpenOurFiles()
 {
-    QFETCH(QString, extension);
-    QFETCH(QStringList, command);
-    QFETCH(int, largest);
-    QFETCH(double, mean);
-    QFETCH(QSize, size);
-    const QImage original = testpictures::blocks(192, 128);
-    if (!size.isValid())
-        size = original.size();
-    const QString name = QStringLiteral("picture.") + extension;
-    const QString error = save(original, name);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    const QString png = m_dir.filePath(extension + QStringLiteral("-as-read.png"));
-    for (QString &argument : command)
-        argument.replace(QLatin1String("IN"), m_dir.filePath(name)).replace(QLatin1String("OUT"), png);
+    QFETCH(QString, source);
+    QFETCH(int, type);
+    QFETCH(bool, resized);
+    const Format &format = imaging::format(imaging::FileType(type));
+    const QString file = output(source, format, resized);
+    const QString failure = m_conversions.value(file);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-    QByteArray out;
-    QString why;
-    QVERIFY2(run(command.takeFirst(), command, &out, &why), qPrintable(why));
-    if (command.contains(QLatin1String(kPillowScript))) {
-        const QList<QByteArray> words = out.simplified().split(' ');
-        QCOMPARE(words.size(), 3);
-        QCOMPARE(QSize(words[1].toInt(), words[2].toInt()), size);
+    const Reading &original = m_readings.value(source);
+    QVERIFY2(original.error.isEmpty() && !original.size.isEmpty(), qPrintable(original.error));
+    const QString seen = format.witness == Witness::Pillow || format.witness == Witness::Ezdxf
+        ? file : file + QStringLiteral(".png");
+    const Reading &reading = m_readings.value(seen);
+    QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+
+    QSize asked = resized ? kResized : original.size;
+    if (!format.onlySize.isEmpty())
+        asked = asked.height() > asked.width() ? format.onlySize.transposed() : format.onlySize;
+    // libwmf draws at 72 dots per inch, our metafiles say 96 units per inch.
+    if (format.witness == Witness::Libwmf)
+        asked = QSize(asked.width() * 3 / 4, asked.height() * 3 / 4);
+    QCOMPARE(reading.size, asked);
+
+    // Readers round and smooth edges differently, resampling moves the mean a
+    // little more, and the table says how far each type moves it.
+    const auto sourceType = common::fileTypeFromPath(source);
+    QVERIFY(sourceType);
+    const double bound = 2.0 + (resized ? 1.0 : 0.0) + format.fidelity.meanShift
+        + imaging::format(*sourceType).fidelity.meanShift;
+    for (int c = 0; c < 3; ++c) {
+        QVERIFY2(std::abs(reading.mean[c] - original.mean[c]) <= bound,
+                 qPrintable(QStringLiteral("channel %1: source %2, ours %3, bound %4")
+                                .arg(c).arg(original.mean[c]).arg(reading.mean[c]).arg(bound)));
     }
-    QImage read(png);
-    QVERIFY2(!read.isNull(), qPrintable(png));
-    QCOMPARE(read.size(), size);
-    if (largest < 0)
-        return;
-    const QImage expected = original.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const testpictures::Difference d = testpictures::difference(expected, read);
-    QVERIFY2(d.largest <= largest && d.mean <= mean, qPrintable(d.text()));
-}
-
-void TestIndependentReaders::ezdxfAuditsOurDrawings_data()
-{
-    QTest::addColumn<QImage>("image");
-    QTest::newRow("blocks") << testpictures::blocks(192, 128);
-    QTest::newRow("noise") << testpictures::noise(23, 17);
-    QTest::newRow("one pixel") << testpictures::noise(1, 1);
-}
-
-void TestIndependentReaders::ezdxfAuditsOurDrawings()
-{
-    QFETCH(QImage, image);
-    const QString error = save(image, QStringLiteral("drawing.dxf"));
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    const QString path = m_dir.filePath(QStringLiteral("drawing.dxf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const qsizetype written = file.readAll().count("\r\nSOLID\r\n");
-
-    QByteArray out;
-    QString why;
-    QVERIFY2(run(kPython, {QStringLiteral("-c"), QString::fromLatin1(kEzdxfScript), path}, &out, &why),
-             qPrintable(why));
-    const QList<QByteArray> words = out.simplified().split(' ');
-    QCOMPARE(words.size(), 13);
-    QCOMPARE(words[0], QByteArray("AC1009"));
-    QCOMPARE(words[1], QByteArray("0")); // errors found by the audit
-    QCOMPARE(words[2].toLongLong(), qint64(written));
-    QCOMPARE(words[3], QByteArray("0")); // nothing but solids
-    const QByteArray w = QByteArray::number(image.width()), h = QByteArray::number(image.height());
-    const QList<QByteArray> expected{"0", "0", w, h};
-    QCOMPARE(words.mid(4, 4), expected); // the header's extents
-    QCOMPARE(words.mid(8, 4), expected); // the extents of what is drawn
-    // The rectangles tile the picture: no gap, no overlap.
-    QCOMPARE(words[12].toLongLong(), qint64(image.width()) * image.height());
 }
 
 QTEST_MAIN(TestIndependentReaders)
