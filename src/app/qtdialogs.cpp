@@ -56,9 +56,11 @@ void QtDialogs::messageBox(const QString &text, const QString &title, Icon icon)
 QString QtDialogs::openFile(const QString &title, const QString &filter)
 {
     // Qt's own dialog matches the filter's extensions in any letter case; a
-    // native one may not.
+    // native one may not. The filter's description is shown as it stands,
+    // without Qt's list of its patterns after it.
     return QFileDialog::getOpenFileName(m_parent, title, QString(), filter, nullptr,
-                                        QFileDialog::DontUseNativeDialog);
+                                        QFileDialog::DontUseNativeDialog
+                                            | QFileDialog::HideNameFilterDetails);
 }
 
 } // namespace app

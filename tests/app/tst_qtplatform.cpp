@@ -1,10 +1,12 @@
 #include "app/qtclipboard.h"
 #include "app/qtdialogs.h"
 #include "app/qturlopener.h"
+#include "rollover/plateloader.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -154,14 +156,12 @@ void TstQtPlatform::openFileShowsTitleAndFilter()
     QString result = QStringLiteral("unset");
     whenModalOpens<QFileDialog>(
         [&](QFileDialog *dialog) {
-            seen << dialog->windowTitle() << dialog->nameFilters();
+            const auto *shown = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            seen << dialog->windowTitle() << (shown ? shown->itemText(0) : QString());
             dialog->reject();
         },
-        [&] {
-            result = dialogs.openFile(QStringLiteral("Load Image"),
-                                      QStringLiteral("Pictures (*.bmp *.jpg)"));
-        });
-    QCOMPARE(seen, (QStringList{"Load Image", "Pictures (*.bmp *.jpg)"}));
+        [&] { result = dialogs.openFile(QStringLiteral("Load Image"), rollover::plateDialogFilter()); });
+    QCOMPARE(seen, (QStringList{"Load Image", "Pictures (*.bmp;*.jpg;*.tif;*.pcd)"}));
     QCOMPARE(result, QString());
 }
 
