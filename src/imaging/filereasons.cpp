@@ -23,14 +23,19 @@ QString fileReason(const QFileDevice &file)
 QString writeWhole(const QString &path, QByteArrayView bytes)
 {
     QSaveFile file(path);
-    // Unbuffered, so that a full disk is reported by the write that meets it,
-    // with the system's reason, not later as an unknown error.
+    // Unbuffered, so that a full disk is reported by the write that meets it.
+    // A write that stops part-way keeps no reason; the next one, which
+    // writes nothing, gives the system's.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fileReason(file);
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        const QString reason = fileReason(file);
-        file.cancelWriting();
-        return reason;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            const QString reason = fileReason(file);
+            file.cancelWriting();
+            return reason;
+        }
+        done += written;
     }
     if (!file.commit())
         return fileReason(file);

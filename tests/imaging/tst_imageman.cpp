@@ -7,6 +7,8 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -109,6 +111,7 @@ private slots:
     void failedSavesLeaveNoFile_data();
     void failedSavesLeaveNoFile();
     void failedWriteKeepsEarlierFile();
+    void fullDiskSaysSo();
     void resize_data();
     void resize();
     void jpegQualityGovernsLaterSaves();
@@ -351,6 +354,24 @@ void TestImageMan::failedWriteKeepsEarlierFile()
     QVERIFY2(saved.message().contains("earlier.tif"), qPrintable(saved.message()));
     QCOMPARE(readAll(path("earlier.tif")), QByteArray("the earlier file"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"earlier.tif"});
+}
+
+void TestImageMan::fullDiskSaysSo()
+{
+    const QString small = path(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(small));
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
+        QSKIP("mounting a small file system needs root");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {small}); });
+    writeBytes(small + QStringLiteral("/earlier.bmp"), "the earlier file");
+    ImageMan man;
+    QVERIFY(man.setImage(noise(300, 200)));
+    const imaging::Result saved = man.saveImage(small + QStringLiteral("/earlier.bmp"));
+    QVERIFY(!saved);
+    QVERIFY2(saved.message().endsWith(QLatin1String("earlier.bmp: no space left on the device.")),
+             qPrintable(saved.message()));
+    QCOMPARE(readAll(small + QStringLiteral("/earlier.bmp")), QByteArray("the earlier file"));
+    QCOMPARE(QDir(small).entryList(QDir::Files), QStringList{"earlier.bmp"});
 }
 
 void TestImageMan::resize_data()
