@@ -60,7 +60,7 @@ public:
     QString text() const
     {
         QString text = QString::fromLocal8Bit(m_exception.reason ? m_exception.reason : "");
-        if (m_exception.description)
+        if (m_exception.description && *m_exception.description)
             text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(m_exception.description));
         return text;
     }

@@ -99,6 +99,8 @@ constexpr Phrase kPhrases[] = {
     {"exceeds limit", "the picture is larger than the program's limits"},
     {"-limit", "the picture is larger than the program's limits"},
     {"Unexpected end-of-file", "the file ends early"},
+    {"Premature end", "the file ends early"},
+    {"Read Exception", "the file ends early or is damaged"},
     {"Insufficient image data", "the file ends early"},
     {"end of file", "the file ends early"},
     {"Read error", "the file ends early or is damaged"},
