@@ -3,6 +3,8 @@
 #include "detect.h"
 #include "library.h"
 #include "owncodecs.h"
+#include "pcxwriter.h"
+#include "rlewriter.h"
 
 #include <Magick++.h>
 
@@ -342,11 +344,18 @@ Result ImageMan::saveImage(const QString &path)
 
     QByteArray bytes;
     QString reason;
+    const Deadline deadline(d->timeLimit, d->cancel);
     try {
         if (*type == FileType::Dxf)
             bytes = detail::encodeDxf(image(), &reason);
         else if (*type == FileType::Wmf)
             bytes = detail::encodeWmf(image(), &reason);
+        else if (*type == FileType::Pcx)
+            bytes = detail::encodePcx(image(), deadline, &reason);
+        else if (*type == FileType::Dcx)
+            bytes = detail::encodeDcx(image(), deadline, &reason);
+        else if (*type == FileType::Rle)
+            bytes = detail::encodeRle8Bmp(image(), deadline, &reason);
         else if (auto encoded = d->encode(*type, &reason))
             bytes = *encoded;
     } catch (const std::exception &e) {
