@@ -6,10 +6,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 // What we write must open in software nobody here wrote: Pillow, Ghostscript,
 // libwmf and ezdxf, all installed by scripts/install-deps. A missing tool is a
 // failure, not a skip.
+using namespace testpictures;
+
 namespace {
 
 // Debian's packages install their Python modules for the system interpreter,
@@ -20,7 +23,7 @@ const char *const kPillowScript = R"(
 import sys
 from PIL import Image
 image = Image.open(sys.argv[1])
-print(image.format, image.size[0], image.size[1])
+print(image.format, image.size[0], image.size[1], image.mode)
 image.convert('RGB').save(sys.argv[2], 'PNG')
 )";
 
@@ -76,6 +79,8 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void readersOpenOurFiles_data();
     void readersOpenOurFiles();
+    void bothReadPaletteTypes_data();
+    void bothReadPaletteTypes();
     void ezdxfAuditsOurDrawings_data();
     void ezdxfAuditsOurDrawings();
 
@@ -147,7 +152,7 @@ void TestIndependentReaders::readersOpenOurFiles()
     QVERIFY2(run(command.takeFirst(), command, &out, &why), qPrintable(why));
     if (command.contains(QLatin1String(kPillowScript))) {
         const QList<QByteArray> words = out.simplified().split(' ');
-        QCOMPARE(words.size(), 3);
+        QCOMPARE(words.size(), 4);
         QCOMPARE(QSize(words[1].toInt(), words[2].toInt()), size);
     }
     QImage read(png);
@@ -158,6 +163,73 @@ void TestIndependentReaders::readersOpenOurFiles()
     const QImage expected = original.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const testpictures::Difference d = testpictures::difference(expected, read);
     QVERIFY2(d.largest <= largest && d.mean <= mean, qPrintable(d.text()));
+}
+
+void TestIndependentReaders::bothReadPaletteTypes_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QByteArray>("mode"); // as Pillow names it
+    QTest::addColumn<int>("largest");
+    QTest::addColumn<double>("mean");
+    // A one-plane PCX holds a palette picture, a grey one the grey ramp
+    // (which Pillow calls L); DCX pages are always three planes.
+    QTest::newRow("PCX, 40 colours") << "pcx" << blocks(126, 179) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, grey") << "pcx" << grey(64, 40) << QByteArray("L") << 0 << 0.0;
+    QTest::newRow("PCX, true colour") << "pcx" << noise(23, 17) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("PCX, translucent, on white") << "pcx" << translucent(60, 30) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, 1 pixel wide") << "pcx" << blocks(1, 50) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, 3 pixels wide") << "pcx" << blocks(3, 80) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, 127 pixels wide, true colour") << "pcx" << noise(127, 5) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("DCX, 40 colours") << "dcx" << blocks(126, 179) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("DCX, grey, 127 pixels wide") << "dcx" << grey(127, 9) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("DCX, translucent, on white") << "dcx" << translucent(61, 3) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("RLE, 40 colours") << "rle" << blocks(126, 179) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, grey") << "rle" << grey(64, 40) << QByteArray("L") << 0 << 0.0;
+    QTest::newRow("RLE, two colours") << "rle" << blocks(9, 9) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, translucent, on white") << "rle" << translucent(60, 30) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, 1 pixel wide") << "rle" << noise(1, 200) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, 3 pixels wide") << "rle" << blocks(3, 80) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, 127 pixels wide") << "rle" << noise(127, 2) << QByteArray("P") << 0 << 0.0;
+    // 256 colours spread over this picture's two-dimensional sweep of
+    // colours lie some 16 levels apart, so undithered pixels are off by about
+    // 4 in two channels, plus the grain: 6.8 on average, up to 33 (the
+    // library's reduction: 10.4, up to 100). A real photograph fares better.
+    QTest::newRow("RLE, photo reduced") << "rle" << photoLike(400, 300) << QByteArray("P") << 40 << 8.0;
+}
+
+void TestIndependentReaders::bothReadPaletteTypes()
+{
+    QFETCH(QString, extension);
+    QFETCH(QImage, image);
+    QFETCH(QByteArray, mode);
+    QFETCH(int, largest);
+    QFETCH(double, mean);
+    const QString name = m_dir.filePath(QStringLiteral("palette.") + extension), png = name + ".png";
+    const QString error = save(image, QFileInfo(name).fileName());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QByteArray bytes = readAll(name);
+    const bool bitmap = extension == QLatin1String("rle");
+    if (bitmap) { // 8 bits a pixel, RLE8, 256 colours
+        QCOMPARE(bytes.mid(28, 6) + bytes.mid(46, 2), QByteArray("\x08\0\x01\0\0\0\0\x01", 8));
+    } else { // run-length encoded, an even number of bytes a line
+        const QByteArray page = bytes.mid(extension == QLatin1String("dcx") ? 4100 : 0);
+        QCOMPARE(int(page[2]), 1);
+        QCOMPARE(qFromLittleEndian<quint16>(page.constData() + 66) % 2, 0);
+    }
+    QByteArray out;
+    QString why;
+    QVERIFY2(run(kPython, {"-c", kPillowScript, name, png}, &out, &why), qPrintable(why));
+    QCOMPARE(out.simplified().split(' '),
+             (QList<QByteArray>{bitmap ? "BMP" : extension.toUpper().toLatin1(), QByteArray::number(image.width()),
+                                QByteArray::number(image.height()), mode}));
+    imaging::ImageMan ours;
+    const imaging::Result loaded = ours.setImageFile(name);
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    for (const QImage &read : {QImage(png), ours.image()}) {
+        const Difference d = difference(onWhite(image), read);
+        QVERIFY2(d.largest <= largest && d.mean <= mean, qPrintable(d.text()));
+    }
 }
 
 void TestIndependentReaders::ezdxfAuditsOurDrawings_data()
