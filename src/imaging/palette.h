@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encoding.h"
+#include "codecsupport.h"
 
 #include <QImage>
 #include <QString>

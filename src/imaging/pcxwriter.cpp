@@ -1,6 +1,6 @@
 #include "pcxwriter.h"
 
-#include "encoding.h"
+#include "codecsupport.h"
 #include "palette.h"
 
 namespace imaging::detail {
@@ -54,7 +54,7 @@ void header(QByteArray &out, int width, int height, int planes, int bytesPerLine
 
 enum class Planes { OneWhenItFits, Three };
 
-QByteArray encode(const QImage &picture, Planes planeChoice, const Deadline &deadline, QString *reason)
+QByteArray encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadline, QString *reason)
 {
     if (picture.isNull()) {
         *reason = QStringLiteral("there is no picture to write");
@@ -122,7 +122,7 @@ QByteArray encode(const QImage &picture, Planes planeChoice, const Deadline &dea
 
 QByteArray encodePcx(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    return guarded([&] { return encode(picture, Planes::OneWhenItFits, deadline, reason); }, reason);
+    return guarded([&] { return encodePage(picture, Planes::OneWhenItFits, deadline, reason); }, reason);
 }
 
 QByteArray encodeDcx(const QImage &picture, const Deadline &deadline, QString *reason)
@@ -130,7 +130,7 @@ QByteArray encodeDcx(const QImage &picture, const Deadline &deadline, QString *r
     return guarded([&] {
         // Pillow as Debian 12 ships it (9.4) reads a one-plane page's pixels
         // from byte 128 of the file rather than of the page.
-        const QByteArray page = encode(picture, Planes::Three, deadline, reason);
+        const QByteArray page = encodePage(picture, Planes::Three, deadline, reason);
         if (page.isEmpty())
             return QByteArray();
         QByteArray out;

@@ -1,6 +1,6 @@
 #include "rlewriter.h"
 
-#include "encoding.h"
+#include "codecsupport.h"
 #include "palette.h"
 
 namespace imaging::detail {
@@ -64,7 +64,7 @@ char *packRow(const uchar *bytes, int count, char *out)
     return out;
 }
 
-QByteArray encode(const QImage &picture, const Deadline &deadline, QString *reason)
+QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     if (picture.isNull()) {
         *reason = QStringLiteral("there is no picture to write");
@@ -134,7 +134,7 @@ QByteArray encode(const QImage &picture, const Deadline &deadline, QString *reas
 
 QByteArray encodeRle8Bmp(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    return guarded([&] { return encode(picture, deadline, reason); }, reason);
+    return guarded([&] { return encodeBitmap(picture, deadline, reason); }, reason);
 }
 
 } // namespace imaging::detail

@@ -8,7 +8,7 @@
 #include <QtGlobal>
 #include <new>
 
-// What our own encoders share: a deadline asked every so often, a guard that
+// What our own codecs share: a deadline asked every so often, a guard that
 // keeps every exception inside, and little-endian header fields.
 namespace imaging::detail {
 
