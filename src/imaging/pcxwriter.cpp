@@ -34,6 +34,7 @@ char *packPlane(const uchar *bytes, int count, char *out)
 
 void header(QByteArray &out, int width, int height, int planes, int bytesPerLine, bool grey)
 {
+    const qsizetype start = out.size();
     out.append(char(0x0A)); // maker
     out.append(char(5));    // version 3.0, with a palette at the end
     out.append(char(1));    // run-length encoded
@@ -49,47 +50,48 @@ void header(QByteArray &out, int width, int height, int planes, int bytesPerLine
     out.append(char(planes));
     appendLe16(out, quint16(bytesPerLine));
     appendLe16(out, grey ? 2 : 1);
-    out.append(kHeaderBytes - out.size(), '\0');
+    out.append(kHeaderBytes - (out.size() - start), '\0');
 }
 
 enum class Planes { OneWhenItFits, Three };
 
-QByteArray encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadline, QString *reason)
+// Appends the PCX picture to `out`; false with a reason on failure.
+bool encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadline, QString *reason,
+                QByteArray *out)
 {
     if (picture.isNull()) {
         *reason = QStringLiteral("there is no picture to write");
-        return {};
+        return false;
     }
     const int width = picture.width(), height = picture.height();
     // The window's corners and the bytes a line are 16-bit numbers, and a
     // line's bytes must be even.
     if (width > 65534 || height > 65536) {
         *reason = QStringLiteral("a PCX picture holds at most 65534 x 65536 pixels");
-        return {};
+        return false;
     }
     Checkpoint checkpoint(deadline);
     const QImage flat = opaqueOnWhite(picture, checkpoint);
     if (flat.isNull()) {
         *reason = deadline.expired() ? deadline.reason() : outOfMemory();
-        return {};
+        return false;
     }
     IndexedPicture indexed;
     if (planeChoice == Planes::OneWhenItFits
         && !indexColours(flat, Reduction::ExactOnly, checkpoint, &indexed, reason))
-        return {};
+        return false;
     const bool onePlane = !indexed.image.isNull();
     const int planes = onePlane ? 1 : 3;
     const int bytesPerLine = (width + 1) / 2 * 2;
 
-    QByteArray out;
-    header(out, width, height, planes, bytesPerLine, indexed.grey);
+    header(*out, width, height, planes, bytesPerLine, indexed.grey);
     QByteArray plane(qsizetype(bytesPerLine) * planes, '\0');
     QByteArray packed(plane.size() * 2, '\0');
     auto *bytes = reinterpret_cast<uchar *>(plane.data());
     for (int y = 0; y < height; ++y) {
         if (!checkpoint.pass(qint64(bytesPerLine) * planes)) {
             *reason = deadline.reason();
-            return {};
+            return false;
         }
         if (onePlane) {
             std::copy_n(indexed.image.constScanLine(y), width, bytes);
@@ -104,25 +106,28 @@ QByteArray encodePage(const QImage &picture, Planes planeChoice, const Deadline 
         char *end = packed.data();
         for (int p = 0; p < planes; ++p)
             end = packPlane(bytes + qsizetype(p) * bytesPerLine, bytesPerLine, end);
-        out.append(packed.constData(), end - packed.constData());
+        out->append(packed.constData(), end - packed.constData());
     }
     if (onePlane) {
-        out.append(char(kPaletteMarker));
+        out->append(char(kPaletteMarker));
         const QList<QRgb> palette = indexed.image.colorTable();
         for (int i = 0; i < 256; ++i) {
             const QRgb colour = i < palette.size() ? palette[i] : 0;
             const char rgb[3] = {char(qRed(colour)), char(qGreen(colour)), char(qBlue(colour))};
-            out.append(rgb, 3);
+            out->append(rgb, 3);
         }
     }
-    return out;
+    return true;
 }
 
 } // namespace
 
 QByteArray encodePcx(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    return guarded([&] { return encodePage(picture, Planes::OneWhenItFits, deadline, reason); }, reason);
+    return guarded([&] {
+        QByteArray out;
+        return encodePage(picture, Planes::OneWhenItFits, deadline, reason, &out) ? out : QByteArray();
+    }, reason);
 }
 
 QByteArray encodeDcx(const QImage &picture, const Deadline &deadline, QString *reason)
@@ -130,15 +135,11 @@ QByteArray encodeDcx(const QImage &picture, const Deadline &deadline, QString *r
     return guarded([&] {
         // Pillow as Debian 12 ships it (9.4) reads a one-plane page's pixels
         // from byte 128 of the file rather than of the page.
-        const QByteArray page = encodePage(picture, Planes::Three, deadline, reason);
-        if (page.isEmpty())
-            return QByteArray();
         QByteArray out;
         appendLe32(out, kDcxKey);
         appendLe32(out, quint32(4 * (1 + kDcxTableEntries)));
         out.append(4 * (kDcxTableEntries - 1), '\0');
-        out.append(page);
-        return out;
+        return encodePage(picture, Planes::Three, deadline, reason, &out) ? out : QByteArray();
     }, reason);
 }
 

@@ -82,29 +82,11 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
     const QImage &pixels = indexed.image;
     const int width = pixels.width(), height = pixels.height();
 
-    QByteArray bits;
-    QByteArray row(2 * qsizetype(width) + 2, '\0');
-    for (int y = height - 1; y >= 0; --y) {
-        if (!checkpoint.pass(width)) {
-            *reason = deadline.reason();
-            return {};
-        }
-        const char *end = packRow(pixels.constScanLine(y), width, row.data());
-        bits.append(row.constData(), end - row.constData());
-    }
-    bits.append(char(0));
-    bits.append(char(1)); // end of the bitmap
-
+    // The sizes are known once the rows are packed; they are filled in then.
     const qint64 offset = kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes + 4 * kPaletteEntries;
-    const qint64 fileBytes = offset + bits.size();
-    if (fileBytes > qint64(0xFFFFFFFFu)) {
-        *reason = QStringLiteral("the picture is too large for a bitmap file");
-        return {};
-    }
     QByteArray out;
-    out.reserve(fileBytes);
     out.append("BM", 2);
-    appendLe32(out, quint32(fileBytes));
+    appendLe32(out, 0); // the file's size
     appendLe32(out, 0);
     appendLe32(out, quint32(offset));
 
@@ -114,7 +96,7 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
     appendLe16(out, 1);
     appendLe16(out, 8);
     appendLe32(out, kBitmapRle8);
-    appendLe32(out, quint32(bits.size()));
+    appendLe32(out, 0); // the packed rows' size
     appendLe32(out, kDotsPerMetre);
     appendLe32(out, kDotsPerMetre);
     appendLe32(out, kPaletteEntries);
@@ -126,7 +108,25 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
         const char bgrx[4] = {char(qBlue(colour)), char(qGreen(colour)), char(qRed(colour)), 0};
         out.append(bgrx, 4);
     }
-    out.append(bits);
+
+    QByteArray row(2 * qsizetype(width) + 2, '\0');
+    for (int y = height - 1; y >= 0; --y) {
+        if (!checkpoint.pass(width)) {
+            *reason = deadline.reason();
+            return {};
+        }
+        const char *end = packRow(pixels.constScanLine(y), width, row.data());
+        out.append(row.constData(), end - row.constData());
+    }
+    out.append(char(0));
+    out.append(char(1)); // end of the bitmap
+
+    if (out.size() > qint64(0xFFFFFFFFu)) {
+        *reason = QStringLiteral("the picture is too large for a bitmap file");
+        return {};
+    }
+    qToLittleEndian(quint32(out.size()), out.data() + 2);
+    qToLittleEndian(quint32(out.size() - offset), out.data() + kBitmapFileHeaderBytes + 20);
     return out;
 }
 
