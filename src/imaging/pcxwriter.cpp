@@ -82,7 +82,11 @@ bool encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadl
         return false;
     const bool onePlane = !indexed.image.isNull();
     const int planes = onePlane ? 1 : 3;
-    const int bytesPerLine = (width + 1) / 2 * 2;
+    // A line's bytes are even, as the format asks, except for three planes
+    // 1 or 3 pixels wide: there Pillow (9.4 and later) takes the padding for
+    // pixels, while every reader we know follows the header's odd count.
+    const bool pillowMisreadsPadding = planes == 3 && (width == 1 || width == 3);
+    const int bytesPerLine = pillowMisreadsPadding ? width : (width + 1) / 2 * 2;
 
     header(*out, width, height, planes, bytesPerLine, indexed.grey);
     QByteArray plane(qsizetype(bytesPerLine) * planes, '\0');

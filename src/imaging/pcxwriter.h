@@ -19,7 +19,8 @@ inline constexpr int kDcxTableEntries = 1024;
 // inch. A picture of at most 256 colours is one plane of palette indices
 // with the 256-entry palette at the end (a grey one with the grey ramp and
 // the header saying grey); any other is three planes, red, green and blue.
-// Transparency is laid over white first. Empty bytes and a reason when the
+// Lines are padded to an even length, except three planes 1 or 3 pixels
+// wide. Transparency is laid over white first. Empty bytes and a reason when the
 // picture is null or too large, memory runs out or the deadline expires.
 // Never throws.
 QByteArray encodePcx(const QImage &picture, const Deadline &deadline, QString *reason);
