@@ -195,7 +195,8 @@ void TestIndependentReaders::bothReadPaletteTypes_data()
     // 256 colours spread over this picture's two-dimensional sweep of
     // colours lie some 16 levels apart, so undithered pixels are off by about
     // 4 in two channels, plus the grain: 6.8 on average, up to 33 (the
-    // library's reduction: 10.4, up to 100). A real photograph fares better.
+    // library's undithered reduction: 10.4, up to 100). A real photograph
+    // fares better.
     QTest::newRow("RLE, photo reduced") << "rle" << photoLike(400, 300) << QByteArray("P") << 40 << 8.0;
 }
 
