@@ -2,6 +2,8 @@
 
 #include "library.h"
 #include "owncodecs.h"
+#include "pcxwriter.h"
+#include "rlewriter.h"
 
 namespace imaging::detail {
 
@@ -66,37 +68,6 @@ QByteArray encodeWithLibrary(Picture &picture, const Format &format, int jpegQua
     return fromBlob(blob);
 }
 
-// Until our own writers take these types over, the library writes them.
-QByteArray encodeOwnTypeWithLibrary(Picture &picture, const Format &format)
-{
-    Magick::Blob blob;
-    switch (format.writer) {
-    case Writer::OwnPng:
-        // zlib level 1, adaptive row filters.
-        picture.quality(15);
-        picture.write(&blob, "PNG");
-        break;
-    case Writer::OwnRle8:
-        picture.quantizeColors(256);
-        picture.quantize();
-        picture.classType(Magick::PseudoClass);
-        if (picture.colorMapSize() < 256)
-            picture.colorMapSize(256);
-        picture.compressType(Magick::RLECompression);
-        picture.write(&blob, "BMP3");
-        break;
-    case Writer::OwnPcx:
-        picture.write(&blob, "PCX");
-        break;
-    case Writer::OwnDcx:
-        picture.write(&blob, "DCX");
-        break;
-    default:
-        break;
-    }
-    return fromBlob(blob);
-}
-
 } // namespace
 
 QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
@@ -120,12 +91,23 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
         case Writer::OwnWmf:
             bytes = encodeWmf(toQImage(copy), reason);
             break;
-        case Writer::OwnPng:
         case Writer::OwnPcx:
-        case Writer::OwnDcx:
-        case Writer::OwnRle8:
-            bytes = encodeOwnTypeWithLibrary(copy, format);
+            bytes = encodePcx(toQImage(copy), deadline, reason);
             break;
+        case Writer::OwnDcx:
+            bytes = encodeDcx(toQImage(copy), deadline, reason);
+            break;
+        case Writer::OwnRle8:
+            bytes = encodeRle8Bmp(toQImage(copy), deadline, reason);
+            break;
+        case Writer::OwnPng: {
+            // Until our own encoder lands: zlib level 1, adaptive row filters.
+            copy.quality(15);
+            Magick::Blob blob;
+            copy.write(&blob, "PNG");
+            bytes = fromBlob(blob);
+            break;
+        }
         }
     } catch (const std::exception &e) {
         *reason = plainReason(e);

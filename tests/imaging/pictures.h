@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
 #include <cstdlib>
 
 // Pictures, bytes and measures shared by the imaging tests.
@@ -36,12 +37,58 @@ inline QImage noise(int width, int height, quint32 seed = 7)
     return picture;
 }
 
+// Grey levels only, all 256 of them when the picture is large enough.
+inline QImage grey(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb((x * 4 + y) % 256, (x * 4 + y) % 256, (x * 4 + y) % 256));
+    return picture;
+}
+
+// The blocks, clear in the left third, half covering in the middle one.
+inline QImage translucent(int width, int height)
+{
+    QImage picture = blocks(width, height).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, (picture.pixel(x, y) & 0xFFFFFFu) | (x < width / 3 ? 0u : x < 2 * width / 3 ? 128u : 255u) << 24);
+    return picture;
+}
+
+// Smooth shading in all three channels with a little grain: tens of
+// thousands of colours, as in a photograph.
+inline QImage photoLike(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int grain = int(random.bounded(7)) - 3;
+            const auto level = [grain](double v) { return std::clamp(int(v) + grain, 0, 255); };
+            picture.setPixel(x, y, qRgb(level(255.0 * x / width), level(255.0 * y / height),
+                                        level(128 + 110 * std::sin((x + 2 * y) / 40.0))));
+        }
+    }
+    return picture;
+}
+
 // A colour as it lies on the white ground of a drawing or a metafile.
 inline QRgb onWhite(QRgb colour)
 {
     const int a = qAlpha(colour);
     const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
     return qRgb(over(qRed(colour)), over(qGreen(colour)), over(qBlue(colour)));
+}
+
+inline QImage onWhite(const QImage &image)
+{
+    QImage out = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            out.setPixel(x, y, onWhite(image.pixel(x, y)));
+    return out;
 }
 
 // The picture a drawing keeps: each pixel on white, then the nearest of the

@@ -1,8 +1,10 @@
 #include "imaging/imageman.h"
+#include "pictures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -17,6 +19,8 @@ class TestHostile : public QObject
 private slots:
     void load_data();
     void load();
+    void save_data();
+    void save();
 };
 
 namespace {
@@ -71,6 +75,51 @@ void TestHostile::load()
         QVERIFY2(result.message().contains(file), qPrintable(result.message()));
         QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
     }
+}
+
+// Pictures made to hurt an encoder, generated here rather than stored; each
+// save must end within its limit, and those that fail say why.
+void TestHostile::save_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason"); // empty: it saves
+    QTest::addColumn<int>("limitMs");
+    QTest::addColumn<bool>("cancelled");
+    const QImage tall = testpictures::noise(1, 32767), wide = testpictures::noise(32767, 1);
+    QTest::newRow("1 x 32767 noise to RLE") << tall << "tall.rle" << "" << 3000 << false;
+    QTest::newRow("32767 x 1 noise to RLE") << wide << "wide.rle" << "" << 3000 << false;
+    QTest::newRow("1 x 32767 noise to PCX") << tall << "tall.pcx" << "" << 3000 << false;
+    const QImage big = testpictures::noise(2000, 2000);
+    QTest::newRow("noise to RLE out of time") << big << "big.rle" << "took longer than" << 1 << false;
+    QTest::newRow("noise to DCX stopped") << big << "big.dcx" << "was stopped" << 60000 << true;
+}
+
+void TestHostile::save()
+{
+    QFETCH(QImage, picture);
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    QFETCH(int, limitMs);
+    QFETCH(bool, cancelled);
+    QTemporaryDir dir;
+    imaging::ImageMan imageMan;
+    QVERIFY(imageMan.setImage(picture));
+    const std::chrono::milliseconds limit(limitMs);
+    imageMan.setTimeLimit(limit);
+    imaging::CancelFlag cancel;
+    imageMan.setCancelFlag(cancel);
+    if (cancelled)
+        cancel.raise();
+    QElapsedTimer clock;
+    clock.start();
+    const imaging::Result result = imageMan.saveImage(dir.filePath(file));
+    const auto took = std::chrono::milliseconds(clock.elapsed());
+
+    QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
+    QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
+    QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+    QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestHostile)

@@ -1,4 +1,5 @@
 #include "imaging/imageman.h"
+#include "pictures.h"
 
 #include <QDir>
 #include <QHash>
@@ -6,9 +7,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using imaging::Format;
 using imaging::Witness;
+using namespace testpictures;
 
 // Pictures other programs wrote (tests/data/sources, made by
 // scripts/make-test-sources) are converted to every type we write, at their
@@ -67,6 +70,14 @@ for line in sys.stdin:
         print('%s\tERROR\t%s' % (path, str(e).replace('\n', ' ')))
 )";
 
+const char *const kPillowScript = R"(
+import sys
+from PIL import Image
+image = Image.open(sys.argv[1])
+print(image.format, image.size[0], image.size[1], image.mode)
+image.convert('RGB').save(sys.argv[2], 'PNG')
+)";
+
 struct Reading {
     QSize size;
     double mean[3] = {0, 0, 0};
@@ -110,6 +121,8 @@ private slots:
     void initTestCase();
     void readersOpenOurFiles_data();
     void readersOpenOurFiles();
+    void bothReadPaletteTypes_data();
+    void bothReadPaletteTypes();
 
 private:
     QString output(const QString &source, const Format &format, bool resized) const;
@@ -280,6 +293,68 @@ void TestIndependentReaders::readersOpenOurFiles()
         QVERIFY2(std::abs(reading.mean[c] - original.mean[c]) <= bound,
                  qPrintable(QStringLiteral("channel %1: source %2, ours %3, bound %4")
                                 .arg(c).arg(original.mean[c]).arg(reading.mean[c]).arg(bound)));
+    }
+}
+
+void TestIndependentReaders::bothReadPaletteTypes_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QByteArray>("mode"); // as Pillow names it
+    QTest::addColumn<int>("largest");
+    QTest::addColumn<double>("mean");
+    // A one-plane PCX holds a palette picture, a grey one the grey ramp
+    // (which Pillow calls L); DCX pages are always three planes. Odd widths
+    // test the padding of each line.
+    QTest::newRow("PCX, grey") << "pcx" << grey(64, 40) << QByteArray("L") << 0 << 0.0;
+    QTest::newRow("PCX, translucent, on white") << "pcx" << translucent(60, 30) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, 1 pixel wide") << "pcx" << blocks(1, 50) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("PCX, 3 pixels wide, true colour") << "pcx" << noise(3, 100) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("PCX, 127 pixels wide, true colour") << "pcx" << noise(127, 5) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("DCX, 1 pixel wide") << "dcx" << blocks(1, 30) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("DCX, grey, 127 pixels wide") << "dcx" << grey(127, 9) << QByteArray("RGB") << 0 << 0.0;
+    QTest::newRow("RLE, grey") << "rle" << grey(64, 40) << QByteArray("L") << 0 << 0.0;
+    QTest::newRow("RLE, translucent, on white") << "rle" << translucent(60, 30) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, 1 pixel wide") << "rle" << noise(1, 200) << QByteArray("P") << 0 << 0.0;
+    QTest::newRow("RLE, 127 pixels wide") << "rle" << noise(127, 2) << QByteArray("P") << 0 << 0.0;
+    // 256 colours spread over this picture's sweep of colours lie some 16
+    // levels apart: undithered pixels are off by about 4 in two channels,
+    // plus the grain.
+    QTest::newRow("RLE, photo reduced") << "rle" << photoLike(400, 300) << QByteArray("P") << 40 << 8.0;
+}
+
+void TestIndependentReaders::bothReadPaletteTypes()
+{
+    QFETCH(QString, extension);
+    QFETCH(QImage, image);
+    QFETCH(QByteArray, mode);
+    QFETCH(int, largest);
+    QFETCH(double, mean);
+    const QString name = m_dir.filePath(QStringLiteral("palette.") + extension), png = name + ".png";
+    imaging::ImageMan ours;
+    QVERIFY(ours.setImage(image));
+    const imaging::Result saved = ours.saveImage(name);
+    QVERIFY2(saved, qPrintable(saved.message()));
+    const QByteArray bytes = readAll(name);
+    const bool bitmap = extension == QLatin1String("rle");
+    if (bitmap) { // 8 bits a pixel, RLE8, 256 colours
+        QCOMPARE(bytes.mid(28, 6) + bytes.mid(46, 2), QByteArray("\x08\0\x01\0\0\0\0\x01", 8));
+    } else { // run-length encoded, an even number of bytes a line where Pillow allows
+        const QByteArray page = bytes.mid(extension == QLatin1String("dcx") ? 4100 : 0);
+        QCOMPARE(int(page[2]), 1);
+        QVERIFY(image.width() <= 3 || qFromLittleEndian<quint16>(page.constData() + 66) % 2 == 0);
+    }
+    QByteArray out;
+    QString why;
+    QVERIFY2(run(kPython, {"-c", kPillowScript, name, png}, {}, &out, &why), qPrintable(why));
+    QCOMPARE(out.simplified().split(' '),
+             (QList<QByteArray>{bitmap ? "BMP" : extension.toUpper().toLatin1(), QByteArray::number(image.width()),
+                                QByteArray::number(image.height()), mode}));
+    const imaging::Result loaded = ours.setImageFile(name);
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    for (const QImage &read : {QImage(png), ours.image()}) {
+        const Difference d = difference(onWhite(image), read);
+        QVERIFY2(d.largest <= largest && d.mean <= mean, qPrintable(d.text()));
     }
 }
 
