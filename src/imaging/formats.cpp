@@ -57,20 +57,22 @@ const std::array<Format, common::kFileTypeCount> &formats()
         {.type = T::Bmp, .decoder = "BMP", .storesAlpha = bitmapStoresAlpha,
          .encoder = "BMP"},
         {.type = T::Rle, .decoder = "BMP", .storesAlpha = bitmapStoresAlpha,
-         .writer = W::OwnRle8, .opaque = true, .writeBytesPerPixel = 12},
+         .writer = W::OwnRle8, .opaque = true, .writeBytesPerPixel = 10},
         {.type = T::Pcx, .decoder = "PCX",
-         .writer = W::OwnPcx, .opaque = true, .writeBytesPerPixel = 12},
+         .writer = W::OwnPcx, .opaque = true, .writeBytesPerPixel = 13},
         {.type = T::Png, .decoder = "PNG",
-         .writer = W::OwnPng, .writeBytesPerPixel = 12},
+         .writer = W::OwnPng},
+        // A drawing of a grainy picture holds a rectangle for nearly every
+        // pixel, some 200 bytes of text each.
         {.type = T::Dxf, .reader = Reader::OwnDxf,
-         .writer = W::OwnDxf, .opaque = true, .writeBytesPerPixel = 24, .fidelity = {0, 0, true, 32.0},
+         .writer = W::OwnDxf, .opaque = true, .writeBytesPerPixel = 200, .fidelity = {0, 0, true, 32.0},
          .witness = Witness::Ezdxf},
         // The third picture of a Photo CD is its 768 x 512 base image.
         {.type = T::Pcd, .decoder = "PCD", .picture = 3,
          .encoder = "PCD", .opaque = true, .onlySize = {768, 512},
          .fidelity = {255, 12.0, false, 14.0}},
         {.type = T::Wmf, .decoder = "WMF", .readDensity = metafileUnitsPerInch,
-         .writer = W::OwnWmf, .writeBytesPerPixel = 20, .fidelity = kResampled,
+         .writer = W::OwnWmf, .writeBytesPerPixel = 13, .fidelity = kResampled,
          .witness = Witness::Libwmf},
         {.type = T::Tga, .decoder = "TGA",
          .encoder = "TGA"},
@@ -79,7 +81,7 @@ const std::array<Format, common::kFileTypeCount> &formats()
         // One pixel is one point, so the size the user chose is the size
         // every reader and printer sees.
         {.type = T::Eps, .reader = Reader::Ghostscript,
-         .encoder = "EPS", .density = 72, .opaque = true, .fidelity = {2, 0.5, false, 1.0},
+         .encoder = "EPS", .density = 72, .opaque = true, .writeBytesPerPixel = 14, .fidelity = {2, 0.5, false, 1.0},
          .witness = Witness::Ghostscript},
     }};
     return table;
