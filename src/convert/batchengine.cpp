@@ -191,12 +191,10 @@ void BatchEngine::startReady()
 {
     qint64 inUse = 0;
     bool converting = false;
-    bool alone = false; // a file over the budget is converting
     for (const auto &job : m_jobs)
         if (job->state == Job::State::Converting) {
             inUse += job->estimate;
             converting = true;
-            alone = alone || job->estimate > m_budget;
         }
     m_waitingForMemory = false;
     for (size_t i = 0; i < m_jobs.size(); ++i) {
@@ -214,14 +212,15 @@ void BatchEngine::startReady()
             const auto sameTarget = [&](const auto &earlier) { return earlier->target == job.target; };
             if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameTarget))
                 continue;
-            const bool fits = job.estimate > m_budget ? !converting : !alone && inUse + job.estimate <= m_budget;
+            // A file over the budget waits until nothing converts; while it
+            // converts, the sum is over the budget and nothing joins it.
+            const bool fits = job.estimate > m_budget ? !converting : inUse + job.estimate <= m_budget;
             if (!fits) {
                 m_waitingForMemory = true;
                 return;
             }
             inUse += job.estimate;
             converting = true;
-            alone = job.estimate > m_budget;
         }
         launch(job);
     }
