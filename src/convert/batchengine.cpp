@@ -24,6 +24,12 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+FileOutcome convertOnOwnInstance(const ConversionJob &job, std::chrono::milliseconds limit,
+                                 const imaging::CancelFlag &cancel)
+{
+    return convertFile(job, limit, cancel);
+}
+
 } // namespace
 
 // The way back from the worker threads. It is cut when the engine stops, so
@@ -67,10 +73,7 @@ BatchEngine::BatchEngine(EngineOptions options, QObject *parent)
     , m_workerCount(options.workers > 0 ? options.workers : std::max(1, QThread::idealThreadCount()))
     , m_budget(options.memoryBudget > 0 ? options.memoryBudget : defaultMemoryBudget())
     , m_estimate(options.estimate ? std::move(options.estimate) : PeakEstimator(imaging::estimatePeakBytes))
-    , m_convert(options.convert ? std::move(options.convert) : Converter([](const ConversionJob &job, auto limit,
-                                                                             const imaging::CancelFlag &cancel) {
-        return convertFile(job, limit, cancel);
-    }))
+    , m_convert(options.convert ? std::move(options.convert) : Converter(convertOnOwnInstance))
     , m_timeLimit(options.timeLimit)
     , m_link(std::make_shared<Link>(this))
 {
