@@ -31,6 +31,8 @@ using PeakEstimator = std::function<qint64(const QString &source, std::optional<
 using Converter = std::function<FileOutcome(const ConversionJob &job, std::chrono::milliseconds limit,
                                             const imaging::CancelFlag &cancel)>;
 
+// How an engine works; every member has a default fit for the window, and
+// tests put small budgets, fake estimates and stand-in conversions here.
 struct EngineOptions {
     int workers = 0;              // files converted at once; 0 means one per processor core
     qint64 memoryBudget = 0;      // bytes; 0 means defaultMemoryBudget() (memorybudget.h)
@@ -59,6 +61,9 @@ struct EngineOptions {
 // its own source: that file fails with a reason naming the file it would
 // have replaced. No file stops the run: each one ends converted or failed
 // with its reason.
+//
+// The engine is used from the thread that owns it; the choice source is
+// called and every signal emitted there, never from a worker.
 class BatchEngine : public QObject
 {
     Q_OBJECT
