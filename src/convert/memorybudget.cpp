@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #ifdef Q_OS_WIN
+#define NOMINMAX
 #include <windows.h>
 #else
 #include <unistd.h>
