@@ -1,6 +1,7 @@
 #include "imageman.h"
 
 #include "detect.h"
+#include "ghostscript.h"
 #include "library.h"
 #include "owncodecs.h"
 
@@ -60,27 +61,6 @@ QString tooLarge(qint64 width, qint64 height)
         .arg(detail::kMaxPixels);
 }
 
-// The %%BoundingBox of an EPS file, in points, rendered at 72 dots per inch.
-std::optional<QSize> epsBoundingBox(const QByteArray &head)
-{
-    const qsizetype at = head.indexOf("%%BoundingBox:");
-    if (at < 0)
-        return std::nullopt;
-    const QList<QByteArray> parts =
-        head.mid(at + 14, head.indexOf('\n', at) - at - 14).simplified().split(' ');
-    if (parts.size() < 4)
-        return std::nullopt;
-    bool ok[4];
-    const double x1 = parts[0].toDouble(&ok[0]), y1 = parts[1].toDouble(&ok[1]);
-    const double x2 = parts[2].toDouble(&ok[2]), y2 = parts[3].toDouble(&ok[3]);
-    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
-        return std::nullopt;
-    const double w = std::ceil(std::abs(x2 - x1)), h = std::ceil(std::abs(y2 - y1));
-    if (!(w < 1e9 && h < 1e9))
-        return QSize(INT_MAX, INT_MAX);
-    return QSize(int(w), int(h));
-}
-
 // A placeable metafile states its own units per inch; drawing it at that
 // density gives one pixel per unit instead of the library's default scale.
 std::optional<int> wmfUnitsPerInch(const QByteArray &head)
@@ -131,6 +111,7 @@ struct ImageMan::Private {
     }
 
     Result decode(const QString &path, const detail::Detected &found, const QByteArray &head);
+    Result loadEps(const QString &path, QFile &file);
     // Encodes the picture with the library; only for the types it writes.
     std::optional<QByteArray> encode(FileType type, QString *reason) const;
 };
@@ -187,6 +168,8 @@ Result ImageMan::setImageFile(const QString &path)
             return d->loadFailure(path, reason);
         return setImage(drawing, path);
     }
+    if (*found.type == FileType::Eps)
+        return d->loadEps(path, file);
     file.close();
     d->sizeHint = hint;
     const Result result = d->decode(path, found, head);
@@ -199,12 +182,7 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
 {
     const std::string source = std::string(found.decoder) + ':' + QFile::encodeName(path).toStdString();
     try {
-        const bool postScript = *found.type == FileType::Eps;
-        if (postScript) {
-            const std::optional<QSize> box = epsBoundingBox(head);
-            if (box && !detail::sizeAllowed(box->width(), box->height()))
-                return loadFailure(path, tooLarge(box->width(), box->height()));
-        } else if (*found.type != FileType::Pcd) {
+        if (*found.type != FileType::Pcd) {
             Magick::Image probe;
             if (const auto inch = wmfUnitsPerInch(head))
                 probe.density(Magick::Geometry(*inch, *inch));
@@ -244,6 +222,43 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
         return loadFailure(path, library(e));
     } catch (...) {
         return loadFailure(path, QStringLiteral("the imaging library failed"));
+    }
+}
+
+// PostScript never reaches the library: our own Ghostscript child draws it,
+// and the library only decodes the PNM that comes back.
+Result ImageMan::Private::loadEps(const QString &path, QFile &file)
+{
+    constexpr qint64 kMaxBytes = qint64(512) << 20;
+    if (file.size() > kMaxBytes)
+        return loadFailure(path, QStringLiteral("the EPS file is larger than %1 MB").arg(kMaxBytes >> 20));
+    file.seek(0);
+    QString reason;
+    const std::optional<detail::EpsProgram> eps = detail::readEps(file.readAll(), &reason);
+    if (file.error() != QFileDevice::NoError)
+        return loadFailure(path, file.errorString().toLower());
+    if (!eps)
+        return loadFailure(path, reason);
+    const qint64 width = eps->box.width(), height = eps->box.height();
+    if (!detail::sizeAllowed(width, height))
+        return loadFailure(path, tooLarge(width, height));
+    std::optional<QByteArray> pnm = detail::renderEps(*eps, Deadline(timeLimit, cancel), &reason);
+    if (!pnm)
+        return loadFailure(path, reason);
+    try {
+        Magick::Blob blob(pnm->constData(), size_t(pnm->size()));
+        pnm.reset();
+        Magick::Image decoded;
+        decoded.magick("PNM");
+        decoded.read(blob);
+        if (qint64(decoded.columns()) != width || qint64(decoded.rows()) != height)
+            return loadFailure(path, QStringLiteral("Ghostscript drew %1 instead of %2")
+                                         .arg(sizeText(decoded.columns(), decoded.rows()), sizeText(width, height)));
+        decoded.page(Magick::Geometry(0, 0, 0, 0));
+        picture = decoded;
+        return Result::success();
+    } catch (const std::exception &e) {
+        return loadFailure(path, library(e));
     }
 }
 

@@ -17,14 +17,14 @@ bool sizeAllowed(qint64 width, qint64 height)
 
 namespace {
 
-// The decoders our types need. PNM stays because Ghostscript hands its
-// rendering of an EPS back as PNM, DIB because a metafile's bitmaps are
-// decoded as DIB.
+// The decoders our types need, and EPS for its encoder. PNM stays because our
+// Ghostscript child hands its rendering of an EPS back as PNM, DIB because a
+// metafile's bitmaps are decoded as DIB.
 const QSet<QByteArray> &keptFormats()
 {
     static const QSet<QByteArray> kept{
         "JPEG", "JPG", "TIFF", "TIF", "BMP", "BMP2", "BMP3", "RLE", "PCX", "DCX",
-        "PNG", "PCD", "WMF", "TGA", "EPS", "EPSF", "EPSI", "EPT",
+        "PNG", "PCD", "WMF", "TGA", "EPS",
         "PNM", "PPM", "PGM", "PBM", "DIB"};
     return kept;
 }
@@ -44,6 +44,21 @@ void removeOtherFormats()
     MagickLib::DestroyExceptionInfo(&exception);
     for (const QByteArray &name : unwanted)
         MagickLib::UnregisterMagickInfo(name.constData());
+}
+
+// The library would hand PostScript to Ghostscript itself, with its own
+// temporary files and no limits; we keep only its EPS encoder. Without a
+// decoder and a content test nothing can be read as EPS through it.
+void removePostScriptDecoder()
+{
+    MagickLib::ExceptionInfo exception;
+    MagickLib::GetExceptionInfo(&exception);
+    if (const MagickLib::MagickInfo *info = MagickLib::GetMagickInfo("EPS", &exception)) {
+        auto *entry = const_cast<MagickLib::MagickInfo *>(info);
+        entry->decoder = nullptr;
+        entry->magick = nullptr;
+    }
+    MagickLib::DestroyExceptionInfo(&exception);
 }
 
 // Warnings that matter reach us as exceptions; the library's own handler
@@ -69,6 +84,7 @@ void initializeLibrary()
         SetMagickResourceLimit(ThreadsResource, 1);
         SetWarningHandler(ignoreWarning);
         removeOtherFormats();
+        removePostScriptDecoder();
     });
 }
 
