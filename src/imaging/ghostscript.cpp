@@ -196,6 +196,8 @@ QList<QByteArray> arguments(const QByteArray &program, const EpsBox &box)
     const QByteArray prologue = "/showpage {} def " + QByteArray::number(-box.left) + ' '
         + QByteArray::number(-box.bottom) + " translate";
     return {program, "-dSAFER", "-dBATCH", "-dNOPAUSE", "-q",
+            // Its comments are ours to read; Ghostscript must not act on them.
+            "-dNOEPS",
             "-sDEVICE=ppmraw", "-r72",
             "-g" + QByteArray::number(box.width()) + 'x' + QByteArray::number(box.height()),
             "-dFIXEDMEDIA", "-dFIXEDRESOLUTION",

@@ -229,6 +229,7 @@ Result ImageMan::Private::decode(const QString &path, const detail::Detected &fo
 // and the library only decodes the PNM that comes back.
 Result ImageMan::Private::loadEps(const QString &path, QFile &file)
 {
+    const Deadline deadline(timeLimit, cancel);
     constexpr qint64 kMaxBytes = qint64(512) << 20;
     if (file.size() > kMaxBytes)
         return loadFailure(path, QStringLiteral("the EPS file is larger than %1 MB").arg(kMaxBytes >> 20));
@@ -242,7 +243,7 @@ Result ImageMan::Private::loadEps(const QString &path, QFile &file)
     const qint64 width = eps->box.width(), height = eps->box.height();
     if (!detail::sizeAllowed(width, height))
         return loadFailure(path, tooLarge(width, height));
-    std::optional<QByteArray> pnm = detail::renderEps(*eps, Deadline(timeLimit, cancel), &reason);
+    std::optional<QByteArray> pnm = detail::renderEps(*eps, deadline, &reason);
     if (!pnm)
         return loadFailure(path, reason);
     try {
