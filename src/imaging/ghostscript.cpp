@@ -54,12 +54,23 @@ QString systemError(int error)
 }
 
 // A new folder that only we may enter, removed with whatever was put in it.
+// Its name holds our process id: the folder of a process that was killed
+// outright is removed by the next one that makes a folder of its own.
 class PrivateFolder
 {
 public:
     bool create(QString *reason)
     {
-        QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/kestrune-gs-XXXXXX"));
+        const QDir temp(QDir::tempPath());
+        const auto orphans = temp.entryInfoList({QStringLiteral("kestrune-gs-*")}, QDir::Dirs | QDir::Hidden);
+        for (const QFileInfo &folder : orphans) {
+            const pid_t owner = folder.fileName().section(QLatin1Char('-'), 2, 2).toInt();
+            if (owner > 0 && folder.ownerId() == ::geteuid() && !folder.isSymLink()
+                && ::kill(owner, 0) != 0 && errno == ESRCH)
+                QDir(folder.filePath()).removeRecursively();
+        }
+        QByteArray pattern = QFile::encodeName(
+            temp.filePath(QStringLiteral("kestrune-gs-%1-XXXXXX").arg(::getpid())));
         if (!::mkdtemp(pattern.data())) {
             *reason = QStringLiteral("no private folder for Ghostscript could be made in %1 (%2)")
                           .arg(QDir::toNativeSeparators(QDir::tempPath()), systemError(errno));
@@ -207,7 +218,9 @@ QList<QByteArray> arguments(const QByteArray &program, const EpsBox &box)
             // The program's own output and messages go to the error stream,
             // so standard output carries the picture alone.
             "-sstdout=%stderr", "-sOutputFile=-",
-            "-c", prologue, "-f", "-", "-c", "systemdict /showpage get exec"};
+            // "-_" reads standard input as a file, in large blocks; "-" would
+            // read it as a terminal, a few bytes at a time.
+            "-c", prologue, "-_", "-c", "systemdict /showpage get exec"};
 }
 
 // Feeds the program to the child and collects its picture and messages until

@@ -29,6 +29,7 @@ private slots:
     void drawsTheBoxItReads();
     void stopEndsTheChildWithinASecond();
     void missingGhostscriptIsNamed();
+    void foldersOfKilledProcessesAreRemoved();
 
 private:
     std::unique_ptr<QTemporaryDir> m_temp;
@@ -174,6 +175,19 @@ void TestGhostscript::missingGhostscriptIsNamed()
     qputenv("PATH", path);
     QVERIFY(!loaded);
     QVERIFY2(loaded.message().contains("Ghostscript, and its program gs is not installed"), qPrintable(loaded.message()));
+}
+
+void TestGhostscript::foldersOfKilledProcessesAreRemoved()
+{
+    // No process has an id past the kernel's limit of 2^22.
+    const QDir temp(m_temp->path());
+    const QString dead = QStringLiteral("kestrune-gs-99999999-left"), alive = QStringLiteral("kestrune-gs-%1-busy").arg(::getpid());
+    QVERIFY(temp.mkdir(dead) && temp.mkdir(alive));
+    testpictures::writeBytes(temp.filePath(dead + "/gs_file"), "left behind");
+    ImageMan man;
+    QVERIFY(man.setImageFile(kHostile + "eps-cr-only.eps"));
+    QCOMPARE(temp.entryList({QStringLiteral("kestrune-gs-*")}, QDir::Dirs), QStringList{alive});
+    QVERIFY(temp.rmdir(alive));
 }
 
 QTEST_GUILESS_MAIN(TestGhostscript)
