@@ -135,6 +135,7 @@ struct Launch {
     std::vector<QByteArray> strings;
     std::vector<char *> argv, envp;
     rlimit memory{}, cpu{}, fileSize{}, core{};
+    const char *folder = nullptr;
     pid_t parent = 0;
     int in = -1, out = -1, err = -1, report = -1;
 
@@ -169,6 +170,8 @@ rlimit limit(int resource, rlim_t wanted)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != l.parent)
         ::_exit(127);
+    if (::chdir(l.folder) != 0)
+        failBeforeExec(l.report);
     // Moved out of the way first: a descriptor may already sit at 0 to 3.
     const int from[4] = {l.in, l.out, l.err, l.report};
     int moved[4];
@@ -358,6 +361,7 @@ std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadl
     launch.cpu = limit(RLIMIT_CPU, rlim_t(seconds));
     launch.fileSize = limit(RLIMIT_FSIZE, 0);
     launch.core = limit(RLIMIT_CORE, 0);
+    launch.folder = home.constData();
     launch.parent = ::getpid();
     launch.in = childIn.get();
     launch.out = childOut.get();
