@@ -63,7 +63,7 @@ std::optional<EpsBox> parseBox(QByteArrayView value, QString *reason)
 
 // A DOS binary EPS starts with a 30-byte table of the offsets and lengths of
 // its PostScript, metafile and TIFF sections.
-std::optional<QByteArray> dosPostScript(const QByteArray &file, QString *reason)
+std::optional<QByteArrayView> dosPostScript(QByteArrayView file, QString *reason)
 {
     if (file.size() < 30) {
         *reason = QStringLiteral("the file ends early");
@@ -76,7 +76,7 @@ std::optional<QByteArray> dosPostScript(const QByteArray &file, QString *reason)
         *reason = QStringLiteral("its PostScript section lies outside the file");
         return std::nullopt;
     }
-    QByteArray postScript = file.mid(offset, length);
+    const QByteArrayView postScript = file.sliced(offset, length);
     if (!postScript.startsWith("%!")) {
         *reason = QStringLiteral("its PostScript section holds no PostScript");
         return std::nullopt;
@@ -86,14 +86,14 @@ std::optional<QByteArray> dosPostScript(const QByteArray &file, QString *reason)
 
 } // namespace
 
-std::optional<EpsProgram> readEps(const QByteArray &file, QString *reason)
+std::optional<EpsProgram> readEps(QByteArrayView file, QString *reason)
 {
     EpsProgram eps;
     if (file.startsWith("\xC5\xD0\xD3\xC6")) {
-        auto section = dosPostScript(file, reason);
+        const auto section = dosPostScript(file, reason);
         if (!section)
             return std::nullopt;
-        eps.postScript = std::move(*section);
+        eps.postScript = *section;
     } else {
         eps.postScript = file;
     }
@@ -102,7 +102,7 @@ std::optional<EpsProgram> readEps(const QByteArray &file, QString *reason)
     // no comment; a later header box overrides an earlier one.
     std::optional<QByteArrayView> header;
     qsizetype bodyAt = 0;
-    const QByteArrayView text(eps.postScript);
+    const QByteArrayView text = eps.postScript;
     forEachLine(text, [&](QByteArrayView line) {
         if (!line.startsWith('%') || line.startsWith("%%EndComments"))
             return false;

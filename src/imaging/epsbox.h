@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -18,9 +18,10 @@ struct EpsBox {
     qint64 height() const { return top - bottom; }
 };
 
-// An EPS file's PostScript and the box it is drawn in.
+// An EPS file's PostScript and the box it is drawn in. The PostScript is a
+// view into the bytes readEps() was given, valid as long as they are.
 struct EpsProgram {
-    QByteArray postScript;
+    QByteArrayView postScript;
     EpsBox box;
 };
 
@@ -30,6 +31,6 @@ struct EpsProgram {
 // the last one after the last %%Trailer (the last one in the file when there
 // is no trailer). Lines may end in CR, LF or CR LF. On failure returns nothing
 // and sets *reason to a phrase such as "it has no %%BoundingBox comment".
-std::optional<EpsProgram> readEps(const QByteArray &file, QString *reason);
+std::optional<EpsProgram> readEps(QByteArrayView file, QString *reason);
 
 } // namespace imaging::detail

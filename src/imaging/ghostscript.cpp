@@ -230,7 +230,7 @@ QList<QByteArray> arguments(const QByteArray &program, const EpsBox &box)
 // both streams end, the picture outgrows `limit`, or the deadline passes.
 struct Exchange {
     Fd in, out, err;
-    const QByteArray *input = nullptr;
+    QByteArrayView input;
     qsizetype written = 0;
     QByteArray picture, errors;
     qsizetype limit = 0;
@@ -248,15 +248,15 @@ struct Exchange {
 
     void write()
     {
-        const qsizetype n = std::min<qsizetype>(input->size() - written, 1 << 20);
+        const qsizetype n = std::min<qsizetype>(input.size() - written, 1 << 20);
         // A socket, so that a child that stops reading cannot raise SIGPIPE
         // in us.
-        const ssize_t sent = ::send(in.get(), input->constData() + written, size_t(n), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(in.get(), input.data() + written, size_t(n), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0)
             written += sent;
         else if (sent < 0 && errno != EAGAIN && errno != EINTR)
             in.reset();
-        if (in.isOpen() && written == input->size()) {
+        if (in.isOpen() && written == input.size()) {
             ::shutdown(in.get(), SHUT_WR);
             in.reset();
         }
@@ -397,7 +397,7 @@ std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadl
 
     for (const Fd *fd : {&x.out, &x.err})
         ::fcntl(fd->get(), F_SETFL, O_NONBLOCK);
-    x.input = &eps.postScript;
+    x.input = eps.postScript;
     const qsizetype pixels = qsizetype(eps.box.width() * eps.box.height() * 3);
     x.limit = pixels + kHeaderRoom;
     x.picture.reserve(x.limit);

@@ -235,7 +235,8 @@ Result ImageMan::Private::loadEps(const QString &path, QFile &file)
         return loadFailure(path, QStringLiteral("the EPS file is larger than %1 MB").arg(kMaxBytes >> 20));
     file.seek(0);
     QString reason;
-    const std::optional<detail::EpsProgram> eps = detail::readEps(file.readAll(), &reason);
+    const QByteArray bytes = file.readAll();
+    const std::optional<detail::EpsProgram> eps = detail::readEps(bytes, &reason);
     if (file.error() != QFileDevice::NoError)
         return loadFailure(path, file.errorString().toLower());
     if (!eps)
