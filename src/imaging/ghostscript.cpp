@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -20,8 +21,6 @@
 
 namespace imaging::detail {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Room for the PNM header ("P6", a comment, the size, the largest value).
 constexpr qsizetype kHeaderRoom = 1024;
@@ -102,7 +101,6 @@ public:
             reap();
     }
     void start(pid_t pid) { m_pid = pid; }
-    bool started() const { return m_pid > 0; }
 
     // Whether it has ended; it stays unreaped so that its group id cannot be
     // reused before the group is killed.
@@ -324,7 +322,9 @@ std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadl
         *reason = QStringLiteral("its page is too large");
         return std::nullopt;
     }
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("gs"));
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("gs"));
+    // Absolute: the child starts in its private folder.
+    const QString program = found.isEmpty() ? found : QFileInfo(found).absoluteFilePath();
     if (program.isEmpty()) {
         *reason = QStringLiteral("EPS pictures are drawn with Ghostscript, and its program gs is not installed");
         return std::nullopt;
