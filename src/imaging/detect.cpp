@@ -3,6 +3,8 @@
 #include "formats.h"
 #include "owncodecs.h"
 
+#include <algorithm>
+
 namespace imaging::detail {
 namespace {
 
@@ -104,11 +106,14 @@ Detected detectContent(const QByteArray &head)
         || startsWithBytes(head, {0x02, 0x00, 0x09, 0x00}))
         return found(FileType::Wmf);
     if (startsWithBytes(head, {0xC5, 0xD0, 0xD3, 0xC6}))
-        return found(FileType::Eps, "EPT");
+        return found(FileType::Eps, nullptr);
     if (head.startsWith("%!")) {
-        const QByteArray firstLine = head.left(head.indexOf('\n')).left(128);
+        // Old Macintosh files end their lines with CR alone.
+        const QByteArray start = head.left(128);
+        const auto end = std::find_if(start.begin(), start.end(), [](char c) { return c == '\r' || c == '\n'; });
+        const QByteArray firstLine = start.left(end - start.begin());
         if (firstLine.startsWith("%!PS-Adobe-") && firstLine.contains("EPSF"))
-            return found(FileType::Eps, "EPS");
+            return found(FileType::Eps, nullptr);
         return refused("a PostScript program, not an EPS picture");
     }
     if (looksLikeDxf(head))

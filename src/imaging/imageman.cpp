@@ -2,6 +2,7 @@
 
 #include "detect.h"
 #include "filereasons.h"
+#include "ghostscript.h"
 #include "library.h"
 #include "owncodecs.h"
 #include "picture.h"
@@ -51,27 +52,6 @@ std::optional<double> decimal(const QString &text)
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
-// The %%BoundingBox of an EPS file, in points, rendered at 72 dots per inch.
-std::optional<QSize> epsBoundingBox(const QByteArray &head)
-{
-    const qsizetype at = head.indexOf("%%BoundingBox:");
-    if (at < 0)
-        return std::nullopt;
-    const QList<QByteArray> parts =
-        head.mid(at + 14, head.indexOf('\n', at) - at - 14).simplified().split(' ');
-    if (parts.size() < 4)
-        return std::nullopt;
-    bool ok[4];
-    const double x1 = parts[0].toDouble(&ok[0]), y1 = parts[1].toDouble(&ok[1]);
-    const double x2 = parts[2].toDouble(&ok[2]), y2 = parts[3].toDouble(&ok[3]);
-    if (!(ok[0] && ok[1] && ok[2] && ok[3]))
-        return std::nullopt;
-    const double w = std::ceil(std::abs(x2 - x1)), h = std::ceil(std::abs(y2 - y1));
-    if (!(w < 1e9 && h < 1e9))
-        return QSize(INT_MAX, INT_MAX);
-    return QSize(int(w), int(h));
-}
-
 // The whole content of an open file: mapped when the system allows it, so
 // that a large file is not copied once more, read otherwise.
 class Content
@@ -95,6 +75,31 @@ private:
     QByteArray m_read;
     QByteArrayView m_view;
 };
+
+// PostScript never reaches the library: our own Ghostscript child draws it,
+// and the library only decodes the PNM that comes back.
+std::optional<Picture> loadEps(QByteArrayView bytes, const Format &format, const Deadline &deadline,
+                               QString *reason)
+{
+    const std::optional<detail::EpsProgram> eps = detail::readEps(bytes, reason);
+    if (!eps)
+        return std::nullopt;
+    const qint64 width = eps->box.width(), height = eps->box.height();
+    if (const QString refusal = detail::sizeRefusal(width, height); !refusal.isEmpty()) {
+        *reason = refusal;
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> pnm = detail::renderEps(*eps, deadline, reason);
+    if (!pnm)
+        return std::nullopt;
+    std::optional<Picture> picture = detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
+    if (picture && (qint64(picture->columns()) != width || qint64(picture->rows()) != height)) {
+        *reason = QStringLiteral("Ghostscript drew %1 instead of %2")
+                      .arg(sizeText(picture->columns(), picture->rows()), sizeText(width, height));
+        return std::nullopt;
+    }
+    return picture;
+}
 
 // Reads the file at `path` through our own handle and decodes it as what its
 // content is, so that a name is only ever a name.
@@ -134,13 +139,14 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
     }
 
     const Content content(file);
-    const detail::DecodeRequest request{format, found.decoder, head, hint};
-    std::optional<QSize> size;
     if (format.reader == Reader::Ghostscript)
-        size = epsBoundingBox(head);
-    else if (format.onlySize.isEmpty() && !(size = detail::pingSize(content.bytes(), request, reason)))
-        return std::nullopt;
-    if (size) {
+        return loadEps(content.bytes(), format, deadline, reason);
+    const detail::DecodeRequest request{format, found.decoder, head, hint};
+    // A format of one size needs no look at its header first.
+    if (format.onlySize.isEmpty()) {
+        const std::optional<QSize> size = detail::pingSize(content.bytes(), request, reason);
+        if (!size)
+            return std::nullopt;
         if (const QString refusal = detail::sizeRefusal(size->width(), size->height()); !refusal.isEmpty()) {
             *reason = refusal;
             return std::nullopt;

@@ -40,8 +40,7 @@ thread_local const Deadline *t_deadline = nullptr;
 // rendering comes back as PNM, and a metafile's bitmaps are decoded as DIB.
 QSet<QByteArray> keptFormats()
 {
-    QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "DIB", "BMP2", "BMP3",
-                          "EPSF", "EPSI", "EPT"};
+    QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "DIB", "BMP2", "BMP3"};
     for (const Format &f : formats()) {
         for (const char *name : {f.decoder, f.encoder})
             if (name)
@@ -68,6 +67,21 @@ void removeOtherFormats()
     MagickLib::DestroyExceptionInfo(&exception);
     for (const QByteArray &name : unwanted)
         MagickLib::UnregisterMagickInfo(name.constData());
+}
+
+// The library would hand PostScript to Ghostscript itself, with its own
+// temporary files and no limits; we keep only its EPS encoder. Without a
+// decoder and a content test nothing can be read as EPS through it.
+void removePostScriptDecoder()
+{
+    MagickLib::ExceptionInfo exception;
+    MagickLib::GetExceptionInfo(&exception);
+    if (const MagickLib::MagickInfo *info = MagickLib::GetMagickInfo("EPS", &exception)) {
+        auto *entry = const_cast<MagickLib::MagickInfo *>(info);
+        entry->decoder = nullptr;
+        entry->magick = nullptr;
+    }
+    MagickLib::DestroyExceptionInfo(&exception);
 }
 
 // Warnings that matter reach us as exceptions; the library's own handler
@@ -153,6 +167,7 @@ void initializeLibrary()
         SetWarningHandler(ignoreWarning);
         SetMonitorHandler(askDeadline);
         removeOtherFormats();
+        removePostScriptDecoder();
     });
 }
 
