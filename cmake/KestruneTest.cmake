@@ -6,7 +6,7 @@
 function(kestrune_add_test name)
   cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test kestrune_warnings)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test kestrune_warnings kestrune_test_support)
   target_compile_definitions(${name} PRIVATE
     KESTRUNE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})

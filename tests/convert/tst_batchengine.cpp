@@ -1,4 +1,5 @@
 #include "convert/batchengine.h"
+#include "processes.h"
 #include "convert/captions.h"
 #include "convert/workerthread.h"
 
@@ -177,6 +178,7 @@ private slots:
     void memoryBudgetIsNeverExceeded();
     void stopIsOverWithinASecond_data();
     void stopIsOverWithinASecond();
+    void stopKillsGhostscriptInHand();
     void stopLeavesNoHalfWrittenFile_data();
     void stopLeavesNoHalfWrittenFile();
     void reducedJpegDecodingLooksTheSame();
@@ -582,6 +584,32 @@ void TestBatchEngine::stopIsOverWithinASecond()
     QTRY_COMPARE_WITH_TIMEOUT(convert::WorkerThread::abandonedRunning(), 0, 10000);
     QCoreApplication::processEvents();
     QVERIFY(done.isEmpty() && finished.isEmpty() && singles.isEmpty());
+}
+
+void TestBatchEngine::stopKillsGhostscriptInHand()
+{
+    QTemporaryDir temp;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    Folders f("PNG");
+    f.entries = {"loop.eps"};
+    QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/hostile/eps-loop.eps"), f.in.filePath("loop.eps")));
+    BatchEngine engine;
+    QSignalSpy done(&engine, &BatchEngine::fileFinished);
+    QVERIFY(engine.start(f.sources(), f.source()));
+    QTRY_VERIFY_WITH_TIMEOUT(!testpictures::childProcesses().isEmpty() || !done.isEmpty(), 10000);
+    QVERIFY2(done.isEmpty(), qPrintable(done.value(0).value(0).value<FileOutcome>().message));
+    QElapsedTimer timer;
+    timer.start();
+    engine.stop();
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(convert::WorkerThread::abandonedRunning(), 0);
+    QCOMPARE(testpictures::childProcesses(), QStringList());
+    QCOMPARE(QDir(temp.path()).entryList({QStringLiteral("kestrune-gs-*")}, QDir::AllEntries | QDir::Hidden),
+             QStringList());
+    QCOMPARE(QDir(f.out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    QCoreApplication::processEvents();
+    QVERIFY(done.isEmpty());
+    qunsetenv("TMPDIR");
 }
 
 void TestBatchEngine::stopLeavesNoHalfWrittenFile_data()

@@ -1,5 +1,5 @@
 #include "imaging/imageman.h"
-#include "pictures.h"
+#include "processes.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -10,25 +10,12 @@
 #include <unistd.h>
 
 using imaging::ImageMan;
+using testpictures::childProcesses;
 using testpictures::readAll;
 
 namespace {
 
 const QString kHostile = QStringLiteral(KESTRUNE_TEST_DATA "/hostile/");
-
-// The processes whose parent is this one, by name.
-QStringList childProcesses()
-{
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-        // The name in brackets may hold spaces; the state and the parent follow.
-        const qsizetype name = stat.lastIndexOf(')');
-        if (stat.mid(name + 2).split(' ').value(1) == QByteArray::number(::getpid()))
-            found << QString::fromLatin1(stat.left(name + 1));
-    }
-    return found;
-}
 
 } // namespace
 
