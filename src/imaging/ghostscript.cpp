@@ -1,213 +1,21 @@
 #include "ghostscript.h"
 
 #include "library.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
+#include "sandbox.h"
 
 namespace imaging::detail {
 namespace {
 
 // Room for the PNM header ("P6", a comment, the size, the largest value).
 constexpr qsizetype kHeaderRoom = 1024;
-constexpr qsizetype kErrorRoom = 4096;
 
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd &operator=(Fd &&other) noexcept { reset(std::exchange(other.m_fd, -1)); return *this; }
-    ~Fd() { reset(); }
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error)).toLower();
-}
-
-// A new folder that only we may enter, removed with whatever was put in it.
-// Its name holds our process id: the folder of a process that was killed
-// outright is removed by the next one that makes a folder of its own.
-class PrivateFolder
-{
-public:
-    bool create(QString *reason)
-    {
-        const QDir temp(QDir::tempPath());
-        const auto orphans = temp.entryInfoList({QStringLiteral("kestrune-gs-*")}, QDir::Dirs | QDir::Hidden);
-        for (const QFileInfo &folder : orphans) {
-            const pid_t owner = folder.fileName().section(QLatin1Char('-'), 2, 2).toInt();
-            if (owner > 0 && folder.ownerId() == ::geteuid() && !folder.isSymLink()
-                && ::kill(owner, 0) != 0 && errno == ESRCH)
-                QDir(folder.filePath()).removeRecursively();
-        }
-        QByteArray pattern = QFile::encodeName(
-            temp.filePath(QStringLiteral("kestrune-gs-%1-XXXXXX").arg(::getpid())));
-        if (!::mkdtemp(pattern.data())) {
-            *reason = QStringLiteral("no private folder for Ghostscript could be made in %1 (%2)")
-                          .arg(QDir::toNativeSeparators(QDir::tempPath()), systemError(errno));
-            return false;
-        }
-        m_path = pattern;
-        return true;
-    }
-    ~PrivateFolder()
-    {
-        if (!m_path.isEmpty())
-            QDir(QFile::decodeName(m_path)).removeRecursively();
-    }
-    const QByteArray &path() const { return m_path; }
-
-private:
-    QByteArray m_path;
-};
-
-// A started child, leader of its own process group. Until it is reaped, every
-// way out kills the whole group first, so nothing is left running and no
-// zombie remains.
-class Child
-{
-public:
-    ~Child()
-    {
-        if (m_pid > 0)
-            reap();
-    }
-    void start(pid_t pid) { m_pid = pid; }
-
-    // Whether it has ended; it stays unreaped so that its group id cannot be
-    // reused before the group is killed.
-    bool ended() const
-    {
-        siginfo_t info{};
-        return ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == m_pid;
-    }
-    // Kills what is left of the group and collects the child's status.
-    int reap()
-    {
-        ::kill(-m_pid, SIGKILL);
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        return status;
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
-// Everything the child needs, made before fork: after it only
-// async-signal-safe calls are allowed, since another thread may have held the
-// allocator's lock at that moment.
-struct Launch {
-    Launch() { strings.reserve(64); }
-    std::vector<QByteArray> strings;
-    std::vector<char *> argv, envp;
-    rlimit memory{}, cpu{}, fileSize{}, core{};
-    const char *folder = nullptr;
-    pid_t parent = 0;
-    int in = -1, out = -1, err = -1, report = -1;
-
-    void list(std::vector<char *> &to, const QList<QByteArray> &items)
-    {
-        for (const QByteArray &item : items)
-            to.push_back(strings.emplace_back(item).data());
-        to.push_back(nullptr);
-    }
-};
-
-rlimit limit(int resource, rlim_t wanted)
-{
-    rlimit current{};
-    ::getrlimit(resource, &current);
-    const rlim_t value = std::min(wanted, current.rlim_max);
-    return rlimit{value, value};
-}
-
-[[noreturn]] void failBeforeExec(int report)
-{
-    const int error = errno;
-    [[maybe_unused]] const ssize_t n = ::write(report, &error, sizeof error);
-    ::_exit(127);
-}
-
-[[noreturn]] void becomeGhostscript(const Launch &l)
-{
-    ::setpgid(0, 0);
-    // The signal comes when the thread that forked ends; that thread waits
-    // for this child, so it is the same as our process ending.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != l.parent)
-        ::_exit(127);
-    if (::chdir(l.folder) != 0)
-        failBeforeExec(l.report);
-    // Moved out of the way first: a descriptor may already sit at 0 to 3.
-    const int from[4] = {l.in, l.out, l.err, l.report};
-    int moved[4];
-    for (int i = 0; i < 4; ++i) {
-        moved[i] = ::fcntl(from[i], F_DUPFD, 10);
-        if (moved[i] < 0)
-            failBeforeExec(l.report);
-    }
-    for (int i = 0; i < 4; ++i) {
-        if (::dup2(moved[i], i) < 0)
-            failBeforeExec(l.report);
-    }
-    ::fcntl(3, F_SETFD, FD_CLOEXEC);
-    // Descriptors other threads opened without close-on-exec stay ours.
-    if (::close_range(4, ~0u, 0) != 0) {
-        for (int fd = 4; fd < 4096; ++fd)
-            ::close(fd);
-    }
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::signal(SIGPIPE, SIG_DFL);
-    // A write to a file then fails with an error instead of killing it.
-    ::signal(SIGXFSZ, SIG_IGN);
-    if (::setrlimit(RLIMIT_AS, &l.memory) != 0 || ::setrlimit(RLIMIT_CPU, &l.cpu) != 0
-        || ::setrlimit(RLIMIT_FSIZE, &l.fileSize) != 0 || ::setrlimit(RLIMIT_CORE, &l.core) != 0)
-        failBeforeExec(3);
-    ::execve(l.argv[0], l.argv.data(), l.envp.data());
-    failBeforeExec(3);
-}
-
-QList<QByteArray> arguments(const QByteArray &program, const EpsBox &box)
+QList<QByteArray> arguments(const EpsBox &box)
 {
     // The page is our box at 72 dpi and cannot be changed by the program; its
     // own showpage does nothing, ours ends the one page.
     const QByteArray prologue = "/showpage {} def " + QByteArray::number(-box.left) + ' '
         + QByteArray::number(-box.bottom) + " translate";
-    return {program, "-dSAFER", "-dBATCH", "-dNOPAUSE", "-q",
+    return {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-q",
             // Its comments are ours to read; Ghostscript must not act on them.
             "-dNOEPS",
             "-sDEVICE=ppmraw", "-r72",
@@ -224,206 +32,40 @@ QList<QByteArray> arguments(const QByteArray &program, const EpsBox &box)
             "-c", prologue, "-_", "-c", "systemdict /showpage get exec"};
 }
 
-// Feeds the program to the child and collects its picture and messages until
-// both streams end, the picture outgrows `limit`, or the deadline passes.
-struct Exchange {
-    Fd in, out, err;
-    QByteArrayView input;
-    qsizetype written = 0;
-    QByteArray picture, errors;
-    qsizetype limit = 0;
-
-    // Keeps at most `room` bytes in `to`; closes `fd` once its stream ends.
-    static void read(Fd &fd, QByteArray &to, qsizetype room)
-    {
-        char chunk[65536];
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            fd.reset();
-        if (n > 0)
-            to.append(chunk, std::clamp<qsizetype>(room - to.size(), 0, n));
-    }
-
-    void write()
-    {
-        const qsizetype n = std::min<qsizetype>(input.size() - written, 1 << 20);
-        // A socket, so that a child that stops reading cannot raise SIGPIPE
-        // in us.
-        const ssize_t sent = ::send(in.get(), input.data() + written, size_t(n), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0)
-            written += sent;
-        else if (sent < 0 && errno != EAGAIN && errno != EINTR)
-            in.reset();
-        if (in.isOpen() && written == input.size()) {
-            ::shutdown(in.get(), SHUT_WR);
-            in.reset();
-        }
-    }
-};
-
-enum class Outcome { Finished, TooMuch, Expired, Broken };
-
-Outcome exchange(Exchange &x, const Child &child, const Deadline &deadline)
-{
-    while (x.out.isOpen() || x.err.isOpen()) {
-        if (deadline.expired())
-            return Outcome::Expired;
-        pollfd fds[3] = {{x.in.get(), POLLOUT, 0}, {x.out.get(), POLLIN, 0}, {x.err.get(), POLLIN, 0}};
-        const auto wait = std::min(deadline.remaining(), std::chrono::milliseconds(50));
-        if (::poll(fds, 3, int(wait.count())) < 0 && errno != EINTR)
-            return Outcome::Broken;
-        if (fds[0].revents)
-            x.write();
-        if (fds[1].revents) {
-            x.read(x.out, x.picture, x.limit + 1);
-            if (x.picture.size() > x.limit)
-                return Outcome::TooMuch;
-        }
-        if (fds[2].revents)
-            x.read(x.err, x.errors, kErrorRoom);
-    }
-    // Both streams are closed: it is ending, or it closed them to run on.
-    while (!child.ended()) {
-        if (deadline.expired())
-            return Outcome::Expired;
-        ::usleep(5000);
-    }
-    return Outcome::Finished;
-}
-
-QString failure(int status, const QByteArray &errors)
-{
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        if (signal == SIGXCPU || signal == SIGKILL)
-            return QStringLiteral("Ghostscript was stopped at its limit of processor time");
-        return QStringLiteral("Ghostscript crashed (%1)").arg(QString::fromLocal8Bit(::strsignal(signal)));
-    }
-    if (errors.contains("VMerror") || errors.contains("Unable to allocate"))
-        return QStringLiteral("drawing it needs more than the %1 GB of memory Ghostscript may use")
-            .arg(kGhostscriptMemory >> 30);
-    for (const QByteArray &line : errors.split('\n')) {
-        if (line.contains("Error:"))
-            return QStringLiteral("Ghostscript could not draw it (%1)")
-                .arg(QString::fromLocal8Bit(line.trimmed().left(160)));
-    }
-    return QStringLiteral("Ghostscript failed with exit code %1").arg(WEXITSTATUS(status));
-}
-
 } // namespace
 
 std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadline, QString *reason)
 {
-    if (deadline.expired()) {
-        *reason = deadline.reason();
-        return std::nullopt;
-    }
     if (!sizeAllowed(eps.box.width(), eps.box.height())) {
         *reason = QStringLiteral("its page is too large");
         return std::nullopt;
     }
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("gs"));
-    // Absolute: the child starts in its private folder.
-    const QString program = found.isEmpty() ? found : QFileInfo(found).absoluteFilePath();
-    if (program.isEmpty()) {
+    const qsizetype pixels = qsizetype(eps.box.width() * eps.box.height() * 3);
+    const ChildResult drawn = runChild({QStringLiteral("gs"), arguments(eps.box), eps.postScript,
+                                        pixels + kHeaderRoom},
+                                       deadline);
+    using Outcome = ChildResult::Outcome;
+    if (drawn.outcome == Outcome::NotRun && drawn.reason.contains(QLatin1String("not installed"))) {
         *reason = QStringLiteral("EPS pictures are drawn with Ghostscript, and its program gs is not installed");
         return std::nullopt;
     }
-    PrivateFolder folder;
-    if (!folder.create(reason))
-        return std::nullopt;
-
-    int in[2], out[2], err[2], report[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0) {
-        *reason = QStringLiteral("Ghostscript could not be started (%1)").arg(systemError(errno));
-        return std::nullopt;
-    }
-    Exchange x;
-    Fd childIn(in[1]), childOut, childErr, childReport, reportRead;
-    x.in.reset(in[0]);
-    for (auto [fds, ours, theirs] : {std::tuple{out, &x.out, &childOut}, std::tuple{err, &x.err, &childErr},
-                                     std::tuple{report, &reportRead, &childReport}}) {
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            *reason = QStringLiteral("Ghostscript could not be started (%1)").arg(systemError(errno));
-            return std::nullopt;
-        }
-        ours->reset(fds[0]);
-        theirs->reset(fds[1]);
-    }
-
-    Launch launch;
-    const QByteArray home = folder.path();
-    launch.list(launch.argv, arguments(QFile::encodeName(program), eps.box));
-    launch.list(launch.envp, {"PATH=/usr/bin:/bin", "LC_ALL=C", "HOME=" + home, "TMPDIR=" + home,
-                              "TEMP=" + home, "TMP=" + home});
-    const auto seconds = std::chrono::ceil<std::chrono::seconds>(deadline.remaining()).count() + 1;
-    launch.memory = limit(RLIMIT_AS, rlim_t(kGhostscriptMemory));
-    launch.cpu = limit(RLIMIT_CPU, rlim_t(seconds));
-    launch.fileSize = limit(RLIMIT_FSIZE, 0);
-    launch.core = limit(RLIMIT_CORE, 0);
-    launch.folder = home.constData();
-    launch.parent = ::getpid();
-    launch.in = childIn.get();
-    launch.out = childOut.get();
-    launch.err = childErr.get();
-    launch.report = childReport.get();
-
-    Child child;
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        becomeGhostscript(launch);
-    if (pid < 0) {
-        *reason = QStringLiteral("Ghostscript could not be started (%1)").arg(systemError(errno));
-        return std::nullopt;
-    }
-    child.start(pid);
-    // Also from here, so the group exists before we might have to kill it.
-    ::setpgid(pid, pid);
-    childIn.reset();
-    childOut.reset();
-    childErr.reset();
-    childReport.reset();
-
-    // The report pipe closes at exec, or carries the error that stopped it.
-    int error = 0;
-    ssize_t got;
-    while ((got = ::read(reportRead.get(), &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    if (got == ssize_t(sizeof error)) {
-        *reason = QStringLiteral("Ghostscript (%1) could not be started (%2)")
-                      .arg(QDir::toNativeSeparators(program), systemError(error));
-        return std::nullopt;
-    }
-
-    for (const Fd *fd : {&x.out, &x.err})
-        ::fcntl(fd->get(), F_SETFL, O_NONBLOCK);
-    x.input = eps.postScript;
-    const qsizetype pixels = qsizetype(eps.box.width() * eps.box.height() * 3);
-    x.limit = pixels + kHeaderRoom;
-    x.picture.reserve(x.limit);
-    const Outcome outcome = exchange(x, child, deadline);
-    const int status = child.reap();
-    if (outcome == Outcome::Expired) {
-        *reason = deadline.reason();
-        return std::nullopt;
-    }
-    if (outcome == Outcome::Broken) {
-        *reason = QStringLiteral("Ghostscript's output could not be watched");
-        return std::nullopt;
-    }
-    if (outcome == Outcome::TooMuch) {
+    if (drawn.outcome == Outcome::TooMuch) {
         *reason = QStringLiteral("it draws more than the one page of its %%BoundingBox");
         return std::nullopt;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        *reason = failure(status, x.errors);
+    if (drawn.outcome != Outcome::Finished) {
+        *reason = drawn.reason;
         return std::nullopt;
     }
-    if (x.picture.size() < pixels) {
+    if (const QString failed = childFailure(drawn, QStringLiteral("Ghostscript")); !failed.isEmpty()) {
+        *reason = failed;
+        return std::nullopt;
+    }
+    if (drawn.output.size() < pixels) {
         *reason = QStringLiteral("Ghostscript drew no page: the program ended early");
         return std::nullopt;
     }
-    return std::move(x.picture);
+    return drawn.output;
 }
 
 } // namespace imaging::detail

@@ -604,7 +604,7 @@ void TestBatchEngine::stopKillsGhostscriptInHand()
     QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(convert::WorkerThread::abandonedRunning(), 0);
     QCOMPARE(testpictures::childProcesses(), QStringList());
-    QCOMPARE(QDir(temp.path()).entryList({QStringLiteral("kestrune-gs-*")}, QDir::AllEntries | QDir::Hidden),
+    QCOMPARE(QDir(temp.path()).entryList({QStringLiteral("kestrune-child-*")}, QDir::AllEntries | QDir::Hidden),
              QStringList());
     QCOMPARE(QDir(f.out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     QCoreApplication::processEvents();

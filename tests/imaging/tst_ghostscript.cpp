@@ -42,7 +42,7 @@ private slots:
     void cleanup()
     {
         QCOMPARE(childProcesses(), QStringList());
-        QCOMPARE(QDir(m_temp->path()).entryList({QStringLiteral("kestrune-gs-*")}, QDir::AllEntries | QDir::Hidden),
+        QCOMPARE(QDir(m_temp->path()).entryList({QStringLiteral("kestrune-child-*")}, QDir::AllEntries | QDir::Hidden),
                  QStringList());
     }
 
@@ -142,11 +142,11 @@ private slots:
     {
         // No process id reaches 99999999: the kernel's limit is 2^22.
         const QDir temp(m_temp->path());
-        const QString dead = QStringLiteral("kestrune-gs-99999999-x"), alive = QStringLiteral("kestrune-gs-%1-y").arg(::getpid());
+        const QString dead = QStringLiteral("kestrune-child-99999999-x"), alive = QStringLiteral("kestrune-child-%1-y").arg(::getpid());
         QVERIFY(temp.mkdir(dead) && temp.mkdir(alive));
         testpictures::writeBytes(temp.filePath(dead + "/gs_file"), "left behind");
         QVERIFY(ImageMan().setImageFile(kHostile + "eps-cr-only.eps"));
-        QCOMPARE(temp.entryList({QStringLiteral("kestrune-gs-*")}, QDir::Dirs), QStringList{alive});
+        QCOMPARE(temp.entryList({QStringLiteral("kestrune-child-*")}, QDir::Dirs), QStringList{alive});
         QVERIFY(temp.rmdir(alive));
     }
 };
