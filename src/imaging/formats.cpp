@@ -71,7 +71,7 @@ const std::array<Format, common::kFileTypeCount> &formats()
         {.type = T::Pcd, .decoder = "PCD", .picture = 3,
          .encoder = "PCD", .opaque = true, .onlySize = {768, 512},
          .fidelity = {255, 12.0, false, 14.0}},
-        {.type = T::Wmf, .decoder = "WMF", .readDensity = metafileUnitsPerInch,
+        {.type = T::Wmf, .reader = Reader::LibraryTool, .readDensity = metafileUnitsPerInch,
          .writer = W::OwnWmf, .writeBytesPerPixel = 13, .fidelity = kResampled,
          .witness = Witness::Libwmf},
         {.type = T::Tga, .decoder = "TGA",

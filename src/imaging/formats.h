@@ -20,6 +20,10 @@ enum class Reader {
     Library,     // the imaging library, with the decoder named in the row
     OwnDxf,      // our DXF renderer
     Ghostscript, // a Ghostscript child process we start, its PNM output read by the library
+    // The library's own command-line tool in a child process we start, for
+    // decoders that can neither be stopped nor bounded in ours; its PNM
+    // output is read by the library.
+    LibraryTool,
 };
 
 // Who encodes a type.

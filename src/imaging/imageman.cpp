@@ -3,6 +3,7 @@
 #include "detect.h"
 #include "filereasons.h"
 #include "ghostscript.h"
+#include "metafile.h"
 #include "library.h"
 #include "owncodecs.h"
 #include "picture.h"
@@ -141,6 +142,13 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
     const Content content(file);
     if (format.reader == Reader::Ghostscript)
         return loadEps(content.bytes(), format, deadline, reason);
+    if (format.reader == Reader::LibraryTool) {
+        const int dpi = format.readDensity ? format.readDensity(head) : 0;
+        const std::optional<QByteArray> pnm = detail::renderMetafile(content.bytes(), dpi, deadline, reason);
+        if (!pnm)
+            return std::nullopt;
+        return detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
+    }
     const detail::DecodeRequest request{format, found.decoder, head, hint};
     // A format of one size needs no look at its header first.
     if (format.onlySize.isEmpty()) {

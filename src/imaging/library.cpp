@@ -36,11 +36,11 @@ namespace {
 thread_local const Deadline *t_deadline = nullptr;
 
 // The decoders our types need, from the format table, and those their
-// variants and helpers need: a Utah raster is read by "RLE", Ghostscript's
-// rendering comes back as PNM, and a metafile's bitmaps are decoded as DIB.
+// variants and helpers need: a Utah raster is read by "RLE", and the pictures
+// our helper programs draw come back as PNM.
 QSet<QByteArray> keptFormats()
 {
-    QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "DIB", "BMP2", "BMP3"};
+    QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "BMP2", "BMP3"};
     for (const Format &f : formats()) {
         for (const char *name : {f.decoder, f.encoder})
             if (name)

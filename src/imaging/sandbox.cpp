@@ -313,7 +313,7 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     const auto seconds = std::chrono::ceil<std::chrono::seconds>(deadline.remaining()).count() + 1;
     launch.memory = limit(RLIMIT_AS, rlim_t(kChildMemory));
     launch.cpu = limit(RLIMIT_CPU, rlim_t(seconds));
-    launch.fileSize = limit(RLIMIT_FSIZE, 0);
+    launch.fileSize = limit(RLIMIT_FSIZE, rlim_t(run.fileLimit));
     launch.core = limit(RLIMIT_CORE, 0);
     launch.folder = home.constData();
     launch.parent = ::getpid();

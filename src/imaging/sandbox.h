@@ -11,9 +11,10 @@
 // input and its picture comes back on standard output), runs without a shell
 // in a process group of its own, with a minimal environment whose home and
 // temporary folder are a new private one, removed afterwards, limited memory,
-// no file writing and processor time up to the deadline. It is killed when the
-// deadline passes or its flag is raised, and when this process dies. Whatever
-// the outcome, the child has been reaped and its folder removed on return.
+// no file larger than it asks for and processor time up to the deadline. It is
+// killed when the deadline passes or its flag is raised, and when this process
+// dies. Whatever the outcome, the child has been reaped and its folder
+// removed on return.
 namespace imaging::detail {
 
 // The most memory a child may map, in bytes.
@@ -24,6 +25,8 @@ struct ChildRun {
     QList<QByteArray> arguments;   // after the program's own name
     QByteArrayView input;          // all of standard input
     qsizetype outputLimit = 0;     // more standard output than this is refused
+    // The largest file it may write, in its private folder; 0 for none.
+    qint64 fileLimit = 0;
 };
 
 struct ChildResult {

@@ -1,0 +1,50 @@
+#include "metafile.h"
+
+#include "library.h"
+#include "sandbox.h"
+
+namespace imaging::detail {
+
+std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,
+                                         QString *reason)
+{
+    QList<QByteArray> arguments{"convert",
+                                "-limit", "width", QByteArray::number(kMaxSide),
+                                "-limit", "height", QByteArray::number(kMaxSide),
+                                "-limit", "pixels", QByteArray::number(kMaxPixels)};
+    if (dotsPerInch > 0)
+        arguments << "-density" << QByteArray::number(dotsPerInch) + 'x' + QByteArray::number(dotsPerInch);
+    arguments << "wmf:-" << "-depth" << "8" << "ppm:-";
+    // A header of a few dozen bytes, then three bytes a pixel.
+    const qsizetype limit = kMaxPixels * 3 + 64;
+    // The tool copies its standard input to a file in its private folder
+    // before the player reads it.
+    const ChildResult drawn = runChild({QStringLiteral("gm"), arguments, metafile, limit, metafile.size() + 4096},
+                                       deadline);
+    using Outcome = ChildResult::Outcome;
+    if (drawn.outcome == Outcome::NotRun && drawn.reason.contains(QLatin1String("not installed"))) {
+        *reason = QStringLiteral("metafiles are drawn with the program gm of GraphicsMagick, which is not installed");
+        return std::nullopt;
+    }
+    if (drawn.outcome != Outcome::Finished) {
+        *reason = drawn.outcome == Outcome::TooMuch ? sizeRefusal(kMaxSide + 1, kMaxSide + 1) : drawn.reason;
+        return std::nullopt;
+    }
+    if (drawn.errors.contains("limit exceeded")) {
+        *reason = QStringLiteral("the picture is larger than %1 on a side or %2 pixels in all")
+                      .arg(kMaxSide)
+                      .arg(kMaxPixels);
+        return std::nullopt;
+    }
+    if (const QString failed = childFailure(drawn, QStringLiteral("The metafile player")); !failed.isEmpty()) {
+        *reason = failed;
+        return std::nullopt;
+    }
+    if (drawn.output.isEmpty()) {
+        *reason = QStringLiteral("the metafile player drew nothing");
+        return std::nullopt;
+    }
+    return drawn.output;
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "deadline.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+namespace imaging::detail {
+
+// Draws a Windows metafile with the imaging library's own command-line tool
+// (gm) in the locked-down child of sandbox.h and returns the picture as raw
+// PNM bytes. In our process the library's metafile player could neither be
+// stopped nor bounded: ten polygons of 16,000 points keep it busy for minutes.
+// `dotsPerInch` 0 leaves the player's default. The child refuses pictures
+// beyond our size limits. On failure returns nothing and sets *reason to a
+// phrase that can follow "Cannot open FILE: ".
+std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,
+                                         QString *reason);
+
+} // namespace imaging::detail
