@@ -1,10 +1,13 @@
 #include "imageman.h"
 
 #include "detect.h"
+#include "epsbox.h"
 #include "formats.h"
+#include "library.h"
 #include "picture.h"
 
 #include <QFile>
+#include <QtEndian>
 
 namespace imaging {
 
@@ -15,6 +18,43 @@ namespace {
 // measured on a 4000 x 3000 PNG).
 constexpr qint64 kPictureBytesPerPixel = 8;
 constexpr qint64 kDecodeBytesPerPixel = 18;
+// A helper program draws into its own memory and hands the picture over as
+// PNM, three bytes a pixel.
+constexpr qint64 kHelperBytesPerPixel = 8;
+// What a drawing's raster is taken to be: its size is only known once it is
+// read.
+constexpr QSize kTypicalDrawing(1024, 1024);
+
+// The size of the picture in a file, from its header alone where it can be.
+std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const detail::Detected &found)
+{
+    const Format &source = format(*found.type);
+    if (!source.onlySize.isEmpty())
+        return source.onlySize;
+    switch (source.reader) {
+    case Reader::Library: {
+        QString reason;
+        return detail::pingSize(bytes, {source, found.decoder, head, {}}, &reason);
+    }
+    case Reader::Ghostscript: {
+        QString reason;
+        const auto eps = detail::readEps(bytes, &reason);
+        if (!eps || !detail::sizeAllowed(eps->box.width(), eps->box.height()))
+            return std::nullopt;
+        return QSize(int(eps->box.width()), int(eps->box.height()));
+    }
+    case Reader::LibraryTool:
+        // A placeable metafile's bounding box, drawn at its own units per inch.
+        if (head.size() >= 22 && qFromLittleEndian<quint32>(head.constData()) == 0x9AC6CDD7u) {
+            const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.constData() + at); };
+            return QSize(std::abs(word(10) - word(6)), std::abs(word(12) - word(8)));
+        }
+        return kTypicalDrawing;
+    case Reader::OwnDxf:
+        return kTypicalDrawing;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -28,26 +68,22 @@ qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileTyp
     const detail::Detected found = detail::detectContent(head);
     if (!found.type)
         return 0;
-    const Format &source = format(*found.type);
-    if (source.reader != Reader::Library)
+    uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+    const QByteArray read = mapped ? QByteArray() : (file.seek(0), file.readAll());
+    const QByteArrayView bytes = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+    const std::optional<QSize> own = sizeOf(bytes, head, found);
+    if (!own)
         return 0;
-    QSize own = source.onlySize;
-    if (own.isEmpty()) {
-        file.seek(0);
-        const QByteArray bytes = file.readAll();
-        QString reason;
-        const auto pinged = detail::pingSize(bytes, {source, found.decoder, head, {}}, &reason);
-        if (!pinged)
-            return 0;
-        own = *pinged;
-    }
-    const qint64 decoded = qint64(own.width()) * own.height();
+    const qint64 decoded = qint64(own->width()) * own->height();
+    const bool helper = format(*found.type).reader == Reader::Ghostscript
+        || format(*found.type).reader == Reader::LibraryTool;
+    const qint64 decoding = decoded * (kDecodeBytesPerPixel + (helper ? kHelperBytesPerPixel : 0));
     const qint64 written = size ? qint64(size->width()) * size->height() : decoded;
     // A resize makes the new picture beside the old one; writing works beside
     // the picture it writes.
     const qint64 resizing = size ? (decoded + written) * kPictureBytesPerPixel : 0;
     const qint64 writing = written * (kPictureBytesPerPixel + format(output).writeBytesPerPixel);
-    return std::max({decoded * kDecodeBytesPerPixel, resizing, writing});
+    return std::max({decoding, resizing, writing});
 }
 
 } // namespace imaging

@@ -119,6 +119,8 @@ private slots:
     void crops_data();
     void crops();
     void jpegSizeHintKeepsAtLeastTheTarget();
+    void estimatesPeakFromTheHeader_data();
+    void estimatesPeakFromTheHeader();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -500,6 +502,27 @@ void TestImageMan::jpegSizeHintKeepsAtLeastTheTarget()
     // The hint holds for one load only.
     QVERIFY(man.setImageFile(path("photo.jpg")));
     QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(1600, 1200));
+}
+
+void TestImageMan::estimatesPeakFromTheHeader_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<qint64>("pixels"); // in the file; 0 when unknown
+    const QString data = QStringLiteral(KESTRUNE_TEST_DATA);
+    // The first rows of a picture that would take 1.6 GB.
+    QTest::newRow("PNG header") << data + "/hostile/rows-missing-32767x6103.png" << qint64(32767) * 6103;
+    QTest::newRow("EPS box") << data + "/sources/ghostscript-preview.eps" << qint64(64 * 48);
+    QTest::newRow("placeable metafile") << data + "/sources/vector-records.wmf" << qint64(64 * 48);
+    QTest::newRow("no picture") << data + "/hostile/cases.tsv" << qint64(0);
+}
+
+void TestImageMan::estimatesPeakFromTheHeader()
+{
+    QFETCH(QString, file);
+    QFETCH(qint64, pixels);
+    const qint64 bytes = imaging::estimatePeakBytes(file, std::nullopt, imaging::FileType::Jpg);
+    // The library keeps 8 bytes a pixel; decoding and writing need more.
+    QVERIFY2(bytes >= pixels * 8 && bytes <= pixels * 40, qPrintable(QString::number(bytes)));
 }
 
 QTEST_GUILESS_MAIN(TestImageMan)
