@@ -166,7 +166,18 @@ void filterRow(int filter, const uchar *row, const uchar *above, qint64 bytes, i
         for (qint64 i = bpp; i < bytes; ++i)
             out[i] = uchar(row[i] - row[i - bpp]);
     } else {
-        for (qint64 i = 0; i < bytes; ++i)
+        // Eight bytes at a time, no borrow crossing from one byte into the
+        // next: the compiler leaves the plain loop unvectorised at -O2.
+        constexpr quint64 high = 0x8080808080808080u;
+        qint64 i = 0;
+        for (; i + 8 <= bytes; i += 8) {
+            quint64 a, b;
+            std::memcpy(&a, row + i, 8);
+            std::memcpy(&b, above + i, 8);
+            const quint64 d = ((a | high) - (b & ~high)) ^ ((a ^ ~b) & high);
+            std::memcpy(out + i, &d, 8);
+        }
+        for (; i < bytes; ++i)
             out[i] = uchar(row[i] - above[i]);
     }
 }
