@@ -1,6 +1,7 @@
 #include "pngwriter.h"
 
-#include <libdeflate.h>
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 
 #include <QtEndian>
 #include <algorithm>
@@ -14,8 +15,11 @@
 namespace imaging::detail {
 namespace {
 
-// Rows between two looks at the deadline: a few milliseconds of work.
+// Rows between two looks at the deadline while the picture is analysed.
 constexpr qint64 kBandRows = 64;
+// Filtered bytes compressed at a time: a band that stays in the cache, and
+// a millisecond or two of work between two looks at the deadline.
+constexpr qint64 kBandBytes = 256 * 1024;
 // One IDAT chunk holds everything; its length field is a signed 32-bit size.
 constexpr qint64 kMaxChunkBytes = 0x7FFFFFFF;
 
@@ -182,6 +186,11 @@ void filterRow(int filter, const uchar *row, const uchar *above, qint64 bytes, i
     }
 }
 
+quint32 crc(const char *data, qint64 size, quint32 from = 0)
+{
+    return crc32_gzip_refl(from, reinterpret_cast<const uchar *>(data), quint64(size));
+}
+
 class ChunkWriter
 {
 public:
@@ -193,17 +202,13 @@ public:
         const qsizetype start = m_out->size();
         m_out->append(type, 4);
         m_out->append(data);
-        put32(crcFrom(start));
+        put32(crc(m_out->constData() + start, m_out->size() - start));
     }
     void put32(quint32 v)
     {
         char b[4];
         qToBigEndian(v, b);
         m_out->append(b, 4);
-    }
-    quint32 crcFrom(qsizetype start) const
-    {
-        return quint32(libdeflate_crc32(0, m_out->constData() + start, size_t(m_out->size() - start)));
     }
 
 private:
@@ -217,28 +222,92 @@ QByteArray be32(quint32 v)
     return b;
 }
 
-struct Compressor {
-    libdeflate_compressor *c = libdeflate_alloc_compressor(kPngDeflateLevel);
-    ~Compressor() { libdeflate_free_compressor(c); }
+// A zlib stream fed piece by piece and appended to a byte array, so that the
+// deadline is heard between the pieces and no copy of the whole filtered
+// picture is needed.
+class ZlibStream
+{
+public:
+    explicit ZlibStream(QByteArray *out)
+        : m_out(out)
+        , m_used(out->size())
+        , m_stream(std::make_unique<isal_zstream>())
+        , m_levelBuffer(std::make_unique_for_overwrite<uchar[]>(kLevelBufferBytes))
+    {
+        isal_deflate_init(m_stream.get());
+        m_stream->level = kPngDeflateLevel;
+        m_stream->level_buf = m_levelBuffer.get();
+        m_stream->level_buf_size = kLevelBufferBytes;
+        m_stream->gzip_flag = IGZIP_ZLIB;
+        m_stream->flush = NO_FLUSH;
+    }
+    ~ZlibStream() { m_out->resize(m_used); }
+
+    // Room for about `bytes` more output, allocated but not yet touched.
+    void expect(qint64 bytes) { m_out->resize(std::max<qint64>(m_out->size(), m_used + bytes)); }
+
+    // False when the compressor refuses (it never should).
+    bool add(const uchar *data, qint64 size, bool last)
+    {
+        // The stream counts in 32 bits; a gigabyte at a time stays clear of that.
+        do {
+            const qint64 piece = std::min<qint64>(size, qint64(1) << 30);
+            m_stream->next_in = const_cast<uchar *>(data);
+            m_stream->avail_in = quint32(piece);
+            m_stream->end_of_stream = last && piece == size;
+            data += piece;
+            size -= piece;
+            do {
+                if (m_out->size() - m_used < kMinimumRoom)
+                    m_out->resize(m_out->size() + std::max<qint64>(m_out->size() / 2, kMinimumRoom));
+                const qint64 room = std::min<qint64>(m_out->size() - m_used, 0xFFFFFFFF);
+                m_stream->next_out = reinterpret_cast<uchar *>(m_out->data()) + m_used;
+                m_stream->avail_out = quint32(room);
+                if (isal_deflate(m_stream.get()) != COMP_OK)
+                    return false;
+                m_used += room - m_stream->avail_out;
+            } while (m_stream->avail_in > 0
+                     || (m_stream->end_of_stream && m_stream->internal_state.state != ZSTATE_END));
+        } while (size > 0);
+        return true;
+    }
+
+    qint64 bytesWritten() const { return m_used; }
+
+private:
+    static constexpr quint32 kLevelBufferBytes = kPngDeflateLevel == 3 ? ISAL_DEF_LVL3_DEFAULT
+        : kPngDeflateLevel == 2                                        ? ISAL_DEF_LVL2_DEFAULT
+                                                                       : ISAL_DEF_LVL1_DEFAULT;
+    static constexpr qint64 kMinimumRoom = 64 * 1024;
+
+    QByteArray *m_out;
+    qint64 m_used;
+    std::unique_ptr<isal_zstream> m_stream;
+    std::unique_ptr<uchar[]> m_levelBuffer;
 };
 
-QByteArray zlib(libdeflate_compressor *c, const void *data, size_t size)
+QByteArray zlib(const QByteArray &data)
 {
-    QByteArray out(qsizetype(libdeflate_zlib_compress_bound(c, size)), Qt::Uninitialized);
-    out.resize(qsizetype(libdeflate_zlib_compress(c, data, size, out.data(), size_t(out.size()))));
+    QByteArray out;
+    {
+        ZlibStream stream(&out);
+        stream.expect(data.size() + 1024);
+        if (!stream.add(reinterpret_cast<const uchar *>(data.constData()), data.size(), true))
+            return {};
+    }
     return out;
 }
 
-void metadataChunks(const PngMetadata &m, libdeflate_compressor *c, ChunkWriter &w)
+void metadataChunks(const PngMetadata &m, ChunkWriter &w)
 {
     const double gamma = std::round(m.gamma * 100000);
     if (gamma >= 1 && gamma <= 0x7FFFFFFF)
         w.chunk("gAMA", be32(quint32(gamma)));
     if (!m.iccProfile.isEmpty()) {
         // A name of our own choosing, its zero, compression method 0.
-        QByteArray data("ICC profile\0\0", 13);
-        data += zlib(c, m.iccProfile.constData(), size_t(m.iccProfile.size()));
-        w.chunk("iCCP", data);
+        const QByteArray packed = zlib(m.iccProfile);
+        if (!packed.isEmpty())
+            w.chunk("iCCP", QByteArray("ICC profile\0\0", 13) + packed);
     }
     if (m.resolutionX > 0 && m.resolutionY > 0 && m.resolutionX <= 0x7FFFFFFF
         && m.resolutionY <= 0x7FFFFFFF)
@@ -277,38 +346,8 @@ QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadli
     const int bpp = bytesPerPixel(type);
     const qint64 rowBytes = in.width * bpp;
     const qint64 filteredBytes = (rowBytes + 1) * in.height;
-    if (filteredBytes > kMaxChunkBytes - (kMaxChunkBytes >> 8)) {
-        *reason = QStringLiteral("the picture is too large for a PNG file written here");
-        return {};
-    }
     const int translucent = type == Palette ? a.table.transparentFirst() : 0;
 
-    const auto filtered = std::make_unique_for_overwrite<uchar[]>(size_t(filteredBytes));
-    // Rows the source already holds in the chosen layout are read where they
-    // are; the others are converted into two rows that take turns.
-    const bool inPlace = (type == Rgb && in.channels == 3) || (type == Rgba && in.channels == 4);
-    std::vector<uchar> scratch(inPlace ? 0 : size_t(rowBytes) * 2);
-    const uchar *above = nullptr;
-    for (qint64 y = 0; y < in.height; ++y) {
-        if (y % kBandRows == 0 && deadline.expired()) {
-            *reason = deadline.reason();
-            return {};
-        }
-        const uchar *source = in.bits + y * in.stride;
-        const uchar *row = source;
-        if (!inPlace) {
-            uchar *into = scratch.data() + (y % 2) * rowBytes;
-            convertRow(source, in.channels, in.width, type, a.table, into);
-            row = into;
-        }
-        const int filter = type == Palette ? 0 : y == 0 ? 1 : kPngRowFilter;
-        filterRow(filter, row, above, rowBytes, bpp, filtered.get() + y * (rowBytes + 1));
-        above = row;
-    }
-
-    const Compressor compressor;
-    if (!compressor.c)
-        throw std::bad_alloc();
     QByteArray out("\x89PNG\r\n\x1a\n", 8);
     ChunkWriter w(&out);
     QByteArray header = be32(quint32(in.width)) + be32(quint32(in.height));
@@ -316,7 +355,7 @@ QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadli
     header += char(type);
     header += QByteArray(3, '\0'); // deflate, adaptive filtering, no interlace
     w.chunk("IHDR", header);
-    metadataChunks(kept, compressor.c, w);
+    metadataChunks(kept, w);
     if (type == Palette) {
         QByteArray palette, alpha;
         for (quint32 c : a.table.colours()) {
@@ -331,23 +370,50 @@ QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadli
             w.chunk("tRNS", alpha);
     }
 
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.c, size_t(filteredBytes));
+    // Rows the source already holds in the chosen layout are read where they
+    // are; the others are converted into two rows that take turns. Each band
+    // of filtered rows is compressed while it is still in the cache.
+    const qint64 bandRows = std::clamp<qint64>(kBandBytes / (rowBytes + 1), 1, in.height);
+    const auto band = std::make_unique_for_overwrite<uchar[]>(size_t(bandRows * (rowBytes + 1)));
+    const bool inPlace = (type == Rgb && in.channels == 3) || (type == Rgba && in.channels == 4);
+    std::vector<uchar> scratch(inPlace ? 0 : size_t(rowBytes) * 2);
     const qsizetype idat = out.size();
-    out.resize(idat + 8 + qsizetype(bound) + 4);
-    std::memcpy(out.data() + idat + 4, "IDAT", 4);
-    if (deadline.expired()) {
-        *reason = deadline.reason();
-        return {};
+    w.put32(0);
+    out.append("IDAT", 4);
+    {
+        ZlibStream stream(&out);
+        // Photos shrink to about half; untouched room costs no memory.
+        stream.expect(filteredBytes / 2 + 1024);
+        const uchar *above = nullptr;
+        for (qint64 first = 0; first < in.height; first += bandRows) {
+            if (deadline.expired()) {
+                *reason = deadline.reason();
+                return {};
+            }
+            const qint64 rows = std::min(bandRows, in.height - first);
+            for (qint64 y = first; y < first + rows; ++y) {
+                const uchar *row = in.bits + y * in.stride;
+                if (!inPlace) {
+                    uchar *into = scratch.data() + (y % 2) * rowBytes;
+                    convertRow(row, in.channels, in.width, type, a.table, into);
+                    row = into;
+                }
+                const int filter = type == Palette ? 0 : y == 0 ? 1 : kPngRowFilter;
+                filterRow(filter, row, above, rowBytes, bpp, band.get() + (y - first) * (rowBytes + 1));
+                above = row;
+            }
+            if (!stream.add(band.get(), rows * (rowBytes + 1), first + rows == in.height)) {
+                *reason = QStringLiteral("the picture could not be compressed");
+                return {};
+            }
+        }
+        if (stream.bytesWritten() - idat - 8 > kMaxChunkBytes) {
+            *reason = QStringLiteral("the picture is too large for a PNG file written here");
+            return {};
+        }
     }
-    const size_t packedBytes = libdeflate_zlib_compress(compressor.c, filtered.get(), size_t(filteredBytes),
-                                                        out.data() + idat + 8, bound);
-    if (packedBytes == 0 || packedBytes > size_t(kMaxChunkBytes)) {
-        *reason = QStringLiteral("the picture could not be compressed");
-        return {};
-    }
-    qToBigEndian(quint32(packedBytes), out.data() + idat);
-    out.resize(idat + 8 + qsizetype(packedBytes));
-    w.put32(w.crcFrom(idat + 4));
+    qToBigEndian(quint32(out.size() - idat - 8), out.data() + idat);
+    w.put32(crc(out.constData() + idat + 4, out.size() - idat - 4));
     w.chunk("IEND", {});
     return out;
 }
