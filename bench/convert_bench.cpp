@@ -86,14 +86,17 @@ void resetPeakMemory()
         clear.write("5");
 }
 
-qint64 peakMemory()
+// `field` "VmHWM:" for the peak, "VmRSS:" for now; 0 when unknown.
+qint64 memory(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+            if (line.startsWith(field))
+                return line.mid(field.size()).trimmed().split(' ').first().toLongLong() * 1024;
     }
+    if (field != "VmHWM:")
+        return 0;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return qint64(usage.ru_maxrss) * 1024;
@@ -264,7 +267,7 @@ int main(int argc, char *argv[])
         QList<std::optional<double>> best(list.size());
         QList<double> bestCpu(list.size(), std::numeric_limits<double>::infinity());
         QList<qint64> bytes(list.size());
-        qint64 ourPeak = 0;
+        qint64 ourPeak = 0, ourStart = 0;
         for (int round = 0; round < rounds; ++round) {
             for (qsizetype t = 0; t < list.size(); ++t) {
                 if (!list[t].missing.isEmpty())
@@ -273,12 +276,14 @@ int main(int argc, char *argv[])
                 if (!copyPhotos(sources, folder, names))
                     return 1;
                 resetPeakMemory();
+                if (t == 0)
+                    ourStart = memory("VmRSS:");
                 const int who = t == 0 ? RUSAGE_SELF : RUSAGE_CHILDREN;
                 const double cpuBefore = cpuSeconds(who);
                 const std::optional<double> seconds = list[t].run(folder, names);
                 bestCpu[t] = std::min(bestCpu[t], cpuSeconds(who) - cpuBefore);
                 if (t == 0)
-                    ourPeak = std::max(ourPeak, peakMemory());
+                    ourPeak = std::max(ourPeak, memory("VmHWM:"));
                 if (seconds && (!best[t] || *seconds < *best[t]))
                     best[t] = seconds;
                 bytes[t] = bytesOf(folder, list[t].outputs);
@@ -302,7 +307,9 @@ int main(int argc, char *argv[])
                            .arg(bytes[t] * 8.0 / double(count * job.pixels), 4, 'f', 1);
             out << "      " << list[t].command << "\n";
         }
-        out << QStringLiteral("  our peak resident memory: %1 MB\n").arg(ourPeak / 1e6, 0, 'f', 0);
+        out << QStringLiteral("  our peak resident memory: %1 MB (%2 MB before the run)\n")
+                   .arg(ourPeak / 1e6, 0, 'f', 0)
+                   .arg(ourStart / 1e6, 0, 'f', 0);
         if (best[0] && fastestPeer > 0)
             out << QStringLiteral("  ours / fastest other tool (%1): time %2 (goal %3 or less; "
                                   "processor time %4), bytes %5 (goal 1.05 or less)\n")
