@@ -276,7 +276,7 @@ int main(int argc, char *argv[])
                 if (!copyPhotos(sources, folder, names))
                     return 1;
                 resetPeakMemory();
-                if (t == 0)
+                if (t == 0 && round == 0)
                     ourStart = memory("VmRSS:");
                 const int who = t == 0 ? RUSAGE_SELF : RUSAGE_CHILDREN;
                 const double cpuBefore = cpuSeconds(who);
@@ -307,7 +307,7 @@ int main(int argc, char *argv[])
                            .arg(bytes[t] * 8.0 / double(count * job.pixels), 4, 'f', 1);
             out << "      " << list[t].command << "\n";
         }
-        out << QStringLiteral("  our peak resident memory: %1 MB (%2 MB before the run)\n")
+        out << QStringLiteral("  our peak resident memory: %1 MB (%2 MB before the first run)\n")
                    .arg(ourPeak / 1e6, 0, 'f', 0)
                    .arg(ourStart / 1e6, 0, 'f', 0);
         if (best[0] && fastestPeer > 0)
