@@ -3,6 +3,7 @@
 #include "library.h"
 #include "owncodecs.h"
 #include "pcxwriter.h"
+#include "pngsave.h"
 #include "rlewriter.h"
 
 namespace imaging::detail {
@@ -100,14 +101,9 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
         case Writer::OwnRle8:
             bytes = encodeRle8Bmp(toQImage(copy), deadline, reason);
             break;
-        case Writer::OwnPng: {
-            // Until our own encoder lands: zlib level 1, adaptive row filters.
-            copy.quality(15);
-            Magick::Blob blob;
-            copy.write(&blob, "PNG");
-            bytes = fromBlob(blob);
+        case Writer::OwnPng:
+            bytes = encodePng(copy, deadline, reason);
             break;
-        }
         }
     } catch (const std::exception &e) {
         *reason = plainReason(e);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "deadline.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace Magick {
+class Image;
+}
+
+namespace imaging::detail {
+
+// The library's picture as a PNG file made by our encoder (pngwriter.h): its
+// pixels at 8 bits a channel whatever depth it was read at, its resolution,
+// gamma and ICC profile. Empty bytes and a reason on failure; throws nothing.
+QByteArray encodePng(const Magick::Image &picture, const Deadline &deadline, QString *reason);
+
+} // namespace imaging::detail
