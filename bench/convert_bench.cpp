@@ -94,7 +94,10 @@ std::optional<double> runEngine(const Job &job, const QString &folder, const QSt
                      });
     QElapsedTimer timer;
     timer.start();
-    engine.start(names.size(), [&](qsizetype position) {
+    QStringList sources;
+    for (const QString &name : names)
+        sources.append(folder + QLatin1Char('/') + name);
+    engine.start(sources, [&](qsizetype position) {
         convert::FileChoices choices;
         choices.folder = folder;
         choices.name = names.value(position);

@@ -101,6 +101,8 @@ public slots:
     // Converts every listed file on worker threads and returns at once; the
     // button, the busy pointer and any failure message follow the run's end.
     void Command1_Click();
+    // Converts the selected file on a worker thread and returns at once; the
+    // busy pointer stays until it is done, and a failure is then shown.
     void File1_DblClick();
 
     // --- Rollover page handlers (form1_rollover.cpp) ---
@@ -152,4 +154,6 @@ private:
     convert::FileChoices conversionChoices(int row) const;
     convert::BatchEngine *m_batch = nullptr;
     std::optional<app::BusyPointer> m_runPointer;
+    int m_singlesInHand = 0; // double-clicked files not yet done
+    std::optional<app::BusyPointer> m_singlePointer;
 };

@@ -8,6 +8,8 @@
 #include "convert/batchengine.h"
 #include "convert/captions.h"
 
+#include "common/paths.h"
+
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,7 +17,7 @@
 
 void Form1::connectConversionPage()
 {
-    m_batch = new convert::BatchEngine(0, this);
+    m_batch = new convert::BatchEngine({}, this);
     connect(m_batch, &convert::BatchEngine::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_batch, &convert::BatchEngine::finished, this,
             [this](const QList<convert::FileOutcome> &failures, qsizetype count) {
@@ -24,6 +26,12 @@ void Form1::connectConversionPage()
                 if (!failures.isEmpty())
                     warn(convert::failureMessage(failures, count));
             });
+    connect(m_batch, &convert::BatchEngine::singleFinished, this, [this](const convert::FileOutcome &outcome) {
+        if (--m_singlesInHand == 0)
+            m_singlePointer.reset();
+        if (!outcome.converted)
+            warn(convert::failureMessage({outcome}, 1));
+    });
 
     // Programmatic checks (start-up selects JPG) raise no click; the mouse and
     // the arrow keys do.
@@ -68,8 +76,10 @@ void Form1::Command1_Click()
         return;
     Command1()->setEnabled(false);
     m_runPointer.emplace();
-    m_batch->start(File1()->count(),
-                   [this](qsizetype position) { return conversionChoices(int(position)); });
+    QStringList sources;
+    for (int row = 0; row < File1()->count(); ++row)
+        sources.append(common::joinPath(Dir1()->path(), File1()->entry(row)));
+    m_batch->start(sources, [this](qsizetype position) { return conversionChoices(int(position)); });
 }
 
 void Form1::File1_DblClick()
@@ -77,23 +87,24 @@ void Form1::File1_DblClick()
     const int row = File1()->selectedIndex();
     if (row < 0)
         return;
-    convert::FileOutcome outcome;
-    {
-        app::BusyPointer busy;
-        outcome = m_batch->convertOne(conversionChoices(row));
-    }
-    if (!outcome.converted)
-        warn(convert::failureMessage({outcome}, 1));
+    // The conversion runs on a worker thread; the pointer stays busy until
+    // every double-clicked file is done.
+    if (m_singlesInHand++ == 0)
+        m_singlePointer.emplace();
+    m_batch->convertOne(conversionChoices(row));
 }
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // The files in hand are finished (each save is whole or nothing); no
-    // further file is started and no message follows the window's close.
-    if (m_batch->isRunning()) {
-        m_batch->stop();
-        m_runPointer.reset();
+    // The files in hand, of a run or double-clicked, are stopped (each save
+    // is whole or nothing); no further file is started and no message follows
+    // the window's close.
+    const bool running = m_batch->isRunning();
+    m_batch->stop();
+    m_runPointer.reset();
+    m_singlePointer.reset();
+    m_singlesInHand = 0;
+    if (running)
         Command1()->setEnabled(true);
-    }
     QMainWindow::closeEvent(event);
 }

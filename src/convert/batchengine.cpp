@@ -1,35 +1,78 @@
 #include "batchengine.h"
 
 #include "captions.h"
+#include "memorybudget.h"
+#include "workerthread.h"
 
 #include "imaging/imageman.h"
 
 #include <QDir>
 #include <QThread>
+#include <algorithm>
+#include <mutex>
 
 namespace convert {
 
-struct BatchEngine::Worker {
-    QThread thread;
-    QObject *context = nullptr; // lives in `thread`; jobs are posted to it
-    imaging::ImageMan imageMan; // used only by `thread` while a file is in hand
-    QString output;             // of the file in `thread`'s hands; empty when none
-    // A file handed out whose output an earlier file is still writing.
-    std::optional<ConversionJob> waiting;
-};
-
 namespace {
 
-QString sameFile(const QString &path)
+// Closing the window must be over within a second; the rest of it is spent
+// outside the wait.
+constexpr std::chrono::milliseconds kStopWait{750};
+
+QString shown(const QString &path)
 {
-    return QDir::cleanPath(path);
+    return QDir::toNativeSeparators(path);
 }
 
 } // namespace
 
-BatchEngine::BatchEngine(int workers, QObject *parent)
+// The way back from the worker threads. It is cut when the engine stops, so
+// that a conversion left running posts nothing to an engine that may be gone.
+struct BatchEngine::Link {
+    std::mutex mutex;
+    BatchEngine *engine;
+
+    explicit Link(BatchEngine *e) : engine(e) {}
+    void post(std::function<void(BatchEngine &)> call)
+    {
+        std::lock_guard lock(mutex);
+        if (engine)
+            QMetaObject::invokeMethod(engine, [e = engine, call = std::move(call)] { call(*e); },
+                                      Qt::QueuedConnection);
+    }
+    void cut()
+    {
+        std::lock_guard lock(mutex);
+        engine = nullptr;
+    }
+};
+
+struct BatchEngine::Job {
+    enum class State { Estimating, Ready, Converting };
+
+    quint64 id = 0;
+    ConversionJob plan;
+    QString source; // resolved
+    QString target; // the output resolved; empty for a file that fails untouched
+    // Files this one may not replace; none outside a run.
+    std::shared_ptr<Entries> entries;
+    bool single = false;
+    State state = State::Estimating;
+    qint64 estimate = 0; // bytes
+    std::unique_ptr<WorkerThread> worker; // from the estimate to the end
+};
+
+BatchEngine::BatchEngine(EngineOptions options, QObject *parent)
     : QObject(parent)
-    , m_workerCount(workers > 0 ? workers : std::max(1, QThread::idealThreadCount()))
+    , m_workerCount(options.workers > 0 ? options.workers : std::max(1, QThread::idealThreadCount()))
+    , m_budget(options.memoryBudget > 0 ? options.memoryBudget : defaultMemoryBudget())
+    , m_estimate(options.estimate ? std::move(options.estimate) : PeakEstimator(imaging::estimatePeakBytes))
+    , m_convert(options.convert ? std::move(options.convert) : Converter([](const ConversionJob &job, auto limit,
+                                                                             const imaging::CancelFlag &cancel) {
+        return convertFile(job, limit, cancel);
+    }))
+    , m_timeLimit(options.timeLimit)
+    , m_link(std::make_shared<Link>(this))
 {
     qRegisterMetaType<convert::FileOutcome>();
 }
@@ -37,163 +80,247 @@ BatchEngine::BatchEngine(int workers, QObject *parent)
 BatchEngine::~BatchEngine()
 {
     stop();
+    m_link->cut();
 }
 
-bool BatchEngine::start(qsizetype count, ChoiceSource source)
+bool BatchEngine::start(const QStringList &sources, ChoiceSource choices)
 {
     if (m_running)
         return false;
     m_running = true;
-    ++m_run;
-    m_count = std::max<qsizetype>(count, 0);
+    const quint64 epoch = ++m_epoch;
+    m_count = sources.size();
     m_next = 0;
-    m_inHand = 0;
-    m_source = std::move(source);
+    m_source = std::move(choices);
     m_failures.clear();
+    m_entries = std::make_shared<Entries>();
+    for (const QString &source : sources)
+        m_entries->insert(resolvedPath(source));
 
-    const quint64 run = m_run;
     emit captionChanged(startCaption(m_count));
-    if (run != m_run)
+    if (epoch != m_epoch)
         return true;
-
-    const qsizetype wanted = std::min<qsizetype>(m_workerCount, m_count);
-    for (qsizetype i = 0; i < wanted; ++i) {
-        auto worker = std::make_unique<Worker>();
-        worker->thread.setObjectName(QStringLiteral("convert worker %1").arg(i + 1));
-        worker->context = new QObject;
-        worker->context->moveToThread(&worker->thread);
-        connect(&worker->thread, &QThread::finished, worker->context, &QObject::deleteLater);
-        worker->thread.start();
-        m_workers.push_back(std::move(worker));
-    }
-    for (qsizetype i = 0; i < wanted && run == m_run; ++i)
-        handOut(size_t(i));
     // An empty run still ends through the event loop, like any other.
-    if (run == m_run && m_inHand == 0)
-        QMetaObject::invokeMethod(this, [this, run] {
-            if (run == m_run)
-                finishIfDone();
-        }, Qt::QueuedConnection);
+    if (m_count == 0)
+        m_link->post([epoch](BatchEngine &engine) {
+            if (epoch == engine.m_epoch)
+                engine.pump();
+        });
+    else
+        pump();
     return true;
 }
 
-void BatchEngine::handOut(size_t index)
+void BatchEngine::convertOne(const FileChoices &choices)
 {
-    if (!m_running || m_next >= m_count)
-        return;
+    addJob(planConversion(choices, -1), m_running ? m_entries : nullptr, true);
+    pump();
+}
+
+void BatchEngine::pump()
+{
+    const quint64 epoch = m_epoch;
+    startReady();
+    while (m_running && !m_waitingForMemory && m_next < m_count && qsizetype(m_jobs.size()) < m_workerCount) {
+        handOut();
+        if (epoch != m_epoch)
+            return;
+    }
+    startReady();
+    finishIfDone();
+}
+
+void BatchEngine::handOut()
+{
     const qsizetype position = m_next++;
-    const quint64 run = m_run;
+    const quint64 epoch = m_epoch;
     const FileChoices choices = m_source(position);
     // The choice source and the caption run window code, which may stop the run.
-    if (run != m_run)
+    if (epoch != m_epoch)
         return;
     emit captionChanged(progressCaption(position, choices.count));
-    if (run != m_run)
+    if (epoch != m_epoch)
         return;
-    ConversionJob job = planConversion(choices, position);
-    ++m_inHand;
-    // Two entries can have one output (a.bmp and a.png to a.jpg): the later
-    // entry's picture must be the one that stays, as when files go one by one.
-    if (job.refusal.isEmpty() && writing(job.output)) {
-        m_workers[index]->waiting = std::move(job);
+    addJob(planConversion(choices, position), m_entries, false);
+}
+
+void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<Entries> entries, bool single)
+{
+    auto job = std::make_unique<Job>();
+    job->id = ++m_lastId;
+    job->single = single;
+    job->entries = std::move(entries);
+    job->plan = std::move(plan);
+    if (!job->plan.refusal.isEmpty()) {
+        job->state = Job::State::Ready;
+        m_jobs.push_back(std::move(job));
         return;
     }
-    dispatch(index, job);
+    job->source = resolvedPath(job->plan.source);
+    job->target = resolvedPath(job->plan.output);
+    // A file the list gained during the run is as much the run's as the others.
+    if (!single && job->entries)
+        job->entries->insert(job->source);
+    // The estimate reads the file's header, which may be slow: off this thread.
+    job->worker = takeWorker();
+    job->worker->post([link = m_link, estimate = m_estimate, id = job->id, plan = job->plan] {
+        const auto type = common::fileTypeFromPath(plan.output);
+        const qint64 bytes = type ? estimate(plan.source, plan.size, *type) : 0;
+        link->post([id, bytes](BatchEngine &engine) { engine.estimated(id, bytes); });
+    });
+    m_jobs.push_back(std::move(job));
 }
 
-bool BatchEngine::writing(const QString &output) const
+void BatchEngine::estimated(quint64 id, qint64 bytes)
 {
-    const QString file = sameFile(output);
-    for (const auto &worker : m_workers)
-        if (worker->output == file)
-            return true;
-    return false;
-}
-
-void BatchEngine::dispatch(size_t index, const ConversionJob &job)
-{
-    const quint64 run = m_run;
-    Worker *worker = m_workers[index].get();
-    worker->output = job.refusal.isEmpty() ? sameFile(job.output) : QString();
-    QMetaObject::invokeMethod(worker->context, [this, run, index, worker, job] {
-        const FileOutcome outcome = convertFile(worker->imageMan, job);
-        QMetaObject::invokeMethod(this, [this, run, index, outcome] {
-            fileDone(run, index, outcome);
-        }, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
-}
-
-void BatchEngine::fileDone(quint64 run, size_t index, const FileOutcome &outcome)
-{
-    // Outcomes of a stopped run may still be queued; its workers are gone.
-    if (run != m_run || !m_running)
-        return;
-    --m_inHand;
-    m_workers[index]->output.clear();
-    if (!outcome.converted)
-        m_failures.append(outcome);
-    emit fileFinished(outcome);
-    if (run != m_run)
-        return;
-    // Waiting files go first, earliest first, so that of several files with
-    // one output the last one in the list is written last.
-    for (;;) {
-        Worker *next = nullptr;
-        size_t nextIndex = 0;
-        for (size_t i = 0; i < m_workers.size(); ++i) {
-            Worker *w = m_workers[i].get();
-            if (w->waiting && !writing(w->waiting->output)
-                && (!next || w->waiting->position < next->waiting->position)) {
-                next = w;
-                nextIndex = i;
-            }
+    for (const auto &job : m_jobs)
+        if (job->id == id) {
+            job->estimate = std::max<qint64>(bytes, 0);
+            job->state = Job::State::Ready;
+            pump();
+            return;
         }
-        if (!next)
-            break;
-        const ConversionJob job = *std::exchange(next->waiting, std::nullopt);
-        dispatch(nextIndex, job);
+}
+
+bool BatchEngine::replacesAnEntry(const Job &job) const
+{
+    return job.entries && !job.target.isEmpty() && job.target != job.source && job.entries->contains(job.target);
+}
+
+void BatchEngine::startReady()
+{
+    qint64 inUse = 0;
+    bool converting = false;
+    for (const auto &job : m_jobs)
+        if (job->state == Job::State::Converting) {
+            inUse += job->estimate;
+            converting = true;
+        }
+    m_waitingForMemory = false;
+    for (size_t i = 0; i < m_jobs.size(); ++i) {
+        Job &job = *m_jobs[i];
+        if (job.state != Job::State::Ready)
+            continue;
+        if (replacesAnEntry(job)) {
+            job.plan.refusal = QStringLiteral("Cannot convert %1: %2 is %3 and would be replaced.")
+                                   .arg(shown(job.plan.source), shown(job.plan.output),
+                                        job.single ? QStringLiteral("a file of the batch run in progress")
+                                                   : QStringLiteral("another file of this run"));
+            job.target.clear();
+        }
+        if (!job.target.isEmpty()) {
+            const auto sameTarget = [&](const auto &earlier) { return earlier->target == job.target; };
+            if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameTarget))
+                continue;
+            // A file over the budget waits until nothing converts; while it
+            // converts, the sum is over the budget and nothing joins it.
+            const bool fits = job.estimate > m_budget ? !converting : inUse + job.estimate <= m_budget;
+            if (!fits) {
+                m_waitingForMemory = true;
+                return;
+            }
+            inUse += job.estimate;
+            converting = true;
+        }
+        launch(job);
     }
-    handOut(index);
-    finishIfDone();
+}
+
+void BatchEngine::launch(Job &job)
+{
+    job.state = Job::State::Converting;
+    const quint64 id = job.id;
+    if (!job.plan.refusal.isEmpty()) {
+        const FileOutcome outcome{job.plan.position, job.plan.name, job.plan.source, job.plan.output, false,
+                                  job.plan.refusal};
+        m_link->post([id, outcome](BatchEngine &engine) { engine.ended(id, outcome); });
+        return;
+    }
+    job.worker->post([link = m_link, convert = m_convert, limit = m_timeLimit, cancel = m_cancel, id,
+                      plan = job.plan] {
+        const FileOutcome outcome = convert(plan, limit, cancel);
+        link->post([id, outcome](BatchEngine &engine) { engine.ended(id, outcome); });
+    });
+}
+
+void BatchEngine::ended(quint64 id, const FileOutcome &outcome)
+{
+    const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [id](const auto &job) { return job->id == id; });
+    // A stopped run's outcomes may still be queued.
+    if (at == m_jobs.end())
+        return;
+    const std::unique_ptr<Job> job = std::move(*at);
+    m_jobs.erase(at);
+    if (job->worker)
+        m_idle.push_back(std::move(job->worker));
+    const quint64 epoch = m_epoch;
+    if (job->single) {
+        emit singleFinished(outcome);
+    } else {
+        if (!outcome.converted)
+            m_failures.append(outcome);
+        emit fileFinished(outcome);
+    }
+    if (epoch == m_epoch)
+        pump();
+}
+
+std::unique_ptr<WorkerThread> BatchEngine::takeWorker()
+{
+    if (m_idle.empty())
+        return std::make_unique<WorkerThread>();
+    std::unique_ptr<WorkerThread> worker = std::move(m_idle.back());
+    m_idle.pop_back();
+    return worker;
 }
 
 void BatchEngine::finishIfDone()
 {
-    if (!m_running || m_inHand > 0 || m_next < m_count)
+    const bool runFilesInHand = std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto &job) { return !job->single; });
+    if (m_jobs.empty())
+        releaseWorkers();
+    if (!m_running || m_next < m_count || runFilesInHand)
         return;
-    releaseWorkers();
     m_running = false;
     m_source = nullptr;
+    m_entries.reset();
     const QList<FileOutcome> failures = std::exchange(m_failures, {});
     emit finished(failures, m_count);
 }
 
 void BatchEngine::releaseWorkers()
 {
-    for (const auto &worker : m_workers)
-        worker->thread.quit();
-    for (const auto &worker : m_workers)
-        worker->thread.wait();
-    m_workers.clear();
+    // Idle: each ends at once.
+    m_idle.clear();
 }
 
 void BatchEngine::stop()
 {
-    if (!m_running)
-        return;
+    ++m_epoch;
+    const bool inHand = m_running || !m_jobs.empty();
     m_running = false;
-    // The file in each worker's hands either runs to its end, its save whole
-    // or nothing, or is dropped unstarted with its thread's event loop.
-    releaseWorkers();
-    ++m_run;
+    m_waitingForMemory = false;
     m_source = nullptr;
+    m_entries.reset();
     m_failures.clear();
-}
-
-FileOutcome BatchEngine::convertOne(const FileChoices &choices)
-{
-    imaging::ImageMan imageMan;
-    return convertFile(imageMan, planConversion(choices, -1));
+    if (inHand) {
+        m_cancel.raise();
+        m_cancel = {};
+        m_link->cut();
+        m_link = std::make_shared<Link>(this);
+        std::vector<std::unique_ptr<WorkerThread>> busy;
+        for (const auto &job : m_jobs)
+            if (job->worker)
+                busy.push_back(std::move(job->worker));
+        m_jobs.clear();
+        const QDeadlineTimer deadline(kStopWait);
+        for (const auto &worker : busy)
+            worker->quit();
+        for (const auto &worker : busy)
+            if (!worker->wait(deadline))
+                worker->abandon();
+    }
+    releaseWorkers();
 }
 
 } // namespace convert

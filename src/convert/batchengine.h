@@ -4,22 +4,61 @@
 #include "filechoices.h"
 #include "fileoutcome.h"
 
+#include "common/filetypes.h"
+#include "imaging/deadline.h"
+
 #include <QList>
 #include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace convert {
 
-// Converts the files of a run on worker threads while the thread that owns the
-// engine (the window's) stays free. Each worker has its own imaging instance
-// and holds at most one file at a time. A file's choices are asked for on the
-// engine's thread at the moment the file is handed out, so a change the user
-// makes during a run applies to every file handed out after it. Files that
-// share one output (a.bmp and a.png both to a.jpg) are written in list order,
-// so the later entry's picture stays. No file stops the run: each one ends
-// converted or failed with its reason.
+class WorkerThread;
+
+// What converting one file is expected to need at its peak, in bytes: the
+// source's path, the exact size it is resized to (none keeps its own) and the
+// output's type. Called on a worker thread.
+using PeakEstimator = std::function<qint64(const QString &source, std::optional<QSize> size, common::FileType output)>;
+
+// Converts one planned file within `limit` for each load and each save,
+// giving up with a failure once `cancel` is raised. Called on a worker thread.
+using Converter = std::function<FileOutcome(const ConversionJob &job, std::chrono::milliseconds limit,
+                                            const imaging::CancelFlag &cancel)>;
+
+struct EngineOptions {
+    int workers = 0;              // files converted at once; 0 means one per processor core
+    qint64 memoryBudget = 0;      // bytes; 0 means defaultMemoryBudget() (memorybudget.h)
+    PeakEstimator estimate = {};  // empty means imaging::estimatePeakBytes
+    std::chrono::milliseconds timeLimit = imaging::kFileTimeLimit; // for each load and each save
+    Converter convert = {};       // empty means convertFile() (fileconversion.h)
+};
+
+// Converts the files of a run, and single files, on worker threads while the
+// thread that owns the engine (the window's) stays free. No widgets: the window
+// and the command line drive it alike.
+//
+// Hand-out: a run's file is handed out when fewer files than workers are in
+// hand; its choices are asked for on the engine's thread at that moment, so a
+// change the user makes during a run applies to every file handed out after
+// it. A handed-out file starts once
+// - every file handed out before it with the same output has ended, so of
+//   several entries with one output (a.bmp and a.png to a.jpg) the later
+//   one's picture stays;
+// - its estimated peak memory fits the budget beside the files converting. A
+//   file over the budget on its own converts alone. While a file waits for
+//   memory no further file is handed out, so it cannot be starved.
+//
+// A conversion never replaces a file that is an entry of the running run (the
+// list's files when it started, and every file handed out since) other than
+// its own source: that file fails with a reason naming the file it would
+// have replaced. No file stops the run: each one ends converted or failed
+// with its reason.
 class BatchEngine : public QObject
 {
     Q_OBJECT
@@ -28,28 +67,33 @@ public:
     // The choices for the file at `position` (from 0), read from the window.
     using ChoiceSource = std::function<FileChoices(qsizetype position)>;
 
-    // `workers` 0 means one per processor core.
-    explicit BatchEngine(int workers = 0, QObject *parent = nullptr);
+    explicit BatchEngine(EngineOptions options = {}, QObject *parent = nullptr);
+    // Stops whatever is in hand, as stop() does.
     ~BatchEngine() override;
 
     int workerCount() const { return m_workerCount; }
+    qint64 memoryBudget() const { return m_budget; }
     bool isRunning() const { return m_running; }
 
-    // Starts a run over `count` files, a number fixed for the whole run whatever
+    // Starts a run over the files whose full paths are `sources` (the list
+    // when the run starts); their number is fixed for the whole run whatever
     // the list later holds. Emits the start caption at once and the progress
     // caption of each file as it is handed out; finished() always comes later,
-    // from the event loop, even for an empty run. False, and nothing done, while
-    // a run is going.
-    bool start(qsizetype count, ChoiceSource source);
+    // from the event loop, even for an empty run. False, and nothing done,
+    // while a run is going.
+    bool start(const QStringList &sources, ChoiceSource choices);
 
-    // Converts one file now, on the calling thread and with an imaging instance
-    // of its own, by the same steps as a file of a run. Allowed during a run.
-    // Emits nothing.
-    FileOutcome convertOne(const FileChoices &choices);
+    // Converts one file by the same steps as a file of a run, in turn with the
+    // files in hand that share its output, and reports it with
+    // singleFinished(). During a run it may not replace the run's entries.
+    // Returns at once.
+    void convertOne(const FileChoices &choices);
 
-    // For closing the window: hands out no more files and waits until the
-    // files in hand are written (every save is complete or leaves nothing).
-    // Their outcomes and finished() are not reported. Nothing when idle.
+    // For closing the window: raises the cancel flag of every file in hand and
+    // returns within a second. Every save is whole or leaves nothing; a
+    // conversion that has not given up by then is left to end on its own
+    // thread. No outcome, finished() or singleFinished() follows for what was
+    // in hand. Nothing when idle.
     void stop();
 
 signals:
@@ -58,26 +102,45 @@ signals:
     // The run is over: `failures` in the order the files finished, `count`
     // the number of files the run was started with.
     void finished(const QList<convert::FileOutcome> &failures, qsizetype count);
+    // A file given to convertOne() is done.
+    void singleFinished(const convert::FileOutcome &outcome);
 
 private:
-    struct Worker;
+    struct Job;
+    struct Link;
+    using Entries = QSet<QString>;
 
-    void handOut(size_t index);
-    void dispatch(size_t index, const ConversionJob &job);
-    bool writing(const QString &output) const;
-    void fileDone(quint64 run, size_t index, const FileOutcome &outcome);
+    void pump();
+    void handOut();
+    void addJob(ConversionJob plan, std::shared_ptr<Entries> entries, bool single);
+    void startReady();
+    bool replacesAnEntry(const Job &job) const;
+    void launch(Job &job);
+    void estimated(quint64 id, qint64 bytes);
+    void ended(quint64 id, const FileOutcome &outcome);
+    std::unique_ptr<WorkerThread> takeWorker();
     void finishIfDone();
     void releaseWorkers();
 
     int m_workerCount;
+    qint64 m_budget;
+    PeakEstimator m_estimate;
+    Converter m_convert;
+    std::chrono::milliseconds m_timeLimit;
+
     bool m_running = false;
-    quint64 m_run = 0;
+    bool m_waitingForMemory = false;
+    quint64 m_epoch = 0; // changes with every start and stop
+    quint64 m_lastId = 0;
     qsizetype m_count = 0;
     qsizetype m_next = 0;
-    int m_inHand = 0;
     ChoiceSource m_source;
+    std::shared_ptr<Entries> m_entries;
     QList<FileOutcome> m_failures;
-    std::vector<std::unique_ptr<Worker>> m_workers;
+    std::vector<std::unique_ptr<Job>> m_jobs; // in hand, in the order handed out
+    std::vector<std::unique_ptr<WorkerThread>> m_idle;
+    imaging::CancelFlag m_cancel;
+    std::shared_ptr<Link> m_link;
 };
 
 } // namespace convert

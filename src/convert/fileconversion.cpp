@@ -6,6 +6,7 @@
 #include "imaging/imageman.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace convert {
 
@@ -59,6 +60,23 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     outcome.converted = result.ok();
     outcome.message = result.message();
     return outcome;
+}
+
+FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel)
+{
+    imaging::ImageMan imageMan;
+    imageMan.setTimeLimit(limit);
+    imageMan.setCancelFlag(cancel);
+    return convertFile(imageMan, job);
+}
+
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo file(path);
+    if (const QString canonical = file.canonicalFilePath(); !canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : common::joinPath(folder, file.fileName());
 }
 
 } // namespace convert

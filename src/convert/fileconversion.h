@@ -3,7 +3,10 @@
 #include "filechoices.h"
 #include "fileoutcome.h"
 
+#include "imaging/deadline.h"
+
 #include <QSize>
+#include <chrono>
 #include <optional>
 
 namespace imaging {
@@ -31,5 +34,15 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position);
 // that fails to load is never written with another file's picture. Safe when
 // the output is the source itself: the picture is read whole before the save.
 FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job);
+
+// The same with an imaging instance of its own, whose load and save may each
+// take at most `limit` and end early, leaving no file, once `cancel` is
+// raised. Safe to call on any thread.
+FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel);
+
+// `path` with symbolic links, "." and ".." resolved, so that two names of one
+// file compare equal; a file that does not exist yet is resolved through its
+// folder.
+QString resolvedPath(const QString &path);
 
 } // namespace convert

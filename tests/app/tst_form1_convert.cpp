@@ -59,6 +59,7 @@ private slots:
     void cleanup();
 
     void batchRunThroughTheWidgets();
+    void runIntoItselfKeepsItsOtherFiles();
     void doubleClickConvertsOneFile_data();
     void doubleClickConvertsOneFile();
     void arrowKeysAlsoClickAFormat();
@@ -148,6 +149,26 @@ void TstForm1Convert::batchRunThroughTheWidgets()
     QCOMPARE(sizeOf(m_out + "/broken.PNG"), QSize(8, 8));
 }
 
+// Into its own folder with jpg: d.bmp would become d.jpg, another listed
+// file, so d.bmp fails and d.jpg keeps its picture.
+void TstForm1Convert::runIntoItselfKeepsItsOtherFiles()
+{
+    QVERIFY(writePicture(m_source + "/d.bmp", blocks(40, 30, 5)));
+    QVERIFY(writePicture(m_source + "/d.jpg", blocks(24, 24, 6)));
+    auto form = makeForm();
+    form->Dir2()->setPath(m_source);
+    QSignalSpy finished(form->findChild<convert::BatchEngine *>(), &convert::BatchEngine::finished);
+    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QVERIFY(finished.wait(120000));
+
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    const QString text = m_dialogs.messages.first().text;
+    QVERIFY2(text.startsWith(QLatin1String("1 of 5 files could not be converted:"))
+                 && text.contains(m_source + "/d.bmp: " + m_source + "/d.jpg is another file"), qPrintable(text));
+    QCOMPARE(sizeOf(m_source + "/d.jpg"), QSize(24, 24));
+    QCOMPARE(filesIn(m_source), QStringList({"a.jpg", "a.png", "b.bmp", "b.jpg", "c.jpg", "d.bmp", "d.jpg"}));
+}
+
 // The double-click writes the selected file in the format and letter case of
 // the last format click, replacing an older file, and touches nothing else.
 void TstForm1Convert::doubleClickConvertsOneFile_data()
@@ -174,8 +195,12 @@ void TstForm1Convert::doubleClickConvertsOneFile()
     QCOMPARE(form->outext(), button >= 0 ? form->Option1(button)->text() : QStringLiteral("jpg"));
     form->Command1()->setEnabled(false);
     const QString caption = form->windowTitle();
+    QSignalSpy single(form->findChild<convert::BatchEngine *>(), &convert::BatchEngine::singleFinished);
     if (selected) {
         doubleClick(*form, 1); // b.bmp
+        // Converted on a worker: the handler has returned, the pointer is busy.
+        QVERIFY(busy() && single.isEmpty());
+        QVERIFY(single.wait(60000));
     } else {
         form->File1()->clearSelection();
         form->File1_DblClick();
@@ -207,6 +232,7 @@ void TstForm1Convert::listChangesAndDoubleClickDuringARun()
     auto form = makeForm();
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QSignalSpy single(engine, &convert::BatchEngine::singleFinished);
     QTest::mouseClick(form->Command1(), Qt::LeftButton);
     QTest::mouseClick(form->Check1(11), Qt::LeftButton); // EPS off: the list is filtered anew
     QVERIFY(!form->Command1()->isEnabled());
@@ -214,8 +240,9 @@ void TstForm1Convert::listChangesAndDoubleClickDuringARun()
     QVERIFY(!form->Command1()->isEnabled());
     QTest::mouseClick(form->Option1(9), Qt::LeftButton); // TGA, for the double-click only
     doubleClick(*form, 2); // c.jpg
+    QVERIFY(single.wait(60000));
     QVERIFY(QFile::exists(m_out + "/c.TGA"));
-    QVERIFY(busy()); // the run's pointer is still up
+    QVERIFY(busy() || finished.size() == 1); // the run's pointer is up while it goes
     QVERIFY(finished.size() == 1 || finished.wait(120000));
     QVERIFY(form->Command1()->isEnabled());
     QVERIFY(!busy());
@@ -232,17 +259,19 @@ void TstForm1Convert::closingDuringARunLeavesWholeFiles()
     QTest::mouseClick(form->Option1(2), Qt::LeftButton); // BMP
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
+    QSignalSpy single(engine, &convert::BatchEngine::singleFinished);
     QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    doubleClick(*form, 8); // c.jpg, in hand with the run's files
     QVERIFY(engine->isRunning());
     form->close();
     QVERIFY(!engine->isRunning());
     QVERIFY(!busy());
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
-    QVERIFY(finished.isEmpty());
+    QVERIFY(finished.isEmpty() && single.isEmpty());
     QVERIFY(m_dialogs.messages.isEmpty());
     const QStringList written = filesIn(m_out);
-    QVERIFY2(written.size() <= engine->workerCount(), qPrintable(written.join(' ')));
+    QVERIFY2(written.size() <= engine->workerCount() + 1, qPrintable(written.join(' ')));
     for (const QString &name : written)
         QVERIFY2(name.endsWith(QLatin1String(".BMP")) && sizeOf(m_out + '/' + name).isValid(),
                  qPrintable(name));

@@ -1,19 +1,24 @@
 #include "convert/batchengine.h"
 #include "convert/captions.h"
+#include "convert/workerthread.h"
 
 #include "common/filetypes.h"
 #include "imaging/imageman.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <mutex>
 #include <unistd.h>
 
 using convert::BatchEngine;
+using convert::ConversionJob;
+using convert::EngineOptions;
 using convert::FileChoices;
 using convert::FileOutcome;
 using convert::SizeChoice;
@@ -119,6 +124,13 @@ struct Folders {
         QFile file(in.filePath(name));
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
+    QStringList sources() const
+    {
+        QStringList paths;
+        for (const QString &name : entries)
+            paths << in.filePath(name);
+        return paths;
+    }
     BatchEngine::ChoiceSource source()
     {
         return [this](qsizetype position) {
@@ -134,7 +146,7 @@ struct Folders {
     {
         QSignalSpy finished(&engine, &BatchEngine::finished);
         const qsizetype count = entries.size();
-        if (engine.start(count, source()) && finished.isEmpty() && finished.wait(300000) && !engine.isRunning()
+        if (engine.start(sources(), source()) && finished.isEmpty() && finished.wait(300000) && !engine.isRunning()
             && finished.at(0).at(1).value<qsizetype>() == count)
             return finished.at(0).at(0).value<QList<FileOutcome>>();
         const QString broken = QStringLiteral("the run did not start, ended at once, or did not end");
@@ -160,6 +172,11 @@ private slots:
     void laterEntryWinsASharedOutput();
     void emptyRun();
     void singleFileDuringRun();
+    void runNeverReplacesItsOwnEntries_data();
+    void runNeverReplacesItsOwnEntries();
+    void memoryBudgetIsNeverExceeded();
+    void stopIsOverWithinASecond_data();
+    void stopIsOverWithinASecond();
     void stopLeavesNoHalfWrittenFile_data();
     void stopLeavesNoHalfWrittenFile();
     void reducedJpegDecodingLooksTheSame();
@@ -349,7 +366,7 @@ void TestBatchEngine::changesDuringARun()
 
     // Two workers take the first two files at the start; the user's change,
     // made when the first file is done, applies to every file after them.
-    BatchEngine engine(2);
+    BatchEngine engine({.workers = 2});
     connect(&engine, &BatchEngine::fileFinished, this, [&] {
         f.entries = listAfter;
         f.page.size = sizeAfter;
@@ -377,7 +394,7 @@ void TestBatchEngine::laterEntryWinsASharedOutput()
     QVERIFY(f.add("a.jpg", photo(300, 200, 2)));
     QVERIFY(f.add("a.png", blocks(10, 10, 3)));
     QVERIFY(f.add("b.png", blocks(12, 12, 4)));
-    BatchEngine engine(3);
+    BatchEngine engine({.workers = 3});
     QSignalSpy done(&engine, &BatchEngine::fileFinished);
     QVERIFY(f.run(engine).isEmpty());
 
@@ -412,24 +429,167 @@ void TestBatchEngine::singleFileDuringRun()
     QSignalSpy shown(&engine, &BatchEngine::captionChanged);
     QSignalSpy done(&engine, &BatchEngine::fileFinished);
     QSignalSpy finished(&engine, &BatchEngine::finished);
-    QVERIFY(engine.start(4, f.source()));
-    QVERIFY(!engine.start(4, f.source())); // one run at a time
+    QSignalSpy single(&engine, &BatchEngine::singleFinished);
+    QVERIFY(engine.start(f.sources(), f.source()));
+    QVERIFY(!engine.start(f.sources(), f.source())); // one run at a time
     const qsizetype captionsBefore = shown.size();
 
     FileChoices choices = f.source()(3);
     choices.outext = QStringLiteral("TIF");
-    const FileOutcome outcome = engine.convertOne(choices);
+    engine.convertOne(choices);
+    choices.name.clear();
+    engine.convertOne(choices);
+    QCOMPARE(shown.size(), captionsBefore);
+    QTRY_COMPARE_WITH_TIMEOUT(single.size(), 2, 60000);
+    QCOMPARE(single.at(0).at(0).value<FileOutcome>().message, QStringLiteral("No file is selected in the list."));
+    const FileOutcome outcome = single.at(1).at(0).value<FileOutcome>();
     QVERIFY2(outcome.converted, qPrintable(outcome.message));
     QCOMPARE(outcome.output, f.out.filePath("p3.TIF"));
     QCOMPARE(readPicture(f.out.filePath("p3.TIF")), blocks(100, 80, 3));
-    choices.name.clear();
-    QCOMPARE(engine.convertOne(choices).message, QStringLiteral("No file is selected in the list."));
-    QCOMPARE(shown.size(), captionsBefore);
 
-    QVERIFY(finished.wait(60000));
+    QVERIFY(finished.size() == 1 || finished.wait(60000));
     QCOMPARE(done.size(), 4);
     QVERIFY(finished.at(0).at(0).value<QList<FileOutcome>>().isEmpty());
     QCOMPARE(filesIn(f.out.path()), QStringList({"p0.PNG", "p1.PNG", "p2.PNG", "p3.PNG", "p3.TIF"}));
+}
+
+void TestBatchEngine::runNeverReplacesItsOwnEntries_data()
+{
+    QTest::addColumn<QStringList>("order"); // the list as the run finds it
+    QTest::addColumn<QString>("destination"); // the source folder by another name; empty for its own
+
+    QTest::newRow("bmp before jpg") << QStringList{"a.bmp", "a.jpg", "c.png"} << "";
+    QTest::newRow("jpg before bmp") << QStringList{"a.jpg", "a.bmp", "c.png"} << "";
+    QTest::newRow("through a link and a dot") << QStringList{"c.png", "a.bmp", "a.jpg"} << "same/.";
+}
+
+void TestBatchEngine::runNeverReplacesItsOwnEntries()
+{
+    QFETCH(QStringList, order);
+    QFETCH(QString, destination);
+    Folders f("jpg");
+    QVERIFY(writePicture(f.in.filePath("a.bmp"), blocks(40, 30, 1)));
+    QVERIFY(writePicture(f.in.filePath("a.jpg"), photo(24, 24, 2)));
+    QVERIFY(writePicture(f.in.filePath("c.png"), blocks(16, 8, 3)));
+    QVERIFY(writePicture(f.in.filePath("c.jpg"), photo(9, 9, 4))); // not listed: replaced as ever
+    f.entries = order;
+    f.page.destination = f.in.path();
+    if (!destination.isEmpty()) {
+        QVERIFY(QFile::link(f.in.path(), f.out.filePath("same")));
+        f.page.destination = f.out.filePath(destination);
+    }
+    BatchEngine engine;
+    QSignalSpy finished(&engine, &BatchEngine::finished);
+    QSignalSpy single(&engine, &BatchEngine::singleFinished);
+    const FileChoices bmp = f.source()(order.indexOf("a.bmp"));
+    QVERIFY(engine.start(f.sources(), f.source()));
+    engine.convertOne(bmp); // a double-click during the run
+    QVERIFY(finished.wait(60000));
+    QTRY_COMPARE_WITH_TIMEOUT(single.size(), 1, 60000);
+
+    const QString reason = QStringLiteral("Cannot convert %1: %2 is %3 and would be replaced.")
+                               .arg(QDir::toNativeSeparators(f.in.filePath("a.bmp")),
+                                    QDir::toNativeSeparators(f.page.destination + "/a.jpg"));
+    QCOMPARE(messages(finished.at(0).at(0).value<QList<FileOutcome>>()), reason.arg("another file of this run"));
+    QCOMPARE(single.at(0).at(0).value<FileOutcome>().message, reason.arg("a file of the batch run in progress"));
+    QCOMPARE(readPicture(f.in.filePath("a.jpg")).size(), QSize(24, 24));
+    QCOMPARE(readPicture(f.in.filePath("c.jpg")).size(), QSize(16, 8));
+    engine.convertOne(bmp); // outside a run a double-click replaces what it must
+    QVERIFY(single.wait(60000));
+    QCOMPARE(readPicture(f.in.filePath("a.jpg")).size(), QSize(40, 30));
+}
+
+// Fake estimates against a budget of 100, as the fake conversions see them:
+// the files converting at once never need more together, one over the budget
+// converts alone, and every file ends, those sharing an output in list order.
+void TestBatchEngine::memoryBudgetIsNeverExceeded()
+{
+    const QHash<QString, qint64> need{{"a.png", 60}, {"d.png", 10}, {"b.png", 30}, {"big.png", 150},
+                                      {"c.png", 50}, {"d.bmp", 40}, {"huge.png", 500}, {"e.png", 90},
+                                      {"f.png", 5}, {"d.tga", 45}, {"g.png", 20}, {"h.png", 45}};
+    Folders f("PNG");
+    f.entries = {"a.png", "d.png", "b.png", "big.png", "c.png", "d.bmp", "huge.png", "e.png", "f.png", "d.tga",
+                 "g.png", "h.png"};
+    std::mutex mutex;
+    qint64 inUse = 0;
+    int converting = 0, mostAtOnce = 0;
+    QStringList overBudget, sharedOutput;
+    const auto estimate = [&](const QString &source, auto, auto) { return need.value(QFileInfo(source).fileName()); };
+    const auto convert = [&](const ConversionJob &job, auto, auto) {
+        {
+            std::lock_guard lock(mutex);
+            inUse += need.value(job.name);
+            mostAtOnce = std::max(mostAtOnce, ++converting);
+            if (converting > 1 && inUse > 100)
+                overBudget << QStringLiteral("%1 with %2 at once").arg(job.name).arg(converting);
+            if (job.name.startsWith(QLatin1String("d.")))
+                sharedOutput << job.name;
+        }
+        QThread::msleep(20);
+        std::lock_guard lock(mutex);
+        inUse -= need.value(job.name);
+        --converting;
+        return FileOutcome{job.position, job.name, job.source, job.output, true, {}};
+    };
+    BatchEngine engine({.workers = 4, .memoryBudget = 100, .estimate = estimate, .convert = convert});
+    QSignalSpy done(&engine, &BatchEngine::fileFinished);
+    QVERIFY(f.run(engine).isEmpty());
+
+    QVERIFY2(overBudget.isEmpty(), qPrintable(overBudget.join(", ")));
+    QCOMPARE(done.size(), f.entries.size());
+    QCOMPARE(sharedOutput, QStringList({"d.png", "d.bmp", "d.tga"}));
+    QVERIFY(mostAtOnce > 1);
+}
+
+void TestBatchEngine::stopIsOverWithinASecond_data()
+{
+    QTest::addColumn<bool>("listens"); // the conversion gives up once stopped
+    QTest::addColumn<bool>("single");  // a double-clicked file rather than a run's
+
+    QTest::newRow("run, conversion gives up") << true << false;
+    QTest::newRow("run, conversion goes on") << false << false;
+    QTest::newRow("double-click, conversion gives up") << true << true;
+    QTest::newRow("double-click, conversion goes on") << false << true;
+}
+
+void TestBatchEngine::stopIsOverWithinASecond()
+{
+    QFETCH(bool, listens);
+    QFETCH(bool, single);
+    std::atomic_int begun{0};
+    std::atomic<qint64> limitSeen{0};
+    const auto slow = [&](const ConversionJob &job, std::chrono::milliseconds limit, imaging::CancelFlag cancel) {
+        ++begun;
+        limitSeen = limit.count();
+        const imaging::Deadline deadline(limit, cancel);
+        QElapsedTimer timer;
+        timer.start();
+        while (listens ? !deadline.expired() : timer.elapsed() < 2000)
+            QThread::msleep(5);
+        return FileOutcome{job.position, job.name, job.source, job.output, false, deadline.reason()};
+    };
+    Folders f("PNG");
+    f.entries = {"a.png", "b.png", "c.png"};
+    BatchEngine engine({.workers = 2, .timeLimit = std::chrono::minutes(10), .convert = slow});
+    QSignalSpy done(&engine, &BatchEngine::fileFinished);
+    QSignalSpy finished(&engine, &BatchEngine::finished);
+    QSignalSpy singles(&engine, &BatchEngine::singleFinished);
+    if (single)
+        engine.convertOne(f.source()(0));
+    else
+        QVERIFY(engine.start(f.sources(), f.source()));
+    QTRY_COMPARE_WITH_TIMEOUT(begun.load(), single ? 1 : 2, 10000);
+    QElapsedTimer timer;
+    timer.start();
+    engine.stop();
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(limitSeen.load(), 600000);
+    // A conversion that listens is over; one that does not ends on its own,
+    // and nothing of it is reported.
+    QCOMPARE(convert::WorkerThread::abandonedRunning(), listens ? 0 : begun.load());
+    QTRY_COMPARE_WITH_TIMEOUT(convert::WorkerThread::abandonedRunning(), 0, 10000);
+    QCoreApplication::processEvents();
+    QVERIFY(done.isEmpty() && finished.isEmpty() && singles.isEmpty());
 }
 
 void TestBatchEngine::stopLeavesNoHalfWrittenFile_data()
@@ -452,7 +612,7 @@ void TestBatchEngine::stopLeavesNoHalfWrittenFile()
     Folders f("PNG");
     for (int i = 0; i < 8; ++i)
         QVERIFY(f.add(QStringLiteral("p%1.jpg").arg(i), photo(800, 600, i)));
-    BatchEngine engine(2);
+    BatchEngine engine({.workers = 2});
     QSignalSpy done(&engine, &BatchEngine::fileFinished);
     QSignalSpy finished(&engine, &BatchEngine::finished);
     QMetaObject::Connection closing;
@@ -460,7 +620,7 @@ void TestBatchEngine::stopLeavesNoHalfWrittenFile()
         closing = connect(&engine, &BatchEngine::fileFinished, &engine, &BatchEngine::stop);
     if (when == QLatin1String("caption"))
         closing = connect(&engine, &BatchEngine::captionChanged, &engine, &BatchEngine::stop);
-    QVERIFY(engine.start(8, f.source()));
+    QVERIFY(engine.start(f.sources(), f.source()));
     if (when == QLatin1String("start"))
         engine.stop();
     if (when == QLatin1String("outcome"))
