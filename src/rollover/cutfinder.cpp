@@ -8,44 +8,57 @@ namespace rollover {
 
 namespace {
 
-bool differs(QRgb a, QRgb b)
+enum Change : unsigned char { Same, Darker, Other };
+
+Change change(QRgb normal, QRgb highlight)
 {
-    return std::abs(qRed(a) - qRed(b)) > kChannelTolerance || std::abs(qGreen(a) - qGreen(b)) > kChannelTolerance
-        || std::abs(qBlue(a) - qBlue(b)) > kChannelTolerance;
+    const int d[3] = {qRed(highlight) - qRed(normal), qGreen(highlight) - qGreen(normal),
+                      qBlue(highlight) - qBlue(normal)};
+    const bool moved = std::any_of(d, d + 3, [](int v) { return std::abs(v) > kChannelTolerance; });
+    if (!moved)
+        return Same;
+    return std::all_of(d, d + 3, [](int v) { return v <= kChannelTolerance; }) ? Darker : Other;
 }
 
-// For each row of the common part, whether it holds enough differing pixels
-// that have a differing neighbour.
-std::vector<bool> differingRows(const QImage &normal, const QImage &highlight)
+struct Row {
+    int counted = 0; // differing pixels beside one that differs the same way
+    int darker = 0;  // of those, the ones that are only darker
+};
+
+// For each row of the common part, its differing pixels that have a
+// neighbour differing the same way: a speck of noise beside a shadow is not
+// part of it.
+std::vector<Row> rowsOf(const QImage &normal, const QImage &highlight)
 {
     const QImage a = normal.convertToFormat(QImage::Format_RGB32);
     const QImage b = highlight.convertToFormat(QImage::Format_RGB32);
-    const int width = std::min(a.width(), b.width());
-    const int height = std::min(a.height(), b.height());
-    std::vector<std::vector<bool>> mask(size_t(std::max(height, 0)), std::vector<bool>(size_t(std::max(width, 0))));
+    const int width = std::max(0, std::min(a.width(), b.width()));
+    const int height = std::max(0, std::min(a.height(), b.height()));
+    std::vector<Change> mask(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) {
         const auto *lineA = reinterpret_cast<const QRgb *>(a.constScanLine(y));
         const auto *lineB = reinterpret_cast<const QRgb *>(b.constScanLine(y));
         for (int x = 0; x < width; ++x)
-            mask[y][x] = differs(lineA[x], lineB[x]);
+            mask[size_t(y) * width + x] = change(lineA[x], lineB[x]);
     }
     const auto at = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < width && y < height && mask[y][x];
+        return x >= 0 && y >= 0 && x < width && y < height ? mask[size_t(y) * width + x] : Same;
     };
-    const int needed = std::max(kRowPixels, (width * kRowPermille + 999) / 1000);
-    std::vector<bool> rows(size_t(std::max(height, 0)));
+    std::vector<Row> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) {
-        int count = 0;
         for (int x = 0; x < width; ++x) {
-            if (!mask[y][x])
+            const Change kind = at(x, y);
+            if (kind == Same)
                 continue;
             bool neighbour = false;
             for (int dy = -1; dy <= 1 && !neighbour; ++dy)
                 for (int dx = -1; dx <= 1 && !neighbour; ++dx)
-                    neighbour = (dx || dy) && at(x + dx, y + dy);
-            count += neighbour;
+                    neighbour = (dx || dy) && at(x + dx, y + dy) == kind;
+            if (neighbour) {
+                ++rows[y].counted;
+                rows[y].darker += kind == Darker;
+            }
         }
-        rows[y] = count >= needed;
     }
     return rows;
 }
@@ -54,20 +67,33 @@ std::vector<bool> differingRows(const QImage &normal, const QImage &highlight)
 
 FoundCuts findCuts(const QImage &normal, const QImage &highlight)
 {
-    const std::vector<bool> rows = differingRows(normal, highlight);
-    QList<RowSpan> spans;
+    const std::vector<Row> rows = rowsOf(normal, highlight);
+    const int width = std::min(normal.width(), highlight.width());
+    const int needed = std::max(kRowPixels, (width * kRowPermille + 999) / 1000);
+    struct Span {
+        RowSpan rows;
+        Row pixels;
+    };
+    QList<Span> spans;
     for (int y = 0; y < int(rows.size()); ++y) {
-        if (!rows[y])
+        if (rows[y].counted < needed)
             continue;
-        if (!spans.isEmpty() && y - spans.last().last - 1 < kMinGap)
-            spans.last().last = y;
-        else
-            spans.append({y, y});
+        if (spans.isEmpty() || y - spans.last().rows.last - 1 >= kMinGap)
+            spans.append(Span{{y, y}, {}});
+        spans.last().rows.last = y;
+        spans.last().pixels.counted += rows[y].counted;
+        spans.last().pixels.darker += rows[y].darker;
     }
     FoundCuts found;
-    for (const RowSpan &span : spans) {
-        if (span.last - span.first + 1 >= kMinEntry)
-            found.entries.append(span);
+    for (const Span &span : spans) {
+        const int height = span.rows.last - span.rows.first + 1;
+        const bool shadow = span.pixels.darker * 4 >= span.pixels.counted * 3;
+        if (height < kMinEntry)
+            continue;
+        if (shadow && height <= kMaxShadow && !found.entries.isEmpty())
+            found.entries.last().last = span.rows.last;
+        else
+            found.entries.append(span.rows);
     }
     for (qsizetype i = 1; i < found.entries.size(); ++i)
         found.cuts.append((found.entries[i - 1].last + 1 + found.entries[i].first - 1) / 2);
