@@ -6,11 +6,11 @@ set(CPACK_PACKAGE_NAME kestrune)
 set(CPACK_PACKAGE_VENDOR "Tarvix Graphics")
 set(CPACK_PACKAGE_CONTACT "Kestrune developers <kestrune@kestrune.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert pictures for web pages and cut rollover menus")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Kestrune converts whole folders of pictures to one of twelve types (JPG, TIF,\n"
-  "BMP, RLE, PCX, PNG, DXF, PCD, WMF, TGA, DCX, EPS) at the size a page needs, and\n"
-  "cuts three pictures of a menu into the pieces of a rollover menu with its page.\n"
-  "Both jobs run in its window or from the command line without a display.")
+# One string: CMake would join several with semicolons.
+set(CPACK_PACKAGE_DESCRIPTION "Kestrune converts whole folders of pictures to one of twelve types (JPG, TIF,
+BMP, RLE, PCX, PNG, DXF, PCD, WMF, TGA, DCX, EPS) at the size a page needs, and
+cuts three pictures of a menu into the pieces of a rollover menu with its page.
+Both jobs run in its window or from the command line without a display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
