@@ -6,7 +6,7 @@ JOBS    ?= $(shell nproc)
 WERROR  ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS = -G Ninja -DKESTRUNE_WERROR=$(WERROR)
 
-.PHONY: run test check deps build build-asan bench clean
+.PHONY: run test check deps build build-asan bench package clean
 
 run: build
 	./build/src/app/kestrune
@@ -34,6 +34,10 @@ build-asan: deps
 
 bench: build
 	bench/run
+
+# A Debian package in build/: kestrune_<version>_<arch>.deb.
+package: build
+	cmake --build build --target package
 
 clean:
 	rm -rf build build-asan

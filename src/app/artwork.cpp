@@ -92,7 +92,7 @@ QImage samplePlate(int plate)
     return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
 }
 
-QImage programIcon()
+QImage programIcon(int size)
 {
     // The sixteen standard colours of the old display adapters.
     const QList<QRgb> palette{
@@ -100,10 +100,13 @@ QImage programIcon()
         qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
         qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
         qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
-    QImage image(32, 32, QImage::Format_RGB32);
+    QImage image(size, size, QImage::Format_RGB32);
     image.fill(palette[7]);
     {
         QPainter painter(&image);
+        // Drawn on a grid of 32 units. Without smoothing each edge is rounded
+        // to a whole pixel, so every size keeps the sixteen colours.
+        painter.scale(size / 32.0, size / 32.0);
         // A picture in a frame, cut in two by a red line: both jobs at a glance.
         painter.fillRect(QRect(3, 3, 26, 26), QColor(palette[0]));
         painter.fillRect(QRect(5, 5, 22, 12), QColor(palette[12]));

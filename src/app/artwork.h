@@ -18,7 +18,9 @@ QColor sampleLettering(int plate);
 // pixels, 256 colours at most. `plate` is 0, 1 or 2.
 QImage samplePlate(int plate);
 
-// The window icon: 32 x 32 pixels in the 16 standard colours.
-QImage programIcon();
+// The window icon in the 16 standard colours, `size` x `size` pixels: the
+// window shows it at 32; the installed icons are the same drawing at the
+// desktop's sizes (data/icons.cpp).
+QImage programIcon(int size = 32);
 
 } // namespace app

@@ -2,6 +2,8 @@
 
 #include "folderaccess.h"
 
+#include "convert/sourcefiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -68,7 +70,7 @@ bool FileList::reload()
     m_error = folderFault(m_path);
     if (!m_error.isEmpty())
         return false;
-    addItems(matchingFiles(m_path, m_pattern));
+    addItems(convert::matchingFiles(m_path, m_pattern));
     return true;
 }
 

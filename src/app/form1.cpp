@@ -2,6 +2,7 @@
 
 #include "artwork.h"
 #include "drivelist.h"
+#include "droptarget.h"
 #include "filelist.h"
 #include "folderaccess.h"
 #include "folderlist.h"
@@ -35,6 +36,9 @@ namespace {
 
 const QString kBatchCaption = QStringLiteral("Batch Convert");
 const QString kParseCaption = QStringLiteral("Parse Clips");
+
+// What QLineEdit keeps between its contents and its text on each side.
+constexpr int kLineEditMargin = 2;
 
 QString programTitle()
 {
@@ -86,9 +90,13 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, app::kLightGrey);
     palette.setColor(QPalette::Button, app::kLightGrey);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::Text, Qt::black);
+    // The layout's ink is for enabled controls. Disabled ones keep a grey
+    // of their own: the style's (a light grey) would vanish on this ground.
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        palette.setColor(QPalette::Active, role, Qt::black);
+        palette.setColor(QPalette::Inactive, role, Qt::black);
+        palette.setColor(QPalette::Disabled, role, app::kGrey);
+    }
     setPalette(palette);
     // The layout was drawn for a small, narrow dialog font; larger defaults would
     // cut off captions such as "1024x768".
@@ -150,7 +158,8 @@ void Form1::buildControls()
             QPalette colours = list->palette();
             if (row.ink != app::Ink::Default) {
                 colours.setColor(QPalette::Base, app::kLightGrey);
-                colours.setColor(QPalette::Text, app::inkColour(row.ink));
+                colours.setColor(QPalette::Active, QPalette::Text, app::inkColour(row.ink));
+                colours.setColor(QPalette::Inactive, QPalette::Text, app::inkColour(row.ink));
             }
             list->setPalette(colours);
             widget = list;
@@ -194,9 +203,19 @@ void Form1::buildControls()
             widget = new QPushButton(caption, parent);
             widget->setEnabled(row.on);
             break;
-        case Kind::TextBox:
-            widget = new QLineEdit(caption, parent);
+        case Kind::TextBox: {
+            // A line edit keeps two pixels a side between its contents and its
+            // text, and scrolls the text unless its width and a pixel for the
+            // cursor fit in between. Without the frame and with the text moved
+            // out over those margins, four digits fit the layout's narrow box
+            // unscrolled; its white ground still marks the box, and the font
+            // stays the window's.
+            auto *edit = new QLineEdit(caption, parent);
+            edit->setFrame(false);
+            edit->setTextMargins(-kLineEditMargin - 1, 0, -kLineEditMargin, 0);
+            widget = edit;
             break;
+        }
         case Kind::PictureBox:
             widget = new app::PictureBox(parent);
             break;
@@ -281,6 +300,12 @@ void Form1::connectHandlers()
     // so the drive shown is always the one holding the folder shown.
     connect(Dir2(), &app::FolderList::changed, this,
             [this] { Drive2()->showDriveOf(Dir2()->path()); });
+    connect(new app::DropTarget(Dir1(), app::DropKind::Folder), &app::DropTarget::dropped, this,
+            &Form1::Dir1_DragDrop);
+    connect(new app::DropTarget(File1(), app::DropKind::Folder), &app::DropTarget::dropped, this,
+            &Form1::File1_DragDrop);
+    connect(new app::DropTarget(Dir2(), app::DropKind::Folder), &app::DropTarget::dropped, this,
+            &Form1::Dir2_DragDrop);
     connectRolloverHandlers();
     for (app::FolderList *folders : {Dir1(), Dir2()}) {
         connect(folders, &app::FolderList::openFailed, this,
@@ -405,6 +430,23 @@ void Form1::Dir1_Change()
     }
 }
 
+void Form1::Dir1_DragDrop(const QString &folder)
+{
+    if (!Dir1()->setPath(folder))
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, Dir1()->errorString()));
+}
+
+void Form1::File1_DragDrop(const QString &folder)
+{
+    Dir1_DragDrop(folder);
+}
+
+void Form1::Dir2_DragDrop(const QString &folder)
+{
+    if (!Dir2()->setPath(folder))
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, Dir2()->errorString()));
+}
+
 void Form1::Drive2_Change()
 {
     if (!Dir2()->setPath(Drive2()->drive()))
@@ -428,7 +470,7 @@ void Form1::Check1_Click(int)
     app::TypeTicks ticks{};
     for (int i = 0; i < common::kFileTypeCount; ++i)
         ticks[i] = Check1(i)->isChecked();
-    m_typepattern = app::buildTypePattern(ticks);
+    m_typepattern = convert::buildTypePattern(ticks);
     File1()->setPattern(m_typepattern);
     QString storeFile;
     if (!app::storeTypePattern(m_typepattern, &storeFile))

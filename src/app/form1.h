@@ -95,6 +95,11 @@ public slots:
     void File1_PathChange();
     void File1_PatternChange();
     void Check1_Click(int index);
+    // Drops (droptarget.h): a folder on Dir1 or File1 opens it as the source
+    // folder, on Dir2 as the destination folder.
+    void Dir1_DragDrop(const QString &folder);
+    void File1_DragDrop(const QString &folder);
+    void Dir2_DragDrop(const QString &folder);
 
     // --- Conversion page handlers (form1_convert.cpp) ---
     void Option1_Click(int index);
@@ -114,6 +119,11 @@ public slots:
     void Picture1_MouseDown(int button, int row);
     void Picture1_MouseMove(int buttons, int row);
     void Picture1_MouseUp(int button, int row);
+    // A picture dropped on a plate's box loads that plate as if it had been
+    // picked in the plate dialog.
+    void Picture1_DragDrop(const QString &file);
+    void Picture2_DragDrop(const QString &file);
+    void Picture3_DragDrop(const QString &file);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

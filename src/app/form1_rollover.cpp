@@ -4,6 +4,7 @@
 
 #include "form1.h"
 
+#include "droptarget.h"
 #include "picturebox.h"
 
 #include "rollover/cutlinelist.h"
@@ -59,9 +60,8 @@ void shareScrollRows(const Form1 &form)
         box->setScrollRows(rows);
 }
 
-void load(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate)
+void show(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate, const rollover::PlateLoad &loaded)
 {
-    const rollover::PlateLoad loaded = rollover::loadPlate(plate, dialogs, form.ImageMan1());
     if (loaded.outcome == rollover::PlateLoad::Outcome::Failed) {
         dialogs.messageBox(loaded.message, QLatin1String(rollover::kPlateDialogTitle),
                            common::Dialogs::Icon::Warning);
@@ -75,6 +75,16 @@ void load(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate)
         form.List1()->clear();
 }
 
+void load(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate)
+{
+    show(form, dialogs, plate, rollover::loadPlate(plate, dialogs, form.ImageMan1()));
+}
+
+void loadDropped(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate, const QString &file)
+{
+    show(form, dialogs, plate, rollover::loadPlate(plate, file, form.ImageMan1()));
+}
+
 } // namespace
 
 void Form1::connectRolloverHandlers()
@@ -86,6 +96,12 @@ void Form1::connectRolloverHandlers()
     connect(Picture1(), &app::PictureBox::mousePressed, this, &Form1::Picture1_MouseDown);
     connect(Picture1(), &app::PictureBox::mouseMoved, this, &Form1::Picture1_MouseMove);
     connect(Picture1(), &app::PictureBox::mouseReleased, this, &Form1::Picture1_MouseUp);
+    connect(new app::DropTarget(Picture1(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
+            &Form1::Picture1_DragDrop);
+    connect(new app::DropTarget(Picture2(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
+            &Form1::Picture2_DragDrop);
+    connect(new app::DropTarget(Picture3(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
+            &Form1::Picture3_DragDrop);
     // A row is the same row on all three plates.
     const QList<app::PictureBox *> boxes = plateBoxes(*this);
     for (app::PictureBox *box : boxes) {
@@ -110,6 +126,21 @@ void Form1::Command3_Click()
 void Form1::Command4_Click()
 {
     load(*this, m_dialogs, rollover::Plate::Selected);
+}
+
+void Form1::Picture1_DragDrop(const QString &file)
+{
+    loadDropped(*this, m_dialogs, rollover::Plate::Back, file);
+}
+
+void Form1::Picture2_DragDrop(const QString &file)
+{
+    loadDropped(*this, m_dialogs, rollover::Plate::Highlight, file);
+}
+
+void Form1::Picture3_DragDrop(const QString &file)
+{
+    loadDropped(*this, m_dialogs, rollover::Plate::Selected, file);
 }
 
 void Form1::Command5_Click()

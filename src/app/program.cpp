@@ -15,6 +15,8 @@ QtDialogs prepared()
 {
     QApplication::setApplicationName(QLatin1String(common::kProgramTitle));
     QApplication::setOrganizationName(QLatin1String(common::kProgramTitle));
+    // Lets the desktop match the window to its entry and icon.
+    QApplication::setDesktopFileName(QLatin1String(common::kDesktopId));
     imaging::initialize();
     return QtDialogs();
 }

@@ -9,11 +9,6 @@ namespace app {
 
 namespace {
 
-QString piece(const common::FileTypeInfo &info)
-{
-    return QStringLiteral("*.") + QLatin1String(info.extension);
-}
-
 QSettings typeStore()
 {
     return QSettings(QLatin1String(common::kProgramTitle), QLatin1String(common::kProgramTitle));
@@ -22,27 +17,6 @@ QSettings typeStore()
 const QString kStoreKey = QStringLiteral("stashes/filetypes");
 
 } // namespace
-
-QString defaultTypePattern()
-{
-    TypeTicks all;
-    all.fill(true);
-    return buildTypePattern(all);
-}
-
-QString buildTypePattern(const TypeTicks &ticks)
-{
-    QString pattern;
-    for (int i = 0; i < common::kFileTypeCount; ++i) {
-        if (ticks[i])
-            pattern += piece(common::kFileTypes[i]) + QLatin1Char(';');
-    }
-    if (pattern.endsWith(QLatin1Char(';')))
-        pattern.chop(1);
-    if (pattern.isEmpty())
-        pattern = QStringLiteral("*.*");
-    return pattern;
-}
 
 TypeTicks restoredTicks(const QString &pattern)
 {
@@ -57,7 +31,7 @@ TypeTicks restoredTicks(const QString &pattern)
 QString readStoredTypePattern()
 {
     const QSettings store = typeStore();
-    const QVariant value = store.value(kStoreKey, defaultTypePattern());
+    const QVariant value = store.value(kStoreKey, convert::defaultTypePattern());
     // A hand-edited value with a comma comes back as a list; its text is
     // still the pattern the user wrote.
     if (value.typeId() == QMetaType::QStringList)

@@ -5,18 +5,13 @@
 #include <array>
 
 #include "common/filetypes.h"
+#include "convert/sourcefiles.h"
 
 // The rules behind the source file-type filter and the window's resize,
 // kept apart from the widgets so they can be checked on their own.
 namespace app {
 
-using TypeTicks = std::array<bool, common::kFileTypeCount>;
-
-// What the settings store gives when nothing is stored: every type.
-QString defaultTypePattern();
-
-// "*.jpg;*.bmp" for the ticked types in type order, "*.*" when none is.
-QString buildTypePattern(const TypeTicks &ticks);
+using convert::TypeTicks;
 
 // The boxes that start-up ticks for a stored pattern: those whose
 // three-letter extension occurs anywhere in it, in exactly that letter case.

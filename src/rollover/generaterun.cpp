@@ -5,13 +5,11 @@
 #include "common/platform.h"
 #include "cutlinelist.h"
 #include "imaging/imageman.h"
-#include "pagetext.h"
+#include "piecerun.h"
 #include "pieces.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringEncoder>
 #include <cmath>
 
 namespace rollover {
@@ -79,9 +77,8 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
         reportFailures();
         return Outcome::HeaderCancelled;
     }
-    const QList<int> rows = cutLines.rows();
-    cutPlates(header, rows);
-    writePage(header, int(rows.size()) + 1);
+    m_failures += writePiecesAndPage(RunPlaces::fixed(), header, cutLines.rows(), m_imageMan1, m_imageMan3,
+                                     &m_clipboard);
     reportFailures();
     return Outcome::Finished;
 }
@@ -117,77 +114,6 @@ QString GenerateRun::askHeader()
                                  .arg(header, *fault),
                              kHeaderTitle, common::Dialogs::Icon::Warning);
     }
-}
-
-void GenerateRun::cutPlates(const QString &header, const QList<int> &rows)
-{
-    const int pieceCount = int(rows.size()) + 1;
-    for (Plate plate : kPlates) {
-        // A plate that cannot be read gives no pieces at all, so that nothing
-        // of another plate is saved under its letter.
-        if (const imaging::Result read = m_imageMan1.setImageFile(common::platePath(int(plate))); !read) {
-            const QString names = pieceCount == 1
-                ? pieceFileName(header, plate, 0)
-                : QStringLiteral("%1 to %2").arg(pieceFileName(header, plate, 0),
-                                                 pieceFileName(header, plate, pieceCount - 1));
-            m_failures.append(QStringLiteral("%1 not written: %2").arg(names, read.message()));
-            continue;
-        }
-        const QList<QRect> rects =
-            pieceRects(rows, QSize(m_imageMan1.imageWidth(), m_imageMan1.imageHeight()));
-        for (int n = 0; n < pieceCount; ++n) {
-            const QRect &rect = rects[n];
-            m_imageMan1.setSelectTop(rect.top());
-            m_imageMan1.setSelectLeft(rect.left());
-            m_imageMan1.setSelectRight(rect.right());
-            m_imageMan1.setSelectBottom(rect.bottom());
-            // Paste and save only after a good copy: the holder would still
-            // carry the previous piece, which must not appear under this name.
-            imaging::Result step = m_imageMan1.copySelection();
-            if (step)
-                step = m_imageMan3.pasteImage();
-            if (step)
-                step = m_imageMan3.saveImage(piecePath(header, plate, n));
-            if (!step)
-                m_failures.append(QStringLiteral("%1 not written: %2")
-                                      .arg(pieceFileName(header, plate, n), step.message()));
-        }
-    }
-    imaging::clearHeldPicture();
-    m_clipboard.clear();
-}
-
-void GenerateRun::writePage(const QString &header, int pieceCount)
-{
-    QList<QSize> sizes;
-    sizes.reserve(pieceCount);
-    for (int n = 0; n < pieceCount; ++n) {
-        // An unreadable piece leaves the instance without a picture: its entry
-        // gets the size 0 x 0, and the failure is listed.
-        if (const imaging::Result read = m_imageMan1.setImageFile(piecePath(header, Plate::Back, n)); !read)
-            m_failures.append(QStringLiteral("The page gives %1 no size: %2")
-                                  .arg(pieceFileName(header, Plate::Back, n), read.message()));
-        sizes.append(QSize(m_imageMan1.imageWidth(), m_imageMan1.imageHeight()));
-    }
-    const QString text = pageText(header, sizes);
-    m_clipboard.setText(text);
-
-    // The file ends with a line end, as a printed text file does; the
-    // clipboard holds the text without one.
-    QStringEncoder encoder(QStringConverter::System);
-    const QByteArray bytes = encoder.encode(text + QStringLiteral("\r\n"));
-    const QString path = common::pagePath();
-    QSaveFile file(path);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly))
-        error = file.errorString();
-    else if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit())
-        error = file.errorString();
-    if (!error.isEmpty())
-        m_failures.append(QStringLiteral("The page %1 not written: %2.").arg(native(path), error));
 }
 
 void GenerateRun::reportFailures()

@@ -53,8 +53,6 @@ public:
 private:
     void prepareFolder(const QString &folder);
     QString askHeader();
-    void cutPlates(const QString &header, const QList<int> &rows);
-    void writePage(const QString &header, int pieceCount);
     void reportFailures();
 
     common::Dialogs &m_dialogs;

@@ -17,13 +17,27 @@ QString plateDialogFilter()
     return QLatin1String(kPlateFilterName) + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 
+QString askPlateFile(common::Dialogs &dialogs)
+{
+    return dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
+}
+
 PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)
 {
-    PlateLoad load;
-    const QString picked = dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
+    const QString picked = askPlateFile(dialogs);
     if (picked.isEmpty())
-        return load;
+        return {};
+    return loadPlate(plate, picked, imageMan1);
+}
 
+PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &imageMan1)
+{
+    return loadPlateFile(picked, common::platePath(int(plate)), imageMan1);
+}
+
+PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &imageMan1)
+{
+    PlateLoad load;
     const auto fail = [&load](QString message) {
         load.outcome = PlateLoad::Outcome::Failed;
         load.message = std::move(message);
@@ -33,7 +47,6 @@ PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &im
         return fail(read.message());
     imageMan1.setSaveOption(1);
 
-    const QString target = common::platePath(int(plate));
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("Cannot save %1: the folder %2 cannot be created.")

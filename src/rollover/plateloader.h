@@ -33,12 +33,23 @@ struct PlateLoad
     QString message;     // what failed, naming the file, when failed
 };
 
+// The dialog step of a plate load: the picked file's path, or an empty text
+// when the user cancelled.
+QString askPlateFile(common::Dialogs &dialogs);
+
+// The load steps for a file picked (or dropped) for a plate, without the
+// window: decodes `picked` with `imageMan1`, writes it as the working bitmap
+// `target` and reads that back for showing. Nothing after a failing step
+// runs, and the failure is not shown here but returned, so the window keeps
+// its picture and its cut lines.
+PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &imageMan1);
+
+// The same into the plate's working file (common::platePath).
+PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &imageMan1);
+
 // "Load Normal", "Load Highlights", "Load Selected Now" without the window:
-// asks for a picture, decodes it with `imageMan1`, writes it as the plate's
-// working bitmap and reads that back for showing. Nothing after a failing
-// step runs, and the failure is not shown here but returned, so the window
-// keeps its picture and its cut lines. Emptying the cut-line list after a
-// loaded back plate is the window's part.
+// the dialog step, then the load steps unless cancelled. Emptying the
+// cut-line list after a loaded back plate is the window's part.
 PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1);
 
 } // namespace rollover

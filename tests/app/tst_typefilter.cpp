@@ -99,7 +99,7 @@ void TstTypeFilter::matchesNames()
     QFETCH(QString, name);
     QFETCH(QString, pattern);
     QFETCH(bool, matches);
-    QCOMPARE(app::matchesPattern(name, pattern), matches);
+    QCOMPARE(convert::matchesPattern(name, pattern), matches);
 }
 
 void TstTypeFilter::readsDefaultOrHandEditedText()

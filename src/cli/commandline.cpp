@@ -1,0 +1,161 @@
+#include "commandline.h"
+
+#include "convertcommand.h"
+#include "rollovercommand.h"
+
+#include "common/maker.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+const QString kConvert = QStringLiteral("convert");
+const QString kRollover = QStringLiteral("rollover");
+
+bool isHelpOrVersion(const QString &argument)
+{
+    static const QStringList words{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
+                                   QStringLiteral("--help-all"), QStringLiteral("-v"),
+                                   QStringLiteral("--version")};
+    return words.contains(argument);
+}
+
+int s_argc = 0;
+char **s_argv = nullptr;
+
+void nameProgram()
+{
+    QCoreApplication::setApplicationName(QLatin1String(common::kProgramTitle));
+    QCoreApplication::setOrganizationName(QLatin1String(common::kProgramTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+}
+
+QString programHelp()
+{
+    return QStringLiteral(
+        "Usage: kestrune [FILE...]\n"
+        "       kestrune convert [options] FILE_OR_FOLDER...\n"
+        "       kestrune rollover NORMAL HIGHLIGHT SELECTED --cuts ROWS|auto --out DIR [options]\n"
+        "\n"
+        "Prepares images for web pages. Without a command the window starts.\n"
+        "\n"
+        "Commands (each needs no display; `kestrune COMMAND --help` tells more):\n"
+        "  convert    Convert pictures to one of twelve types, at their own size or a\n"
+        "             chosen one, as the Batch Convert page does.\n"
+        "  rollover   Cut the three plates of a menu into pieces and write its rollover\n"
+        "             page, as Parse Clips' \"Generate JPGS and Scripts\" does.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     Show this help and exit.\n"
+        "  -v, --version  Show the version and exit.\n"
+        "\n"
+        "Exit status: 0 when everything was done, 1 when a file failed, 2 for a usage\n"
+        "error.\n");
+}
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+bool wantsWindow(int argc, char **argv)
+{
+    if (argc < 2)
+        return true;
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    if (first == kConvert || first == kRollover)
+        return false;
+    for (int i = 1; i < argc; ++i) {
+        if (isHelpOrVersion(QString::fromLocal8Bit(argv[i])))
+            return false;
+    }
+    return true;
+}
+
+int runCommand(int argc, char **argv)
+{
+    s_argc = argc;
+    s_argv = argv;
+    nameProgram();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    // Nothing asks for an application object before the arguments are read,
+    // so help and usage errors come out alone.
+    if (arguments[1] == kConvert)
+        return runConvert(arguments);
+    if (arguments[1] == kRollover)
+        return runRollover(arguments);
+    if (arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version")))
+        printOut(QStringLiteral("kestrune ") + QCoreApplication::applicationVersion());
+    else
+        print(stdout, programHelp());
+    return kDone;
+}
+
+std::unique_ptr<QGuiApplication> commandApplication()
+{
+    // The imaging core draws the lettering of DXF drawings with the desktop's
+    // fonts, which Qt offers only under a GUI application. The offscreen
+    // platform gives them without a display, so a command's output is the
+    // window's to the pixel, on a server as on a desktop.
+    static std::vector<char *> args;
+    static char platform[] = "-platform";
+    static char offscreen[] = "offscreen";
+    args.assign(s_argv, s_argv + s_argc);
+    args.insert(args.begin() + 1, {platform, offscreen});
+    static int count = 0;
+    count = int(args.size());
+    args.push_back(nullptr);
+    return std::make_unique<QGuiApplication>(count, args.data());
+}
+
+void printOut(const QString &text)
+{
+    print(stdout, text + QLatin1Char('\n'));
+}
+
+void printError(const QString &text)
+{
+    print(stderr, QStringLiteral("kestrune: ") + text + QLatin1Char('\n'));
+}
+
+int usageError(const QString &command, const QString &reason)
+{
+    printError(reason);
+    print(stderr, QStringLiteral("Try 'kestrune %1 --help'.\n").arg(command));
+    return kUsageError;
+}
+
+bool parseCommand(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
+                  int *status)
+{
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    parser.addOption(help);
+    // The command word is not one of the command's own arguments.
+    QStringList own = arguments;
+    own.removeAt(1);
+    if (!parser.parse(own)) {
+        *status = usageError(command, parser.errorText());
+        return false;
+    }
+    if (parser.isSet(help)) {
+        const QString text = parser.helpText();
+        const qsizetype options = text.indexOf(QStringLiteral("[options]"));
+        print(stdout, QStringLiteral("Usage: kestrune ") + command + QLatin1Char(' ') + text.mid(options));
+        *status = kDone;
+        return false;
+    }
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,264 @@
+#include "convertcommand.h"
+
+#include "commandline.h"
+#include "interrupt.h"
+#include "progress.h"
+
+#include "common/filetypes.h"
+#include "convert/batchengine.h"
+#include "convert/sourcefiles.h"
+#include "imaging/imageman.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+const QString kCommand = QStringLiteral("convert");
+
+struct Request {
+    common::FileType type = common::FileType::Jpg;
+    convert::SizeChoice size = convert::SizeChoice::OneToOne;
+    QString width, height; // the custom texts, read by the size rule
+    std::optional<double> quality;
+    int jobs = 0;
+    QString out; // empty: beside each source
+    QString pattern = convert::defaultTypePattern();
+    QStringList sources; // full paths, in the order given, folders listed
+};
+
+std::optional<common::FileType> typeNamed(const QString &name)
+{
+    for (const common::FileTypeInfo &info : common::kFileTypes) {
+        if (name.compare(QLatin1String(info.extension), Qt::CaseInsensitive) == 0)
+            return info.type;
+    }
+    return std::nullopt;
+}
+
+QString typeList()
+{
+    QStringList names;
+    for (const common::FileTypeInfo &info : common::kFileTypes)
+        names.append(QLatin1String(info.extension));
+    return names.join(QLatin1Char(','));
+}
+
+// The reason the size is not one the page offers; empty when it is.
+QString readSize(const QString &text, Request &request)
+{
+    using convert::SizeChoice;
+    if (text == QLatin1String("own"))
+        request.size = SizeChoice::OneToOne;
+    else if (text == QLatin1String("640x480"))
+        request.size = SizeChoice::Size640x480;
+    else if (text == QLatin1String("800x600"))
+        request.size = SizeChoice::Size800x600;
+    else if (text == QLatin1String("1024x768"))
+        request.size = SizeChoice::Size1024x768;
+    else {
+        static const QRegularExpression custom(QStringLiteral("\\A(\\d+)x(\\d+)\\z"));
+        const QRegularExpressionMatch match = custom.match(text);
+        if (!match.hasMatch())
+            return QStringLiteral("the size \"%1\" is not own, 640x480, 800x600, 1024x768 or WIDTHxHEIGHT").arg(text);
+        request.size = SizeChoice::Custom;
+        request.width = match.captured(1);
+        request.height = match.captured(2);
+        if (const convert::SizeDecision decision = convert::decideSize(request.size, request.width, request.height);
+            !decision.ok())
+            return decision.error;
+    }
+    return {};
+}
+
+// Folders are listed as the window's file list lists them; files named
+// outright are taken whatever their type, and each file once.
+QStringList listSources(const QStringList &inputs, const QString &pattern)
+{
+    QStringList sources;
+    QSet<QString> seen;
+    const auto add = [&](const QString &path) {
+        const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (!seen.contains(clean)) {
+            seen.insert(clean);
+            sources.append(clean);
+        }
+    };
+    for (const QString &input : inputs) {
+        if (QFileInfo(input).isDir()) {
+            for (const QString &name : convert::matchingFiles(input, pattern))
+                add(QDir(input).filePath(name));
+        } else {
+            add(input);
+        }
+    }
+    return sources;
+}
+
+std::optional<Request> parse(const QStringList &arguments, int *status)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Converts pictures, and the pictures of folders, as the Batch Convert page does: each\n"
+        "output is named after its source with the new type's extension, and replaces an\n"
+        "earlier file only with a complete new one. Folders give their plain, visible files\n"
+        "of the chosen types, sorted by name; files named outright are taken whatever their\n"
+        "type."));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
+                                QStringLiteral("TYPE"));
+    const QCommandLineOption size(QStringLiteral("size"),
+                                  QStringLiteral("own (default), 640x480, 800x600, 1024x768 or WIDTHxHEIGHT; a side "
+                                                 "of less than 5 pixels becomes 5."),
+                                  QStringLiteral("SIZE"));
+    const QCommandLineOption quality(QStringLiteral("quality"),
+                                     QStringLiteral("JPEG quality, 20 to 100 (default 75)."), QStringLiteral("N"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"),
+                                  QStringLiteral("Files converted at once (default: one per processor core)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("Existing folder to write to (default: each source's own)."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption filter(QStringLiteral("type-filter"),
+                                    QStringLiteral("Types listed from folders (default: all twelve)."),
+                                    QStringLiteral("TYPES"));
+    parser.addOptions({to, size, quality, jobs, out, filter});
+    parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
+                                 QStringLiteral("FILE_OR_FOLDER..."));
+    if (!parseCommand(parser, kCommand, arguments, status))
+        return std::nullopt;
+
+    Request request;
+    const auto refuse = [&](const QString &reason) {
+        *status = usageError(kCommand, reason);
+        return std::nullopt;
+    };
+    if (parser.isSet(to)) {
+        const std::optional<common::FileType> type = typeNamed(parser.value(to));
+        if (!type)
+            return refuse(QStringLiteral("the type \"%1\" is not one of %2").arg(parser.value(to), typeList()));
+        request.type = *type;
+    }
+    if (parser.isSet(size)) {
+        if (const QString fault = readSize(parser.value(size), request); !fault.isEmpty())
+            return refuse(fault);
+    }
+    if (parser.isSet(quality)) {
+        bool ok = false;
+        request.quality = parser.value(quality).toDouble(&ok);
+        if (!ok || !std::isfinite(*request.quality))
+            return refuse(QStringLiteral("the quality \"%1\" is not a number").arg(parser.value(quality)));
+    }
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        request.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || request.jobs < 1 || request.jobs > 256)
+            return refuse(QStringLiteral("the number of jobs \"%1\" is not a whole number from 1 to 256")
+                              .arg(parser.value(jobs)));
+    }
+    if (parser.isSet(out)) {
+        request.out = parser.value(out);
+        if (!QFileInfo(request.out).isDir())
+            return refuse(QStringLiteral("the output folder %1 does not exist").arg(QDir::toNativeSeparators(request.out)));
+        request.out = QFileInfo(request.out).absoluteFilePath();
+    }
+    if (parser.isSet(filter)) {
+        convert::TypeTicks ticks{};
+        for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
+            const std::optional<common::FileType> type = typeNamed(name.trimmed());
+            if (!type)
+                return refuse(QStringLiteral("the type \"%1\" in --type-filter is not one of %2").arg(name, typeList()));
+            ticks[int(*type)] = true;
+        }
+        request.pattern = convert::buildTypePattern(ticks);
+    }
+    if (parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("no file or folder to convert is named"));
+    request.sources = listSources(parser.positionalArguments(), request.pattern);
+    return request;
+}
+
+convert::FileChoices choicesFor(const Request &request, const QString &source)
+{
+    const QFileInfo file(source);
+    convert::FileChoices choices;
+    choices.folder = file.absolutePath();
+    choices.name = file.fileName();
+    choices.count = request.sources.size();
+    choices.size = request.size;
+    choices.customWidth = request.width;
+    choices.customHeight = request.height;
+    choices.outext = QLatin1String(common::fileTypeInfo(request.type).extension);
+    choices.destination = request.out.isEmpty() ? choices.folder : request.out;
+    return choices;
+}
+
+} // namespace
+
+int runConvert(const QStringList &arguments)
+{
+    int status = kDone;
+    const std::optional<Request> request = parse(arguments, &status);
+    if (!request)
+        return status;
+    if (request->sources.isEmpty()) {
+        printOut(QStringLiteral("No files to convert."));
+        return kDone;
+    }
+    const std::unique_ptr<QGuiApplication> app = commandApplication();
+
+    convert::EngineOptions options;
+    options.workers = request->jobs;
+    if (const std::optional<double> quality = request->quality) {
+        options.convert = [quality = *quality](const convert::ConversionJob &job, std::chrono::milliseconds limit,
+                                               const imaging::CancelFlag &cancel) {
+            imaging::ImageMan imageMan;
+            imageMan.setTimeLimit(limit);
+            imageMan.setCancelFlag(cancel);
+            imageMan.setJpegQuality(quality);
+            return convert::convertFile(imageMan, job);
+        };
+    }
+    convert::BatchEngine engine(std::move(options));
+#ifdef Q_OS_UNIX
+    const bool terminal = isatty(STDOUT_FILENO);
+#else
+    const bool terminal = false;
+#endif
+    Progress progress(request->sources.size(), terminal);
+    QObject::connect(&engine, &convert::BatchEngine::fileFinished, &engine,
+                     [&progress](const convert::FileOutcome &outcome) { progress.finished(outcome); });
+    QObject::connect(&engine, &convert::BatchEngine::finished, &engine,
+                     [&progress](const QList<convert::FileOutcome> &failures, qsizetype) {
+                         progress.end();
+                         QCoreApplication::exit(failures.isEmpty() ? kDone : kFailed);
+                     });
+    // Each file's save is whole or nothing, so an interrupted run leaves no
+    // partial file: the files in hand are stopped and the totals shown.
+    onInterrupt(&engine, [&engine, &progress] {
+        engine.stop();
+        progress.end();
+        printError(QStringLiteral("stopped."));
+        QCoreApplication::exit(kInterrupted);
+    });
+    engine.start(request->sources, [&](qsizetype position) {
+        const QString &source = request->sources[position];
+        progress.handedOut(source);
+        return choicesFor(*request, source);
+    });
+    return QCoreApplication::exec();
+}
+
+} // namespace cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+
+namespace convert {
+struct FileOutcome;
+}
+
+namespace cli {
+
+// What a conversion run tells the user as it goes. On a terminal one line,
+// rewritten in place, gives the count, the current file, the rate and the
+// time left; elsewhere each file gets a plain line of its own. Failures go to
+// the standard error with their reasons, as they happen.
+class Progress
+{
+public:
+    Progress(qsizetype total, bool terminal);
+
+    // The file at `source` was handed to a worker.
+    void handedOut(const QString &source);
+    void finished(const convert::FileOutcome &outcome);
+    // Ends the line and prints the totals.
+    void end();
+
+    qsizetype failed() const { return m_failed; }
+
+private:
+    void redraw();
+    QString statusLine() const;
+
+    qsizetype m_total;
+    bool m_terminal;
+    qsizetype m_done = 0;
+    qsizetype m_failed = 0;
+    QString m_current;
+    QElapsedTimer m_clock;
+    bool m_lineShown = false;
+};
+
+// The rate and time left for `done` of `total` files after `elapsedMs`:
+// "2.5 files/s, 0:04 left"; "" before the first file is done.
+QString rateText(qsizetype done, qsizetype total, qint64 elapsedMs);
+
+} // namespace cli

@@ -1,0 +1,232 @@
+#include "rollovercommand.h"
+
+#include "commandline.h"
+
+#include "common/paths.h"
+#include "imaging/imageman.h"
+#include "rollover/cutfinder.h"
+#include "rollover/cutlinelist.h"
+#include "rollover/generaterun.h"
+#include "rollover/piecerun.h"
+#include "rollover/plateloader.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+using rollover::Plate;
+
+const QString kCommand = QStringLiteral("rollover");
+
+struct Request {
+    QString plates[rollover::kPlateCount];
+    bool autoCuts = false;
+    QList<int> cuts; // ascending, each once
+    QString header = QStringLiteral("TST");
+    QString quality = QStringLiteral("100"); // read as the compression prompt reads it
+    QString out;
+};
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// The cut-line list's own rule: whole rows from 0 to its last row.
+std::optional<QList<int>> readCuts(const QString &text, QString *fault)
+{
+    QList<int> rows;
+    for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int row = item.trimmed().toInt(&ok);
+        if (!ok || row < 0 || row > rollover::CutLineList::kLastRow) {
+            *fault = QStringLiteral("the cut line \"%1\" is not a row from 0 to %2")
+                         .arg(item.trimmed())
+                         .arg(rollover::CutLineList::kLastRow);
+            return std::nullopt;
+        }
+        rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+// Why `folder` cannot take the output; empty when it is new or empty. The
+// command line never empties a folder: a run into one would mix its pieces
+// with files of earlier runs.
+QString outputFault(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return {};
+    if (!info.isDir())
+        return QStringLiteral("%1 is not a folder").arg(native(folder));
+    if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return QStringLiteral("the folder %1 is not empty: name a new or empty folder, the command line "
+                              "empties none")
+            .arg(native(folder));
+    return {};
+}
+
+std::optional<Request> parse(const QStringList &arguments, int *status)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Cuts three pictures of one menu (normal, highlighted, selected) into pieces along\n"
+        "cut lines and writes them as DIR/images/HEADERa0.jpg ... with the page\n"
+        "DIR/contents.htm, as Parse Clips' \"Generate JPGS and Scripts\" does. DIR must be\n"
+        "new or empty. Each cut line belongs to the piece above it."));
+    const QCommandLineOption cuts(QStringLiteral("cuts"),
+                                  QStringLiteral("Cut lines: plate rows from 0 to 768 separated by commas, or "
+                                                 "\"auto\" to find them where the highlight plate differs from the "
+                                                 "normal one (printed)."),
+                                  QStringLiteral("ROWS"));
+    const QCommandLineOption header(QStringLiteral("header"),
+                                    QStringLiteral("File name header of the pieces (default TST)."),
+                                    QStringLiteral("TEXT"));
+    const QCommandLineOption quality(QStringLiteral("quality"),
+                                     QStringLiteral("JPEG compression rate, 20 to 100 (default 100)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("New or empty folder to write to."),
+                                 QStringLiteral("DIR"));
+    parser.addOptions({cuts, header, quality, out});
+    parser.addPositionalArgument(QStringLiteral("NORMAL"), QStringLiteral("Picture of the menu as it normally looks."));
+    parser.addPositionalArgument(QStringLiteral("HIGHLIGHT"), QStringLiteral("The menu with its entries highlighted."));
+    parser.addPositionalArgument(QStringLiteral("SELECTED"), QStringLiteral("The menu with its entries selected."));
+    if (!parseCommand(parser, kCommand, arguments, status))
+        return std::nullopt;
+
+    Request request;
+    const auto refuse = [&](const QString &reason) {
+        *status = usageError(kCommand, reason);
+        return std::nullopt;
+    };
+    const QStringList plates = parser.positionalArguments();
+    if (plates.size() != rollover::kPlateCount)
+        return refuse(QStringLiteral("three plates are needed (normal, highlight, selected), %1 given").arg(plates.size()));
+    for (int i = 0; i < rollover::kPlateCount; ++i)
+        request.plates[i] = plates[i];
+    if (!parser.isSet(cuts))
+        return refuse(QStringLiteral("--cuts is missing: give the cut lines' rows, or auto"));
+    if (parser.value(cuts) == QLatin1String("auto")) {
+        request.autoCuts = true;
+    } else {
+        QString fault;
+        const std::optional<QList<int>> rows = readCuts(parser.value(cuts), &fault);
+        if (!rows)
+            return refuse(fault);
+        request.cuts = *rows;
+    }
+    if (parser.isSet(header)) {
+        request.header = parser.value(header);
+        if (request.header.isEmpty())
+            return refuse(QStringLiteral("the file name header is empty"));
+        if (const std::optional<QString> fault = rollover::headerFault(request.header))
+            return refuse(QStringLiteral("the file name header \"%1\" cannot be used: %2").arg(request.header, *fault));
+    }
+    if (parser.isSet(quality)) {
+        bool ok = false;
+        parser.value(quality).toDouble(&ok);
+        if (!ok)
+            return refuse(QStringLiteral("the quality \"%1\" is not a number").arg(parser.value(quality)));
+        request.quality = parser.value(quality);
+    }
+    if (!parser.isSet(out))
+        return refuse(QStringLiteral("--out is missing: name a new or empty folder"));
+    request.out = QFileInfo(parser.value(out)).absoluteFilePath();
+    if (const QString fault = outputFault(request.out); !fault.isEmpty())
+        return refuse(fault);
+    return request;
+}
+
+QString rowList(const QList<int> &rows)
+{
+    QStringList texts;
+    for (int row : rows)
+        texts.append(QString::number(row));
+    return texts.isEmpty() ? QStringLiteral("none") : texts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int runRollover(const QStringList &arguments)
+{
+    int status = kDone;
+    std::optional<Request> request = parse(arguments, &status);
+    if (!request)
+        return status;
+    const std::unique_ptr<QGuiApplication> app = commandApplication();
+
+    // The plates go through the window's load steps into working files of
+    // this run's own, so the window's working plates stay as they are.
+    QTemporaryDir working;
+    if (!working.isValid()) {
+        printError(QStringLiteral("no folder for the working plates: %1").arg(working.errorString()));
+        return kFailed;
+    }
+    rollover::RunPlaces places;
+    imaging::ImageMan imageMan1;
+    imaging::ImageMan imageMan3;
+    QImage pictures[rollover::kPlateCount];
+    for (Plate plate : rollover::kPlates) {
+        places.plates[int(plate)] = working.filePath(QFileInfo(common::platePath(int(plate))).fileName());
+        const rollover::PlateLoad loaded =
+            rollover::loadPlateFile(request->plates[int(plate)], places.plates[int(plate)], imageMan1);
+        if (loaded.outcome != rollover::PlateLoad::Outcome::Loaded) {
+            printError(loaded.message);
+            return kFailed;
+        }
+        pictures[int(plate)] = loaded.picture;
+    }
+
+    if (request->autoCuts) {
+        const rollover::FoundCuts found =
+            rollover::findCuts(pictures[int(Plate::Back)], pictures[int(Plate::Highlight)]);
+        if (found.entries.isEmpty()) {
+            printError(QStringLiteral("no cut lines found: the highlight plate %1 does not differ from the normal "
+                                      "plate %2")
+                           .arg(native(request->plates[1]), native(request->plates[0])));
+            return kFailed;
+        }
+        QStringList entries;
+        for (const rollover::RowSpan &entry : found.entries)
+            entries.append(QStringLiteral("%1-%2").arg(entry.first).arg(entry.last));
+        printOut(QStringLiteral("Entries at rows %1.").arg(entries.join(QStringLiteral(", "))));
+        if (!found.cuts.isEmpty() && found.cuts.last() > rollover::CutLineList::kLastRow) {
+            printError(QStringLiteral("the cut line at row %1 lies below row %2, the last a cut line can take")
+                           .arg(found.cuts.last())
+                           .arg(rollover::CutLineList::kLastRow));
+            return kFailed;
+        }
+        request->cuts = found.cuts;
+    }
+    printOut(QStringLiteral("Cut lines at rows: %1.").arg(rowList(request->cuts)));
+
+    places.imagesFolder = common::joinPath(request->out, QStringLiteral("images"));
+    places.pagePath = common::joinPath(request->out, QStringLiteral("contents.htm"));
+    if (!QDir().mkpath(places.imagesFolder)) {
+        printError(QStringLiteral("the folder %1 cannot be created").arg(native(places.imagesFolder)));
+        return kFailed;
+    }
+    imageMan3.setJpegQuality(rollover::compressionRate(request->quality));
+    const QStringList failures =
+        rollover::writePiecesAndPage(places, request->header, request->cuts, imageMan1, imageMan3, nullptr);
+    for (const QString &failure : failures)
+        printError(failure);
+    if (!failures.isEmpty())
+        return kFailed;
+    printOut(QStringLiteral("Wrote %1 pieces to %2 and the page %3.")
+                 .arg(3 * (request->cuts.size() + 1))
+                 .arg(native(places.imagesFolder), native(places.pagePath)));
+    return kDone;
+}
+
+} // namespace cli

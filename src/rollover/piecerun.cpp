@@ -1,0 +1,121 @@
+#include "piecerun.h"
+
+#include "common/paths.h"
+#include "common/platform.h"
+#include "imaging/imageman.h"
+#include "pagetext.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+namespace rollover {
+
+namespace {
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString pieceIn(const RunPlaces &places, const QString &header, Plate plate, int piece)
+{
+    return common::joinPath(places.imagesFolder, pieceFileName(header, plate, piece));
+}
+
+void cutPlates(const RunPlaces &places, const QString &header, const QList<int> &rows,
+               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3, QStringList &failures)
+{
+    const int pieceCount = int(rows.size()) + 1;
+    for (Plate plate : kPlates) {
+        // A plate that cannot be read gives no pieces at all, so that nothing
+        // of another plate is saved under its letter.
+        if (const imaging::Result read = imageMan1.setImageFile(places.plates[int(plate)]); !read) {
+            const QString names = pieceCount == 1
+                ? pieceFileName(header, plate, 0)
+                : QStringLiteral("%1 to %2").arg(pieceFileName(header, plate, 0),
+                                                 pieceFileName(header, plate, pieceCount - 1));
+            failures.append(QStringLiteral("%1 not written: %2").arg(names, read.message()));
+            continue;
+        }
+        const QList<QRect> rects = pieceRects(rows, QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));
+        for (int n = 0; n < pieceCount; ++n) {
+            const QRect &rect = rects[n];
+            imageMan1.setSelectTop(rect.top());
+            imageMan1.setSelectLeft(rect.left());
+            imageMan1.setSelectRight(rect.right());
+            imageMan1.setSelectBottom(rect.bottom());
+            // Paste and save only after a good copy: the holder would still
+            // carry the previous piece, which must not appear under this name.
+            imaging::Result step = imageMan1.copySelection();
+            if (step)
+                step = imageMan3.pasteImage();
+            if (step)
+                step = imageMan3.saveImage(pieceIn(places, header, plate, n));
+            if (!step)
+                failures.append(QStringLiteral("%1 not written: %2")
+                                    .arg(pieceFileName(header, plate, n), step.message()));
+        }
+    }
+}
+
+void writePage(const RunPlaces &places, const QString &header, int pieceCount, imaging::ImageMan &imageMan1,
+               common::Clipboard *clipboard, QStringList &failures)
+{
+    QList<QSize> sizes;
+    sizes.reserve(pieceCount);
+    for (int n = 0; n < pieceCount; ++n) {
+        // An unreadable piece leaves the instance without a picture: its entry
+        // gets the size 0 x 0, and the failure is listed.
+        if (const imaging::Result read = imageMan1.setImageFile(pieceIn(places, header, Plate::Back, n)); !read)
+            failures.append(QStringLiteral("The page gives %1 no size: %2")
+                                .arg(pieceFileName(header, Plate::Back, n), read.message()));
+        sizes.append(QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));
+    }
+    const QString text = pageText(header, sizes);
+    if (clipboard)
+        clipboard->setText(text);
+
+    // The file ends with a line end, as a printed text file does; the
+    // clipboard holds the text without one.
+    QStringEncoder encoder(QStringConverter::System);
+    const QByteArray bytes = encoder.encode(text + QStringLiteral("\r\n"));
+    QSaveFile file(places.pagePath);
+    QString error;
+    if (!file.open(QIODevice::WriteOnly))
+        error = file.errorString();
+    else if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+    } else if (!file.commit())
+        error = file.errorString();
+    if (!error.isEmpty())
+        failures.append(QStringLiteral("The page %1 not written: %2.").arg(native(places.pagePath), error));
+}
+
+} // namespace
+
+RunPlaces RunPlaces::fixed()
+{
+    RunPlaces places;
+    for (Plate plate : kPlates)
+        places.plates[int(plate)] = common::platePath(int(plate));
+    places.imagesFolder = common::imagesFolder();
+    places.pagePath = common::pagePath();
+    return places;
+}
+
+QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
+                               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
+                               common::Clipboard *clipboard)
+{
+    QStringList failures;
+    cutPlates(places, header, rows, imageMan1, imageMan3, failures);
+    imaging::clearHeldPicture();
+    if (clipboard)
+        clipboard->clear();
+    writePage(places, header, int(rows.size()) + 1, imageMan1, clipboard, failures);
+    return failures;
+}
+
+} // namespace rollover

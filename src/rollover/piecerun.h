@@ -1,0 +1,42 @@
+#pragma once
+
+#include "pieces.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace common {
+class Clipboard;
+}
+namespace imaging {
+class ImageMan;
+}
+
+namespace rollover {
+
+// Where the pieces of a run come from and go to. Paths are absolute; the
+// folders must exist before the run.
+struct RunPlaces {
+    QString plates[kPlateCount]; // the working plate files, in Plate order
+    QString imagesFolder;        // every piece file goes here
+    QString pagePath;            // the page, replaced by a complete new file
+
+    // The window's fixed places (common/paths.h).
+    static RunPlaces fixed();
+};
+
+// The writing half of "Generate JPGS and Scripts": cuts the three working
+// plates along `rows` (ascending plate rows, each belonging to the piece above
+// it) into JPEG pieces named after `header` at `imageMan3`'s quality, then
+// writes the page with each back-plate piece's size as read back. Pieces
+// travel from `imageMan1` to `imageMan3`. A plate that cannot be read gives no
+// pieces; nothing that fails stops the run. With a clipboard, it is emptied
+// after the pieces and then holds the page text; without one the page is only
+// written to its file. Returns what failed, one line each; empty when all
+// was written.
+QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
+                               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
+                               common::Clipboard *clipboard);
+
+} // namespace rollover
