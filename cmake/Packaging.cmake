@@ -17,6 +17,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.kestrune.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# EPS files are rendered by Ghostscript, which the imaging library runs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ghostscript")
+# EPS files are drawn by Ghostscript and metafiles by GraphicsMagick's gm,
+# each run as a child process.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ghostscript, graphicsmagick")
 include(CPack)
