@@ -1,7 +1,7 @@
 #include "imageman.h"
 
 #include "detect.h"
-#include "filereasons.h"
+#include "fileaccess.h"
 #include "ghostscript.h"
 #include "metafile.h"
 #include "library.h"
@@ -234,6 +234,10 @@ Result ImageMan::resizeImage(qint64 width, qint64 height)
                                    .arg(d->shownFile(), sizeText(width, height))
                                    .arg(detail::kMaxSide)
                                    .arg(detail::kMaxPixels));
+    // A JPEG decoded at a reduced scale often has the size asked for already;
+    // resampling it again would only cost time.
+    if (width == imageWidth() && height == imageHeight())
+        return Result::success();
     const Deadline deadline = d->deadline();
     try {
         Magick::Geometry size{unsigned(width), unsigned(height)};

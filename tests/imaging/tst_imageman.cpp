@@ -378,7 +378,11 @@ void TestImageMan::fullDiskSaysSo()
     QVERIFY2(saved.message().endsWith(QLatin1String("earlier.bmp: no space left on the device.")),
              qPrintable(saved.message()));
     QCOMPARE(readAll(small + QStringLiteral("/earlier.bmp")), QByteArray("the earlier file"));
-    QCOMPARE(QDir(small).entryList(QDir::Files), QStringList{"earlier.bmp"});
+    // A new file, written without waiting for the disk, leaves nothing either.
+    const imaging::Result fresh = man.saveImage(small + QStringLiteral("/new.bmp"));
+    QVERIFY2(fresh.message().endsWith(QLatin1String("new.bmp: no space left on the device.")),
+             qPrintable(fresh.message()));
+    QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{"earlier.bmp"});
 }
 
 void TestImageMan::resize_data()
