@@ -1,6 +1,6 @@
 #include "detect.h"
 
-#include "owncodecs.h"
+#include "dxf/dxf.h"
 
 namespace imaging::detail {
 namespace {

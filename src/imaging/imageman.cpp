@@ -1,8 +1,9 @@
 #include "imageman.h"
 
 #include "detect.h"
+#include "dxf/dxf.h"
 #include "library.h"
-#include "owncodecs.h"
+#include "wmfwriter.h"
 
 #include <Magick++.h>
 
@@ -182,7 +183,7 @@ Result ImageMan::setImageFile(const QString &path)
     if (*found.type == FileType::Dxf) {
         file.seek(0);
         QString reason;
-        const QImage drawing = detail::readDxf(file.readAll(), &reason);
+        const QImage drawing = detail::readDxf(file, Deadline(d->timeLimit, d->cancel), &reason);
         if (drawing.isNull())
             return d->loadFailure(path, reason);
         return setImage(drawing, path);
@@ -343,10 +344,11 @@ Result ImageMan::saveImage(const QString &path)
     QByteArray bytes;
     QString reason;
     try {
+        const Deadline deadline(d->timeLimit, d->cancel);
         if (*type == FileType::Dxf)
-            bytes = detail::encodeDxf(image(), &reason);
+            bytes = detail::encodeDxf(image(), deadline, &reason);
         else if (*type == FileType::Wmf)
-            bytes = detail::encodeWmf(image(), &reason);
+            bytes = detail::encodeWmf(image(), deadline, &reason);
         else if (auto encoded = d->encode(*type, &reason))
             bytes = *encoded;
     } catch (const std::exception &e) {
