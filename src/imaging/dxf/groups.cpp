@@ -133,19 +133,19 @@ bool GroupReader::line(qsizetype *from, qsizetype *size)
     qsizetype end = -1;
     for (qsizetype searched = m_pos; (end = m_buffer.indexOf('\n', searched)) < 0;) {
         searched = m_buffer.size();
-        if (searched - m_pos > kMaxDxfLineBytes) {
-            m_error = QStringLiteral("line %1 is longer than %2 MB; the file is not a DXF drawing")
-                          .arg(m_line + 1)
-                          .arg(kMaxDxfLineBytes >> 20);
-            return false;
-        }
-        if (!more())
+        if (searched - m_pos > kMaxDxfLineBytes || !more())
             break;
     }
     if (!m_error.isEmpty() || m_pos >= m_buffer.size())
         return false;
     if (end < 0)
         end = m_buffer.size();
+    if (end - m_pos > kMaxDxfLineBytes) {
+        m_error = QStringLiteral("line %1 is longer than %2 MB; the file is not a DXF drawing")
+                      .arg(m_line + 1)
+                      .arg(kMaxDxfLineBytes >> 20);
+        return false;
+    }
     *from = m_pos;
     *size = end - m_pos;
     m_pos = end + 1;
@@ -245,6 +245,12 @@ bool GroupReader::nextBinary(Group *g)
             searched = m_buffer.size();
             if (searched - m_pos > kMaxDxfLineBytes || !more())
                 return incomplete();
+        }
+        if (end - m_pos > kMaxDxfLineBytes) {
+            m_error = QStringLiteral("byte %1: a value is longer than %2 MB; the file is not a DXF drawing")
+                          .arg(m_dropped + m_pos)
+                          .arg(kMaxDxfLineBytes >> 20);
+            return false;
         }
         g->text = QByteArrayView(m_buffer).sliced(m_pos, end - m_pos);
         m_pos = end + 1;
