@@ -37,9 +37,10 @@ ValueKind kindOf(int code);
 // A value as quoted in a message: short, whatever the file holds.
 QString shown(QByteArrayView value);
 
-// Reads groups one at a time from a device, holding at most a few lines of it
-// at once, and can give the last group back. It stops with an error on
-// damage, past kMaxDxfBytes and when the deadline expires.
+// Reads groups one at a time from a device, holding only the piece of it in
+// hand (some 64 KB, or the longest line, at most kMaxDxfLineBytes), and can
+// give the last group back. It stops with an error on damage, past
+// kMaxDxfBytes and when the deadline expires.
 class GroupReader
 {
 public:
