@@ -1,7 +1,7 @@
 #include "detect.h"
 
+#include "dxf/dxf.h"
 #include "formats.h"
-#include "owncodecs.h"
 
 #include <algorithm>
 

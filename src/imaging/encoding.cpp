@@ -1,10 +1,11 @@
 #include "picture.h"
 
 #include "library.h"
-#include "owncodecs.h"
+#include "dxf/dxf.h"
 #include "pcxwriter.h"
 #include "pngsave.h"
 #include "rlewriter.h"
+#include "wmfwriter.h"
 
 namespace imaging::detail {
 
@@ -87,10 +88,10 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             bytes = encodeWithLibrary(copy, format, jpegQuality);
             break;
         case Writer::OwnDxf:
-            bytes = encodeDxf(toQImage(copy), reason);
+            bytes = encodeDxf(toQImage(copy), deadline, reason);
             break;
         case Writer::OwnWmf:
-            bytes = encodeWmf(toQImage(copy), reason);
+            bytes = encodeWmf(toQImage(copy), deadline, reason);
             break;
         case Writer::OwnPcx:
             bytes = encodePcx(toQImage(copy), deadline, reason);

@@ -5,7 +5,7 @@
 #include "ghostscript.h"
 #include "metafile.h"
 #include "library.h"
-#include "owncodecs.h"
+#include "dxf/dxf.h"
 #include "picture.h"
 
 #include <QDir>
@@ -133,7 +133,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
     const Format &format = imaging::format(*found.type);
     if (format.reader == Reader::OwnDxf) {
         file.seek(0);
-        const QImage drawing = detail::readDxf(file.readAll(), reason);
+        const QImage drawing = detail::readDxf(file, deadline, reason);
         if (drawing.isNull())
             return std::nullopt;
         return detail::fromQImage(drawing, reason);

@@ -1,5 +1,6 @@
-#include "owncodecs.h"
 #include "wmfwriter.h"
+
+#include "deadline.h"
 
 #include <QPainter>
 #include <QtEndian>
@@ -26,9 +27,7 @@ private:
     QByteArray *m_out;
 };
 
-} // namespace
-
-QByteArray encodeWmf(const QImage &picture, QString *reason)
+QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     if (picture.isNull()) {
         *reason = QStringLiteral("there is no picture to write");
@@ -121,6 +120,10 @@ QByteArray encodeWmf(const QImage &picture, QString *reason)
     le.u32(0);
     QByteArray row(stride, '\0');
     for (qint64 y = height - 1; y >= 0; --y) {
+        if (deadline.expired()) {
+            *reason = deadline.reason();
+            return {};
+        }
         const auto *line = reinterpret_cast<const QRgb *>(flat.constScanLine(int(y)));
         for (qint64 x = 0; x < width; ++x) {
             row[x * 3] = char(qBlue(line[x]));
@@ -133,6 +136,20 @@ QByteArray encodeWmf(const QImage &picture, QString *reason)
     le.u32(3);
     le.u16(0); // end of file
     return out;
+}
+
+} // namespace
+
+QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason)
+{
+    try {
+        return encodeBitmap(picture, deadline, reason);
+    } catch (const std::bad_alloc &) {
+        *reason = QStringLiteral("there is not enough memory to write it");
+    } catch (...) {
+        *reason = QStringLiteral("the metafile could not be written");
+    }
+    return {};
 }
 
 } // namespace imaging::detail

@@ -1,9 +1,22 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
+#include <QImage>
+#include <QString>
 
-// Layout of the placeable metafiles we write; the tests read them back by it.
+namespace imaging {
+class Deadline;
+}
+
+// WMF writing, our own code: the library reads metafiles but does not write
+// them. Below, the layout of the placeable metafiles we write; the tests read
+// them back by it.
 namespace imaging::detail {
+
+// Encodes a picture as a placeable Windows metafile holding it as one bitmap;
+// empty bytes and a reason (a short phrase without the file name) on failure.
+// No exception leaves it.
+QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason);
 
 inline constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;
 inline constexpr int kPlaceableHeaderBytes = 22;

@@ -1,6 +1,8 @@
+#include "imaging/deadline.h"
+#include "imaging/dxf/dxf.h"
 #include "imaging/library.h"
-#include "imaging/owncodecs.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <cstdint>
 #include <cstdlib>
@@ -18,11 +20,12 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // The fuzzer's own buffer, not a copy: a read past its end is caught.
-    const QByteArray bytes =
+    QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
     QString reason;
-    const QImage image = imaging::detail::readDxf(bytes, &reason);
+    const QImage image = imaging::detail::readDxf(device, imaging::Deadline(), &reason);
     if (image.isNull() == reason.isEmpty())
         std::abort();
     using imaging::detail::kMaxPixels;

@@ -1,5 +1,8 @@
-#include "aci.h"
-#include "owncodecs.h"
+#include "dxf.h"
+
+#include "imaging/aci.h"
+#include "imaging/deadline.h"
+#include "limits.h"
 
 #include <QHash>
 #include <QPainter>
@@ -9,10 +12,6 @@
 
 namespace imaging::detail {
 namespace {
-
-// A drawing past this size is more than any CAD program opens comfortably and
-// more than we hold in memory at once.
-constexpr qsizetype kMaxDxfBytes = qsizetype(1) << 30;
 
 class DxfText
 {
@@ -163,9 +162,9 @@ QImage onWhite(const QImage &picture)
     return flat;
 }
 
-} // namespace
-
-QByteArray encodeDxf(const QImage &picture, QString *reason)
+// A drawing past the size our reader takes is refused: we write nothing we
+// would not read back.
+QByteArray encodeRuns(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     if (picture.isNull()) {
         *reason = QStringLiteral("there is no picture to write");
@@ -188,6 +187,10 @@ QByteArray encodeDxf(const QImage &picture, QString *reason)
     // the one above it exactly extends it by a row.
     std::vector<Block> open, next;
     for (int y = 0; y <= height; ++y) {
+        if (deadline.expired()) {
+            *reason = deadline.reason();
+            return {};
+        }
         next.clear();
         size_t above = 0;
         if (y < height) {
@@ -220,13 +223,28 @@ QByteArray encodeDxf(const QImage &picture, QString *reason)
             writeSolid(dxf, open[above++], height);
         open.swap(next);
         if (dxf.size() > kMaxDxfBytes) {
-            *reason = QStringLiteral("the drawing would be larger than 1 GB; the picture has too many areas of different colour");
+            *reason = QStringLiteral("the drawing would be larger than %1 MB; the picture has too many areas of different colour")
+                          .arg(kMaxDxfBytes >> 20);
             return {};
         }
     }
     dxf.group(0, "ENDSEC");
     dxf.group(0, "EOF");
     return dxf.take();
+}
+
+} // namespace
+
+QByteArray encodeDxf(const QImage &picture, const Deadline &deadline, QString *reason)
+{
+    try {
+        return encodeRuns(picture, deadline, reason);
+    } catch (const std::bad_alloc &) {
+        *reason = QStringLiteral("there is not enough memory to write it");
+    } catch (...) {
+        *reason = QStringLiteral("the drawing could not be written");
+    }
+    return {};
 }
 
 } // namespace imaging::detail
