@@ -58,7 +58,7 @@ void TestE2eRollover::pageSwapsPiecesInBrowser()
         const QString path = sources.filePath(QStringLiteral("plate%1.png").arg(int(plate)));
         QVERIFY(picture.save(path, "PNG"));
         dialogs.fileAnswers = {path};
-        const PlateLoad load = loadPlate(plate, dialogs, imageMan1);
+        const PlateLoad load = askAndLoadPlate(plate, dialogs, imageMan1);
         QVERIFY2(load.outcome == PlateLoad::Outcome::Loaded, qPrintable(load.message));
     }
 

@@ -1,0 +1,353 @@
+#include "../app/fakes.h"
+#include "common/paths.h"
+#include "imaging/imageman.h"
+#include "rollover/cutlinelist.h"
+#include "rollover/generaterun.h"
+#include "rollover/pagetext.h"
+#include "rollover/plateloader.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace rollover;
+using L = QList<int>;
+using Outcome = GenerateRun::Outcome;
+
+namespace {
+
+// Each plate has its own colour above the first cut line and another below,
+// so a piece tells which plate and which rows it was cut from.
+const QColor kUpper[kPlateCount] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200)};
+const QColor kLower[kPlateCount] = {QColor(240, 240, 40), QColor(40, 240, 240), QColor(240, 40, 240)};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool near(QColor a, QColor b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) < 24;
+}
+
+// Working plates 126 pixels wide of the given heights, the lower colour from
+// row `split` on; a height of 0 leaves that plate out.
+void writePlates(const L &heights, int split)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(common::platePath(0)).absolutePath()));
+    for (Plate plate : kPlates) {
+        if (heights[int(plate)] == 0)
+            continue;
+        QImage picture(126, heights[int(plate)], QImage::Format_RGB32);
+        picture.fill(kUpper[int(plate)]);
+        QPainter(&picture).fillRect(0, split, 126, picture.height(), kLower[int(plate)]);
+        QVERIFY(picture.save(common::platePath(int(plate)), "BMP"));
+    }
+}
+
+struct Run {
+    fakes::Dialogs dialogs;
+    fakes::Clipboard clipboard;
+    imaging::ImageMan imageMan1;
+    imaging::ImageMan imageMan3;
+    GenerateRun generate{dialogs, clipboard, imageMan1, imageMan3};
+
+    Outcome go(const L &rows, const QStringList &answers, const QList<bool> &confirm = {true})
+    {
+        CutLineList lines;
+        for (int row : rows)
+            lines.release(CutLineList::kLeftButton, row);
+        dialogs.inputAnswers = answers;
+        dialogs.yesNoAnswers = confirm;
+        return generate.run(lines);
+    }
+};
+
+} // namespace
+
+// The rollover builder's steps that read and write files: a picked plate
+// becomes its working bitmap, and "Generate JPGS and Scripts" cuts the working
+// plates into pieces and writes the page.
+class TestRolloverFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void plateLoads_data();
+    void plateLoads();
+    void stopsEarly_data();
+    void stopsEarly();
+    void piecesPageAndFailures_data();
+    void piecesPageAndFailures();
+    void unusableHeaderIsAskedAgain();
+
+private:
+    QString writeSource(const QString &name, QSize size, QColor colour);
+
+    QTemporaryDir m_dir;
+};
+
+// Written by our own writers, so that a Photo CD source can be made too.
+QString TestRolloverFiles::writeSource(const QString &name, QSize size, QColor colour)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    imaging::ImageMan writer;
+    const imaging::Result made = writer.setImage(picture, name);
+    const imaging::Result saved = made ? writer.saveImage(m_dir.filePath(name)) : made;
+    if (!saved)
+        qWarning("%s", qPrintable(saved.message()));
+    return m_dir.filePath(name);
+}
+
+void TestRolloverFiles::init()
+{
+    QVERIFY(m_dir.isValid());
+    QDir(common::outputFolder()).removeRecursively();
+    const QString plates = QFileInfo(common::platePath(0)).absolutePath();
+    QFile::remove(plates);
+    QDir(plates).removeRecursively();
+    imaging::clearHeldPicture();
+}
+
+void TestRolloverFiles::plateLoads_data()
+{
+    QTest::addColumn<QString>("picked"); // a source's name; "" cancels, "blocked" blocks the plates' folder
+    QTest::addColumn<int>("plate");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<PlateLoad::Outcome>("outcome");
+
+    using P = PlateLoad::Outcome;
+    const QSize menu(126, 179), none;
+    QTest::newRow("a bitmap as the back plate") << "menu.bmp" << 0 << menu << menu << P::Loaded;
+    QTest::newRow("a JPEG as the highlight plate") << "menu.jpg" << 1 << menu << menu << P::Loaded;
+    QTest::newRow("a Photo CD picture shown as its working copy, at its base size")
+        << "menu.pcd" << 2 << QSize(200, 150) << QSize(768, 512) << P::Loaded;
+    QTest::newRow("cancel in the file dialog") << "" << 0 << none << none << P::Cancelled;
+    QTest::newRow("an unreadable picture is named") << "broken.jpg" << 1 << none << none << P::Failed;
+    // A file where the plates' folder belongs: no permission trick, so this
+    // holds also when the tests run as root.
+    QTest::newRow("an unwritable plate is named") << "blocked" << 2 << none << none << P::Failed;
+}
+
+// The plate loaded before is replaced by a bitmap of the new one, or kept
+// when a step fails.
+void TestRolloverFiles::plateLoads()
+{
+    QFETCH(QString, picked);
+    QFETCH(int, plate);
+    QFETCH(QSize, size);
+    QFETCH(QSize, shown);
+    QFETCH(PlateLoad::Outcome, outcome);
+
+    fakes::Dialogs dialogs;
+    imaging::ImageMan imageMan1;
+    const QString old = writeSource(QStringLiteral("old.bmp"), QSize(20, 30), Qt::red);
+    dialogs.fileAnswers = {old, picked.isEmpty() ? QString() : picked == u"blocked" ? old : m_dir.filePath(picked)};
+    QCOMPARE(askAndLoadPlate(Plate(plate), dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
+    QString named = QDir::toNativeSeparators(common::platePath(plate));
+    if (size.isValid()) {
+        writeSource(picked, size, QColor(10, 200, 90));
+    } else if (picked == u"broken.jpg") {
+        named = QDir::toNativeSeparators(m_dir.filePath(picked));
+        QFile file(m_dir.filePath(picked));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("this is no picture at all") > 0);
+    } else if (!picked.isEmpty()) {
+        const QString folder = QFileInfo(common::platePath(0)).absolutePath();
+        QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
+    }
+    const QByteArray before = fileBytes(common::platePath(plate));
+    const PlateLoad loaded = askAndLoadPlate(Plate(plate), dialogs, imageMan1);
+    QVERIFY2(loaded.outcome == outcome, qPrintable(loaded.message));
+    QCOMPARE(dialogs.fileRequests.last().title, QStringLiteral("Load Image"));
+    QCOMPARE(dialogs.fileRequests.last().prompt, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd)"));
+    if (outcome != PlateLoad::Outcome::Loaded) {
+        QVERIFY(loaded.picture.isNull());
+        QCOMPARE(fileBytes(common::platePath(plate)), before);
+        QVERIFY2(outcome == PlateLoad::Outcome::Cancelled || loaded.message.contains(named), qPrintable(loaded.message));
+        return;
+    }
+    QCOMPARE(loaded.platePath, common::platePath(plate));
+    QVERIFY(fileBytes(common::platePath(plate)).startsWith("BM"));
+    const QImage reread(common::platePath(plate));
+    QCOMPARE(loaded.picture.size(), shown);
+    QCOMPARE(reread.size(), shown);
+    // The library's own Photo CD round trip does not keep colours; only the
+    // size tells that the plate arrived.
+    for (const QColor colour : {loaded.picture.pixelColor(60, 90), reread.pixelColor(60, 90)})
+        QVERIFY2(picked.endsWith(u".pcd") || near(colour, QColor(10, 200, 90)), qPrintable(colour.name()));
+}
+
+void TestRolloverFiles::stopsEarly_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QList<bool>>("confirm");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<bool>("emptied");
+
+    QTest::newRow("an empty rate changes nothing") << QStringList{""} << QList<bool>{} << Outcome::RateCancelled << 42 << false;
+    QTest::newRow("No at the confirmation changes only the rate, brought into 20 to 100")
+        << QStringList{"150"} << QList<bool>{false} << Outcome::NotConfirmed << 100 << false;
+    QTest::newRow("cancel at the header leaves the folders emptied of files, subfolders kept")
+        << QStringList{"75%", ""} << QList<bool>{true} << Outcome::HeaderCancelled << 75 << true;
+}
+
+void TestRolloverFiles::stopsEarly()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QList<bool>, confirm);
+    QFETCH(Outcome, outcome);
+    QFETCH(int, quality);
+    QFETCH(bool, emptied);
+
+    const QString out = common::outputFolder();
+    QVERIFY(QDir().mkpath(out + QStringLiteral("/keep/deeper")) && QDir().mkpath(common::imagesFolder()));
+    const QStringList files{"/old.txt", "/.hidden", "/noextension", "/images/TSTa0.jpg", "/keep/inner.txt"};
+    for (const QString &name : files) {
+        QFile file(out + name);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+    }
+    Run run;
+    run.imageMan3.setJpegQuality(42);
+    QCOMPARE(run.go({10}, answers, confirm), outcome);
+    QCOMPARE(run.imageMan3.jpegQuality(), quality);
+
+    QStringList asked;
+    for (const fakes::Dialogs::Question &input : std::as_const(run.dialogs.inputs) + run.dialogs.questions)
+        asked.append(input.title + u'|' + input.prompt + u'|' + input.defaultText);
+    QStringList expected{"JPG Compression|Enter in the compression rate for JPG's|100",
+                         "File Name Header|Enter in the left first three charachters of the file names.|TST"};
+    expected = expected.first(answers.size());
+    if (!confirm.isEmpty())
+        expected.append(QStringLiteral("Saving File Pieces|All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?|")
+                            .arg(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/parse"))));
+    QCOMPARE(asked, expected);
+    for (const QString &name : files)
+        QCOMPARE(QFileInfo::exists(out + name), !emptied || name.startsWith(QLatin1String("/keep/")));
+    QVERIFY(QFileInfo(out + QStringLiteral("/keep/deeper")).isDir() && QFileInfo(common::imagesFolder()).isDir());
+    QVERIFY(run.clipboard.clears == 0 && run.clipboard.texts.isEmpty() && run.dialogs.messages.isEmpty());
+}
+
+void TestRolloverFiles::piecesPageAndFailures_data()
+{
+    QTest::addColumn<L>("lines");
+    QTest::addColumn<L>("plates");           // heights; 0: the plate cannot be loaded
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<L>("heights");          // per plate, per piece; 0: not written
+    QTest::addColumn<bool>("pageBlocked");
+    QTest::addColumn<QStringList>("named");  // each in the failures and in the one message
+    QTest::addColumn<int>("failureCount");
+
+    QTest::newRow("plates of different heights cut at the same rows, header with blank and ampersand")
+        << L{57} << L{179, 90, 300} << "a &b" << L{58, 121, 58, 32, 58, 242} << false << QStringList() << 0;
+    // The page still refers to the highlight pieces, as it always does.
+    QTest::newRow("an unloadable highlight plate: its pieces skipped, the others cut")
+        << L{57} << L{179, 0, 179} << "TST" << L{58, 121, 0, 0, 58, 121} << false
+        << QStringList{"TSTb0.jpg to TSTb1.jpg", QDir::toNativeSeparators(common::platePath(1))} << 1;
+    // No file at all rather than the previous piece under the failed one's name.
+    QTest::newRow("a piece wholly below the plates is never the previous piece")
+        << L{57, 300} << L{179, 179, 179} << "TST" << L{58, 121, 0, 58, 121, 0, 58, 121, 0} << false
+        << QStringList{"TSTa2.jpg not written", "TSTb2.jpg not written", "TSTc2.jpg not written", "The page gives TSTa2.jpg no size"} << 4;
+    QTest::newRow("no line, a folder in the page's way: reported, no temporary file left")
+        << L{} << L{30, 30, 30} << "TST" << L{30, 30, 30} << true << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
+    L below, heights;
+    for (int row = 100; row < 130; ++row)
+        below.append(row);
+    for (int plate = 0; plate < kPlateCount; ++plate)
+        heights << 10 << L(30, 0);
+    QTest::newRow("thirty pieces below the plates: one message, its list shortened")
+        << below << L{10, 10, 10} << "TST" << heights << false << QStringList{"TSTa1.jpg not written"} << 4 * 30;
+}
+
+void TestRolloverFiles::piecesPageAndFailures()
+{
+    QFETCH(L, lines);
+    QFETCH(L, plates);
+    QFETCH(QString, header);
+    QFETCH(L, heights);
+    QFETCH(bool, pageBlocked);
+    QFETCH(QStringList, named);
+    QFETCH(int, failureCount);
+
+    writePlates(plates, lines.value(0, 1000) + 1);
+    // A first run under another header: nothing of it may survive the second.
+    QCOMPARE(Run().go({20, 40}, {"100", "OLD"}), Outcome::Finished);
+    if (pageBlocked)
+        QVERIFY(QFile::remove(common::pagePath()) && QDir().mkpath(common::pagePath()));
+    Run run;
+    run.clipboard.setText(QStringLiteral("what the user had"));
+    run.clipboard.texts.clear();
+    QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
+
+    const int pieces = int(lines.size()) + 1;
+    QStringList expectedFiles;
+    QList<QSize> backSizes;
+    for (Plate plate : kPlates) {
+        for (int n = 0; n < pieces; ++n) {
+            const QSize size(heights[int(plate) * pieces + n] ? 126 : 0, heights[int(plate) * pieces + n]);
+            if (plate == Plate::Back)
+                backSizes.append(size);
+            if (size.isEmpty())
+                continue;
+            const QString name = pieceFileName(header, plate, n);
+            expectedFiles.append(name);
+            const QImage piece = QImageReader(common::joinPath(common::imagesFolder(), name)).read();
+            QCOMPARE(piece.size(), size);
+            // The cut line's row belongs to the piece above; the next row starts the one below.
+            const QColor top = piece.pixelColor(piece.width() / 2, 0);
+            const QColor bottom = piece.pixelColor(piece.width() / 2, piece.height() - 1);
+            QVERIFY2(near(top, n == 0 ? kUpper[int(plate)] : kLower[int(plate)]), qPrintable(name));
+            QVERIFY2(near(bottom, n == 0 && pieces > 1 ? kUpper[int(plate)] : top), qPrintable(name));
+        }
+    }
+    expectedFiles.sort();
+    QCOMPARE(QDir(common::imagesFolder()).entryList(QDir::Files, QDir::Name), expectedFiles);
+
+    // Emptied after the pieces, then given the page; the file ends its last line.
+    const QString page = pageText(header, backSizes);
+    QCOMPARE(run.clipboard.clears, 1);
+    QCOMPARE(run.clipboard.texts, QStringList{page});
+    QCOMPARE(fileBytes(common::pagePath()), pageBlocked ? QByteArray() : page.toUtf8() + "\r\n");
+    QCOMPARE(QDir(common::outputFolder()).entryList(QDir::Files | QDir::Hidden), pageBlocked ? QStringList() : QStringList{"contents.htm"});
+
+    const QStringList failures = run.generate.failures();
+    QCOMPARE(failures.size(), failureCount);
+    QCOMPARE(run.dialogs.messages.size(), failureCount ? 1 : 0);
+    if (!failureCount)
+        return;
+    const fakes::Dialogs::Message &message = run.dialogs.messages.first();
+    QCOMPARE(message.title, QStringLiteral("Saving File Pieces"));
+    for (const QString &part : named)
+        QVERIFY2(message.text.contains(part) && failures.join(u'\n').contains(part), qPrintable(message.text));
+    const QStringList shown = message.text.split(u'\n');
+    const qsizetype listed = std::min<qsizetype>(failures.size(), GenerateRun::kMaxListedFailures);
+    QCOMPARE(shown.size(), 2 + listed + (failureCount > listed ? 1 : 0));
+    if (failureCount > listed)
+        QCOMPARE(shown.last(), QStringLiteral("... and %1 more.").arg(failureCount - listed));
+    for (const QString &failure : failures.first(listed))
+        QVERIFY(shown.contains(failure));
+}
+
+// A header that would leave the images folder is refused and asked for again.
+void TestRolloverFiles::unusableHeaderIsAskedAgain()
+{
+    writePlates({40, 40, 40}, 40);
+    Run run;
+    QCOMPARE(run.go({}, {"100", "/tmp/evil", "TST"}), Outcome::Finished);
+    QCOMPARE(run.dialogs.inputs.size(), 3);
+    QCOMPARE(run.dialogs.messages.size(), 1);
+    QCOMPARE(run.dialogs.messages.first().title, QStringLiteral("File Name Header"));
+    QVERIFY2(run.dialogs.messages.first().text.contains("\"/tmp/evil\" cannot be used: it holds the path separator"),
+             qPrintable(run.dialogs.messages.first().text));
+    QCOMPARE(QDir(common::imagesFolder()).entryList(QDir::Files, QDir::Name), (QStringList{"TSTa0.jpg", "TSTb0.jpg", "TSTc0.jpg"}));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/evila0.jpg")));
+}
+
+QTEST_GUILESS_MAIN(TestRolloverFiles)
+#include "tst_rolloverfiles.moc"
