@@ -2,8 +2,8 @@
 """Opens a generated rollover page in headless Chromium, moves the pointer over
 each piece and checks that it turns into its highlight twin and back.
 
-Usage: rollover_page.py <expected.json>, which names the page and lists every
-piece: page name, normal and highlight file, size and the colour each shows.
+Usage: rollover_page.py <page> <pieces.json>, which lists every piece: its
+name in the page, normal and highlight file, size and the colour each shows.
 """
 
 import io
@@ -81,9 +81,9 @@ def wait_for(driver, piece, which):
 
 
 def main():
-    with open(sys.argv[1], encoding="utf-8") as f:
-        expected = json.load(f)
-    page, pieces = expected["page"], expected["pieces"]
+    page = sys.argv[1]
+    with open(sys.argv[2], encoding="utf-8") as f:
+        pieces = json.load(f)
     # The browser reports the pieces resolved against the page's address.
     for piece in pieces:
         for which in ("normal", "highlight"):

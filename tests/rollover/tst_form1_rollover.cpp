@@ -4,13 +4,12 @@
 #include "app/picturebox.h"
 #include "app/tabcontrol.h"
 #include "common/paths.h"
-#include "imaging/imageman.h"
 #include "rollover/pagetext.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QImageReader>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -35,35 +34,27 @@ QStringList items(const QListWidget *list)
     return out;
 }
 
-// Rows 0 to 9 of every 20 are darker, so a shown row tells where it came from.
-QImage plateImage(QSize size, QColor colour)
-{
-    QImage picture(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        const QColor row = (y % 20) < 10 ? colour.darker(200) : colour;
-        for (int x = 0; x < size.width(); ++x)
-            picture.setPixelColor(x, y, row);
-    }
-    return picture;
-}
-
 } // namespace
 
 // The "Parse Clips" page driven like a user would: buttons clicked, a fake
 // file dialog answering, cut lines placed with real mouse events on Picture1.
+// The gestures' rules are the cut-line table's (tst_rollover); here the mouse
+// reaches them and the window shows their outcome.
 class TestForm1Rollover : public QObject
 {
     Q_OBJECT
 private slots:
     void init();
     void cleanup() { m_form.reset(); }
-    void refusedLoadChangesNothing();
-    void mouseMakesLines();
+    void placeLinesAndGenerate();
     void boxesScrollTogether();
 
 private:
-    QString writeSource(const QString &name, QSize size, QColor colour);
-    void load(QPushButton *button, const QString &path);
+    // Loads a plate 126 pixels wide through its button and the dialog; rows 0
+    // to 9 of every 20 are darker, so a shown row tells where it came from.
+    void load(int plate, int height = 179);
+    // Clicks the plate's load button with `path` as the dialog's answer.
+    void pick(int plate, const QString &path);
     // Rows are plate rows; the mouse works in the box's own units, which on a
     // scaled screen hold several rows. The test rows are multiples of the scale.
     int scale() const { return int(m_form->Picture1()->devicePixelRatioF()); }
@@ -72,7 +63,6 @@ private:
     void move(int row) { QTest::mouseMove(m_form->Picture1(), at(row)); }
     void release(Qt::MouseButton b, int row) { QTest::mouseRelease(m_form->Picture1(), b, {}, at(row)); }
     void click(int row) { press(Qt::LeftButton, row); release(Qt::LeftButton, row); }
-    void loadAll(QSize size);
 
     QTemporaryDir m_dir;
     fakes::Dialogs m_dialogs;
@@ -81,68 +71,42 @@ private:
     std::unique_ptr<Form1> m_form;
 };
 
-QString TestForm1Rollover::writeSource(const QString &name, QSize size, QColor colour)
+void TestForm1Rollover::load(int plate, int height)
 {
-    const QString path = m_dir.filePath(name);
-    if (!plateImage(size, colour).save(path))
-        qWarning("cannot write %s", qPrintable(path));
-    return path;
+    QImage picture(126, height, QImage::Format_RGB32);
+    picture.fill(kColours[plate]);
+    QPainter painter(&picture);
+    for (int y = 0; y < height; y += 20)
+        painter.fillRect(0, y, 126, 10, kColours[plate].darker(200));
+    painter.end();
+    const QString path = m_dir.filePath(QStringLiteral("plate%1.png").arg(plate));
+    QVERIFY(picture.save(path));
+    pick(plate, path);
 }
 
-void TestForm1Rollover::load(QPushButton *button, const QString &path)
+void TestForm1Rollover::pick(int plate, const QString &path)
 {
     m_dialogs.fileAnswers = {path};
-    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(QList<QPushButton *>{m_form->Command2(), m_form->Command3(), m_form->Command4()}[plate], Qt::LeftButton);
     QVERIFY(m_dialogs.fileAnswers.isEmpty());
-}
-
-void TestForm1Rollover::loadAll(QSize size)
-{
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), size, kColours[0]));
-    load(m_form->Command3(), writeSource(QStringLiteral("h.BMP"), size, kColours[1]));
-    load(m_form->Command4(), writeSource(QStringLiteral("s.jpg"), size, kColours[2]));
 }
 
 void TestForm1Rollover::init()
 {
     QVERIFY(m_dir.isValid());
-    QDir(common::outputFolder()).removeRecursively();
-    for (int plate = 0; plate < 3; ++plate)
-        QFile::remove(common::platePath(plate));
     m_dialogs = fakes::Dialogs();
     m_clipboard = fakes::Clipboard();
     m_form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
     m_form->Form_Load();
     m_form->SSTab1()->setCurrentIndex(1);
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QVERIFY(m_form->Picture1()->isVisible());
     QCOMPARE(scale(), KESTRUNE_TEST_SCALE);
 }
 
-void TestForm1Rollover::refusedLoadChangesNothing()
+void TestForm1Rollover::placeLinesAndGenerate()
 {
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), QSize(50, 60), kColours[0]));
-    click(20);
-    const QImage before = m_form->Picture1()->picture();
-    const QString bad = m_dir.filePath(QStringLiteral("bad.bmp"));
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("BM but nothing more") > 0);
-    file.close();
-    for (const QString &answer : {QString(), bad}) {   // cancelled, then unreadable
-        load(m_form->Command2(), answer);
-        QCOMPARE(m_form->Picture1()->picture(), before);
-        QCOMPARE(items(m_form->List1()), QStringList{"20"});
-    }
-    QCOMPARE(m_dialogs.messages.size(), 1);
-    QVERIFY2(m_dialogs.messages.first().text.contains(QDir::toNativeSeparators(bad)),
-             qPrintable(m_dialogs.messages.first().text));
-}
-
-// The gestures' rules are the cut-line table's; here the mouse reaches them,
-// and the list boxes and boxes show their outcome.
-void TestForm1Rollover::mouseMakesLines()
-{
-    loadAll(QSize(126, 179));
+    for (int plate = 0; plate < 3; ++plate)
+        load(plate);
     app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
     press(Qt::LeftButton, 56);
     move(60);
@@ -164,7 +128,6 @@ void TestForm1Rollover::mouseMakesLines()
         QCOMPARE(boxes[plate]->drawnRows(), (QList<int>{120, 100}));
         const QImage shown = boxes[plate]->grab().toImage();
         QCOMPARE(shown.pixelColor(40, 100), kYellow);
-        QCOMPARE(shown.pixelColor(40, 120), kYellow);
         // One picture pixel per screen pixel: the rows around the line are the plate's.
         for (int row : {5, 99, 101})
             QCOMPARE(shown.pixelColor(40, row), boxes[plate]->picture().pixelColor(40, row));
@@ -182,38 +145,47 @@ void TestForm1Rollover::mouseMakesLines()
     m_dialogs.yesNoAnswers = {true};
     QTest::mouseClick(m_form->Command5(), Qt::LeftButton);
     QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messages.value(0).text));
-    QCOMPARE(QDir(common::imagesFolder()).entryList(QDir::Files, QDir::Name),
-             (QStringList{"TSTa0.jpg", "TSTa1.jpg", "TSTb0.jpg", "TSTb1.jpg", "TSTc0.jpg", "TSTc1.jpg"}));
     QCOMPARE(m_clipboard.text, rollover::pageText(QStringLiteral("TST"), {QSize(126, 101), QSize(126, 78)}));
+
+    // A cancelled or failed load keeps the plate shown and the cut lines, and
+    // a failure names the file.
+    const QImage before = boxes[0]->picture();
+    const QString bad = m_dir.filePath(QStringLiteral("bad.bmp"));
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("BM but nothing more") > 0);
+    file.close();
+    for (const QString &answer : {QString(), bad}) {
+        pick(0, answer);
+        QCOMPARE(boxes[0]->picture(), before);
+        QCOMPARE(items(m_form->List1()), QStringList{"100"});
+    }
+    QCOMPARE(m_dialogs.messages.size(), 1);
+    QVERIFY2(m_dialogs.messages.first().text.contains(QDir::toNativeSeparators(bad)), qPrintable(m_dialogs.messages.first().text));
 
     // New highlight and selected plates keep the cut lines; a new normal plate
     // empties List1 and shows no lines, while the scratch list keeps its items.
-    load(m_form->Command3(), writeSource(QStringLiteral("h2.png"), QSize(126, 179), kColours[1]));
-    load(m_form->Command4(), writeSource(QStringLiteral("s2.png"), QSize(126, 179), kColours[2]));
+    load(1);
+    load(2);
     QCOMPARE(items(m_form->List1()), QStringList{"100"});
-    load(m_form->Command2(), writeSource(QStringLiteral("n2.png"), QSize(126, 179), kColours[0]));
+    load(0);
     QVERIFY(items(m_form->List1()).isEmpty());
     QVERIFY(boxes[0]->drawnRows().isEmpty());
     QCOMPARE(items(m_form->List2()), QStringList{"100"});
-    click(30);
-    QCOMPARE(items(m_form->List2()), QStringList{"30"});
 }
 
 void TestForm1Rollover::boxesScrollTogether()
 {
     const int tall = 700;
-    load(m_form->Command2(), writeSource(QStringLiteral("n.png"), QSize(126, tall), kColours[0]));
-    load(m_form->Command3(), writeSource(QStringLiteral("h.png"), QSize(126, 179), kColours[1]));
+    load(0, tall);
+    load(1);
     app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
-    const int visible = boxes[0]->height() * scale();
+    const int last = tall - boxes[0]->height() * scale();
     for (app::PictureBox *box : boxes)
-        QCOMPARE(box->lastTopRow(), tall - visible);
-    auto *bar = boxes[0]->findChild<QScrollBar *>(QStringLiteral("scrollBar"));
-    QVERIFY(bar && bar->isVisible());
+        QCOMPARE(box->lastTopRow(), last);
 
     // The wheel on the normal plate scrolls all three.
-    QWheelEvent wheel(QPointF(at(30)), boxes[0]->mapToGlobal(QPointF(at(30))), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(at(30)), boxes[0]->mapToGlobal(QPointF(at(30))), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(boxes[0], &wheel);
     const int top = boxes[0]->topRow();
     QVERIFY(top > 0);
@@ -222,17 +194,18 @@ void TestForm1Rollover::boxesScrollTogether()
     QCOMPARE(boxes[2]->grab().toImage().pixelColor(10, 0), boxes[2]->picture().pixelColor(10, top));
 
     // Every row is reachable: at the end of the scroll range the last visible
-    // row of the box is the plate's last row.
+    // row of the box is the plate's last row, and a click marks the row under it.
+    auto *bar = boxes[0]->findChild<QScrollBar *>(QStringLiteral("scrollBar"));
+    QVERIFY(bar && bar->isVisible());
     bar->setValue(bar->maximum());
     for (app::PictureBox *box : boxes)
-        QCOMPARE(box->topRow(), tall - visible);
+        QCOMPARE(box->topRow(), last);
     QCOMPARE(boxes[0]->rowAt(boxes[0]->height() - 1.0 / scale()), tall - 1);
     const int row = 2 * scale();
     click(row);
-    QCOMPARE(items(m_form->List1()), QStringList{QString::number(tall - visible + row)});
+    QCOMPARE(items(m_form->List1()), QStringList{QString::number(last + row)});
     QCOMPARE(boxes[1]->grab().toImage().pixelColor(40, row), kYellow);
-    QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1),
-             boxes[0]->picture().pixelColor(40, tall - visible + row + 1));
+    QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1), boxes[0]->picture().pixelColor(40, last + row + 1));
 }
 
 int main(int argc, char **argv)

@@ -33,51 +33,42 @@ void TestRollover::cutLines_data()
 {
     QTest::addColumn<L>("start");
     QTest::addColumn<QString>("gesture");
-    QTest::addColumn<bool>("pressTookLine");
     QTest::addColumn<L>("lastDrag");
     QTest::addColumn<L>("drawnOnRelease");
     QTest::addColumn<L>("after");
 
-    QTest::newRow("empty list: a left drag draws only the guide line")
-        << L{} << "press 1 50; move 1 60" << false << L{60} << L{} << L{};
     QTest::newRow("empty list: a left release adds the release row")
-        << L{} << "press 1 50; move 1 60; release 1 60" << false << L{60} << L{60} << L{60};
+        << L{} << "press 1 50; move 1 60; release 1 60" << L{60} << L{60} << L{60};
     QTest::newRow("lines 40 90: left press at 91, drag to 120, release moves the line")
-        << L{40, 90} << "press 1 91; move 1 100; move 1 120; release 1 120" << true << L{40, 120} << L{40, 120} << L{40, 120};
+        << L{40, 90} << "press 1 91; move 1 100; move 1 120; release 1 120" << L{40, 120} << L{40, 120} << L{40, 120};
     QTest::newRow("lines 40 90: right press at 89 and release deletes 90")
-        << L{40, 90} << "press 2 89; release 2 89" << true << L{} << L{40} << L{40};
-    QTest::newRow("middle press one row above a line deletes it")
-        << L{40} << "press 4 39; release 4 39" << true << L{} << L{} << L{};
-    QTest::newRow("press two rows away changes nothing") << L{40} << "press 2 42; release 2 42" << false << L{} << L{40} << L{40};
+        << L{40, 90} << "press 2 89; release 2 89" << L{} << L{40} << L{40};
+    QTest::newRow("press two rows away changes nothing") << L{40} << "press 2 42; release 2 42" << L{} << L{40} << L{40};
     QTest::newRow("lines 99 101: a press at 100 takes 99, not 101")
-        << L{99, 101} << "press 2 100; release 2 100" << true << L{} << L{101} << L{101};
+        << L{99, 101} << "press 2 100; release 2 100" << L{} << L{101} << L{101};
     QTest::newRow("left release on an existing row keeps that row once")
-        << L{50} << "press 1 200; release 1 50" << false << L{} << L{50, 50} << L{50};
-    QTest::newRow("left release at row 768 adds 768") << L{} << "press 1 700; release 1 768" << false << L{} << L{768} << L{768};
+        << L{50} << "press 1 200; release 1 50" << L{} << L{50, 50} << L{50};
+    QTest::newRow("left release at row 768 adds 768") << L{} << "press 1 700; release 1 768" << L{} << L{768} << L{768};
     QTest::newRow("left release at row 769 is drawn once and dropped")
-        << L{10} << "press 1 700; release 1 769" << false << L{} << L{10, 769} << L{10};
+        << L{10} << "press 1 700; release 1 769" << L{} << L{10, 769} << L{10};
     QTest::newRow("left release above the box is drawn once and dropped")
-        << L{10} << "press 1 100; release 1 -5" << false << L{} << L{10, -5} << L{10};
-    QTest::newRow("left release at row 0 adds 0") << L{10} << "press 1 100; release 1 0" << false << L{} << L{10, 0} << L{0, 10};
+        << L{10} << "press 1 100; release 1 -5" << L{} << L{10, -5} << L{10};
+    QTest::newRow("left release at row 0 adds 0") << L{10} << "press 1 100; release 1 0" << L{} << L{10, 0} << L{0, 10};
     QTest::newRow("the new line is drawn last, then sorted by number: 9 before 10")
-        << L{10} << "press 1 300; release 1 9" << false << L{} << L{10, 9} << L{9, 10};
-    QTest::newRow("right release on empty space redraws the list unchanged")
-        << L{40, 90} << "press 2 300; release 2 300" << false << L{} << L{40, 90} << L{40, 90};
-    QTest::newRow("a drag with left and right held redraws nothing")
-        << L{40} << "press 1 300; move 3 310" << false << L{} << L{} << L{40};
+        << L{10} << "press 1 300; release 1 9" << L{} << L{10, 9} << L{9, 10};
+    QTest::newRow("a drag with left and right held redraws nothing") << L{40} << "press 1 300; move 3 310" << L{} << L{} << L{40};
     QTest::newRow("a drag shows the line the press took out no longer")
-        << L{40, 90} << "press 1 40; move 1 60" << true << L{90, 60} << L{} << L{90};
+        << L{40, 90} << "press 1 40; move 1 60" << L{90, 60} << L{} << L{90};
     QTest::newRow("a pointer captured far below the box adds nothing")
-        << L{} << "press 1 2147483647; release 1 2147483647" << false << L{} << L{2147483647} << L{};
+        << L{} << "press 1 2147483647; release 1 2147483647" << L{} << L{2147483647} << L{};
     QTest::newRow("a pointer captured far above the box adds nothing")
-        << L{} << "press 1 -2147483648; release 1 -2147483648" << false << L{} << L{-2147483647 - 1} << L{};
+        << L{} << "press 1 -2147483648; release 1 -2147483648" << L{} << L{-2147483647 - 1} << L{};
 }
 
 void TestRollover::cutLines()
 {
     QFETCH(L, start);
     QFETCH(QString, gesture);
-    QFETCH(bool, pressTookLine);
     QFETCH(L, lastDrag);
     QFETCH(L, drawnOnRelease);
     QFETCH(L, after);
@@ -85,19 +76,17 @@ void TestRollover::cutLines()
     CutLineList lines;
     for (int row : start)
         lines.release(CutLineList::kLeftButton, row);
-    bool took = false;
     L dragged, released;
     for (const QString &step : gesture.split(u';')) {
         const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
         const int button = parts[1].toInt(), row = parts[2].toInt();
         if (parts[0] == u"press")
-            took = lines.press(row);
+            lines.press(row);
         else if (parts[0] == u"move")
             dragged = lines.drag(button, row);
         else
             released = lines.release(button, row);
     }
-    QCOMPARE(took, pressTookLine);
     QCOMPARE(dragged, lastDrag);
     QCOMPARE(released, drawnOnRelease);
     QCOMPARE(lines.rows(), after);
@@ -204,10 +193,7 @@ void TestRollover::page()
     const QString text = pageText(QStringLiteral("TST"), {QSize(126, 58), QSize(126, 121)});
     QCOMPARE(text.count(u'\n'), text.count(QLatin1String("\r\n")));
     QCOMPARE(text.count(u'\r'), text.count(QLatin1String("\r\n")));
-    const QStringList got = text.split(QStringLiteral("\r\n"));
-    for (qsizetype i = 0; i < std::min(got.size(), expected.size()); ++i)
-        QVERIFY2(got[i] == expected[i], qPrintable(QStringLiteral("line %1:\n got: %2\nwant: %3").arg(i + 1).arg(got[i], expected[i])));
-    QCOMPARE(got.size(), expected.size());
+    QCOMPARE(text.split(QStringLiteral("\r\n")), expected);
 
     // Eleven pieces: every part of the page runs to a10, the header as typed.
     QList<QSize> sizes;
