@@ -1,4 +1,5 @@
 #include "../app/fakes.h"
+#include "../support/pictures.h"
 
 #include "app/form1.h"
 #include "app/picturebox.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,7 +24,9 @@
 namespace {
 
 const QColor kYellow(255, 255, 0);
-const QColor kColours[3] = {QColor(200, 30, 30), QColor(30, 160, 30), QColor(30, 30, 200)};
+// Plates 160 x 180 in bands of 60 rows, that another program wrote.
+const QString kPlates[3] = {KESTRUNE_TEST_DATA "/rollover/menu-normal.png", KESTRUNE_TEST_DATA "/rollover/menu-highlight.png",
+                            KESTRUNE_TEST_DATA "/rollover/menu-selected.png"};
 
 QStringList items(const QListWidget *list)
 {
@@ -50,9 +52,6 @@ private slots:
     void boxesScrollTogether();
 
 private:
-    // Loads a plate 126 pixels wide through its button and the dialog; rows 0
-    // to 9 of every 20 are darker, so a shown row tells where it came from.
-    void load(int plate, int height = 179);
     // Clicks the plate's load button with `path` as the dialog's answer.
     void pick(int plate, const QString &path);
     // Rows are plate rows; the mouse works in the box's own units, which on a
@@ -70,19 +69,6 @@ private:
     fakes::UrlOpener m_opener;
     std::unique_ptr<Form1> m_form;
 };
-
-void TestForm1Rollover::load(int plate, int height)
-{
-    QImage picture(126, height, QImage::Format_RGB32);
-    picture.fill(kColours[plate]);
-    QPainter painter(&picture);
-    for (int y = 0; y < height; y += 20)
-        painter.fillRect(0, y, 126, 10, kColours[plate].darker(200));
-    painter.end();
-    const QString path = m_dir.filePath(QStringLiteral("plate%1.png").arg(plate));
-    QVERIFY(picture.save(path));
-    pick(plate, path);
-}
 
 void TestForm1Rollover::pick(int plate, const QString &path)
 {
@@ -105,9 +91,11 @@ void TestForm1Rollover::init()
 
 void TestForm1Rollover::placeLinesAndGenerate()
 {
-    for (int plate = 0; plate < 3; ++plate)
-        load(plate);
     app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
+    for (int plate = 0; plate < 3; ++plate) {
+        pick(plate, kPlates[plate]);
+        QCOMPARE(boxes[plate]->picture().convertToFormat(QImage::Format_RGB32), QImage(kPlates[plate]).convertToFormat(QImage::Format_RGB32));
+    }
     press(Qt::LeftButton, 56);
     move(60);
     QCOMPARE(boxes[0]->drawnRows(), QList<int>{60});
@@ -128,8 +116,9 @@ void TestForm1Rollover::placeLinesAndGenerate()
         QCOMPARE(boxes[plate]->drawnRows(), (QList<int>{120, 100}));
         const QImage shown = boxes[plate]->grab().toImage();
         QCOMPARE(shown.pixelColor(40, 100), kYellow);
-        // One picture pixel per screen pixel: the rows around the line are the plate's.
-        for (int row : {5, 99, 101})
+        // One picture pixel per screen pixel: the line is one row, the rows
+        // around it and those across a band's edge are the plate's.
+        for (int row : {59, 60, 99, 101})
             QCOMPARE(shown.pixelColor(40, row), boxes[plate]->picture().pixelColor(40, row));
     }
 
@@ -145,15 +134,13 @@ void TestForm1Rollover::placeLinesAndGenerate()
     m_dialogs.yesNoAnswers = {true};
     QTest::mouseClick(m_form->Command5(), Qt::LeftButton);
     QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messages.value(0).text));
-    QCOMPARE(m_clipboard.text, rollover::pageText(QStringLiteral("TST"), {QSize(126, 101), QSize(126, 78)}));
+    QCOMPARE(m_clipboard.text, rollover::pageText(QStringLiteral("TST"), {QSize(160, 101), QSize(160, 79)}));
 
     // A cancelled or failed load keeps the plate shown and the cut lines, and
     // a failure names the file.
     const QImage before = boxes[0]->picture();
     const QString bad = m_dir.filePath(QStringLiteral("bad.bmp"));
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("BM but nothing more") > 0);
-    file.close();
+    testpictures::writeBytes(bad, "BM but nothing more");
     for (const QString &answer : {QString(), bad}) {
         pick(0, answer);
         QCOMPARE(boxes[0]->picture(), before);
@@ -164,10 +151,10 @@ void TestForm1Rollover::placeLinesAndGenerate()
 
     // New highlight and selected plates keep the cut lines; a new normal plate
     // empties List1 and shows no lines, while the scratch list keeps its items.
-    load(1);
-    load(2);
+    pick(1, kPlates[1]);
+    pick(2, kPlates[2]);
     QCOMPARE(items(m_form->List1()), QStringList{"100"});
-    load(0);
+    pick(0, kPlates[0]);
     QVERIFY(items(m_form->List1()).isEmpty());
     QVERIFY(boxes[0]->drawnRows().isEmpty());
     QCOMPARE(items(m_form->List2()), QStringList{"100"});
@@ -175,9 +162,14 @@ void TestForm1Rollover::placeLinesAndGenerate()
 
 void TestForm1Rollover::boxesScrollTogether()
 {
+    // A back plate taller than its box, a different colour on every row.
     const int tall = 700;
-    load(0, tall);
-    load(1);
+    QImage plate(126, tall, QImage::Format_RGB32);
+    for (int y = 0; y < tall; ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(plate.scanLine(y)), plate.width(), qRgb(y % 256, 90, y / 256 * 100));
+    QVERIFY(plate.save(m_dir.filePath(QStringLiteral("tall.png"))));
+    pick(0, m_dir.filePath(QStringLiteral("tall.png")));
+    pick(1, kPlates[1]);
     app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
     const int last = tall - boxes[0]->height() * scale();
     for (app::PictureBox *box : boxes)
