@@ -10,9 +10,8 @@ using namespace rollover;
 using L = QList<int>;
 
 // The rules of the rollover builder that need neither files nor a window:
-// the cut-line gestures, the cuts found from the plates, the pieces' names
-// and the page. How the plates are cut is seen in the pieces that
-// tst_rolloverfiles cuts.
+// the cut-line gestures, the cuts found from the plates, the pieces, their
+// names and the page.
 class TestRollover : public QObject
 {
     Q_OBJECT
@@ -21,6 +20,7 @@ private slots:
     void cutLines();
     void foundCuts_data();
     void foundCuts();
+    void pieceRects();
     void pieceNames_data();
     void pieceNames();
     void page();
@@ -55,10 +55,8 @@ void TestRollover::cutLines_data()
     QTest::newRow("a drag with left and right held redraws nothing") << L{40} << "press 1 300; move 3 310" << L{} << L{} << L{40};
     QTest::newRow("a drag shows the line the press took out no longer")
         << L{40, 90} << "press 1 40; move 1 60" << L{90, 60} << L{} << L{90};
-    QTest::newRow("a pointer captured far below the box adds nothing")
-        << L{} << "press 1 2147483647; release 1 2147483647" << L{} << L{2147483647} << L{};
-    QTest::newRow("a pointer captured far above the box adds nothing")
-        << L{} << "press 1 -2147483648; release 1 -2147483648" << L{} << L{-2147483647 - 1} << L{};
+    QTest::newRow("a pointer captured far above and below the box takes and adds nothing")
+        << L{0, 768} << "press 2 -2147483648; press 1 2147483647; release 1 2147483647" << L{} << L{0, 768, 2147483647} << L{0, 768};
 }
 
 void TestRollover::cutLines()
@@ -115,6 +113,16 @@ void TestRollover::foundCuts()
         QVERIFY2(cut > above && cut < below && std::abs(2 * cut - (above + below)) <= 3,
                  qPrintable(QStringLiteral("cut %1 between rows %2 and %3").arg(cut).arg(above).arg(below)));
     }
+}
+
+// Each cut line belongs to the piece above it; the last piece ends on the
+// plate's own last row, also when a line there or below leaves it empty.
+void TestRollover::pieceRects()
+{
+    const auto rows = [](int top, int bottom) { return QRect(QPoint(0, top), QPoint(125, bottom)); };
+    QCOMPARE(rollover::pieceRects({}, QSize(126, 90)), QList<QRect>{rows(0, 89)});
+    QCOMPARE(rollover::pieceRects({0, 100, 178, 300}, QSize(126, 179)),
+             (QList<QRect>{rows(0, 0), rows(1, 100), rows(101, 178), rows(179, 300), rows(301, 178)}));
 }
 
 void TestRollover::pieceNames_data()

@@ -44,9 +44,8 @@ void writePlates(const L &heights, int split)
 
 } // namespace
 
-// The rollover builder's steps that read and write files: a picked plate
-// becomes its working bitmap, and "Generate JPGS and Scripts" cuts the working
-// plates into pieces and writes the page.
+// The rollover builder's steps that read and write files: loading a plate,
+// and "Generate JPGS and Scripts" cutting the plates and writing the page.
 class TestRolloverFiles : public QObject
 {
     Q_OBJECT
