@@ -5,7 +5,7 @@
 namespace rollover {
 
 // The cut lines of the rollover builder, the one record of them: each is a
-// plate row (0 is the top row) whose piece above it ends there. The window
+// plate row (0 is the top row), the last row of the piece above it. The window
 // shows rows() in List1 after every change, and in its scratch list List2
 // after every release (that list is not emptied with the cut lines), and
 // draws the rows the mouse calls return in yellow.
