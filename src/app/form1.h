@@ -3,6 +3,8 @@
 #include "app/busypointer.h"
 #include "common/platform.h"
 #include "imaging/imageman.h"
+#include "rollover/cutlinelist.h"
+#include "rollover/plateloader.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -157,6 +159,10 @@ private:
     QButtonGroup *m_option2Group = nullptr;
     imaging::ImageMan m_imageMan1;
     imaging::ImageMan m_imageMan3;
+
+    // --- Rollover page state (form1_rollover.cpp) ---
+    void showPlate(rollover::Plate plate, const rollover::PlateLoad &loaded);
+    rollover::CutLineList m_cutLines; // the one record of the cut lines; List1 and List2 show it
 
     // --- Conversion page state (form1_convert.cpp) ---
     void connectConversionPage();

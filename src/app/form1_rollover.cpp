@@ -1,6 +1,6 @@
 // The "Parse Clips" page: plates, cut lines and the generate command. The
-// cut lines live in List1 (List2 is the sorting scratch list); the handlers
-// read them from the list boxes, hand them to the core and show the result.
+// cut lines live in m_cutLines; List1 shows them after every change and the
+// scratch list List2 after every release, when they have been sorted.
 
 #include "form1.h"
 
@@ -14,34 +14,24 @@
 #include <QListWidget>
 #include <QPushButton>
 
+using rollover::Plate;
+
 namespace {
 
-QStringList items(const QListWidget *list)
+// A list box shows rows as the decimal text of each, in the model's order.
+void showRows(QListWidget *list, const QList<int> &rows)
 {
-    QStringList out;
-    out.reserve(list->count());
-    for (int i = 0; i < list->count(); ++i)
-        out.append(list->item(i)->text());
-    return out;
-}
-
-void showItems(QListWidget *list, const QStringList &texts)
-{
-    if (items(list) == texts)
+    QStringList texts;
+    texts.reserve(rows.size());
+    for (int row : rows)
+        texts.append(QString::number(row));
+    bool same = list->count() == texts.size();
+    for (int i = 0; same && i < list->count(); ++i)
+        same = list->item(i)->text() == texts[i];
+    if (same)
         return;
     list->clear();
     list->addItems(texts);
-}
-
-rollover::CutLineList cutLines(const Form1 &form)
-{
-    return rollover::CutLineList(items(form.List1()), items(form.List2()));
-}
-
-void showCutLines(Form1 &form, const rollover::CutLineList &lines)
-{
-    showItems(form.List1(), lines.list1());
-    showItems(form.List2(), lines.list2());
 }
 
 QList<app::PictureBox *> plateBoxes(const Form1 &form)
@@ -58,31 +48,6 @@ void shareScrollRows(const Form1 &form)
         rows = std::max(rows, box->picture().height());
     for (app::PictureBox *box : plateBoxes(form))
         box->setScrollRows(rows);
-}
-
-void show(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate, const rollover::PlateLoad &loaded)
-{
-    if (loaded.outcome == rollover::PlateLoad::Outcome::Failed) {
-        dialogs.messageBox(loaded.message, QLatin1String(rollover::kPlateDialogTitle),
-                           common::Dialogs::Icon::Warning);
-        return;
-    }
-    if (loaded.outcome != rollover::PlateLoad::Outcome::Loaded)
-        return;
-    plateBoxes(form)[int(plate)]->setPicture(loaded.picture);
-    shareScrollRows(form);
-    if (plate == rollover::Plate::Back)
-        form.List1()->clear();
-}
-
-void load(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate)
-{
-    show(form, dialogs, plate, rollover::loadPlate(plate, dialogs, form.ImageMan1()));
-}
-
-void loadDropped(Form1 &form, common::Dialogs &dialogs, rollover::Plate plate, const QString &file)
-{
-    show(form, dialogs, plate, rollover::loadPlate(plate, file, form.ImageMan1()));
 }
 
 } // namespace
@@ -115,50 +80,66 @@ void Form1::connectRolloverHandlers()
 
 void Form1::Command2_Click()
 {
-    load(*this, m_dialogs, rollover::Plate::Back);
+    showPlate(Plate::Back, rollover::askAndLoadPlate(Plate::Back, m_dialogs, m_imageMan1));
 }
 
 void Form1::Command3_Click()
 {
-    load(*this, m_dialogs, rollover::Plate::Highlight);
+    showPlate(Plate::Highlight, rollover::askAndLoadPlate(Plate::Highlight, m_dialogs, m_imageMan1));
 }
 
 void Form1::Command4_Click()
 {
-    load(*this, m_dialogs, rollover::Plate::Selected);
+    showPlate(Plate::Selected, rollover::askAndLoadPlate(Plate::Selected, m_dialogs, m_imageMan1));
 }
 
 void Form1::Picture1_DragDrop(const QString &file)
 {
-    loadDropped(*this, m_dialogs, rollover::Plate::Back, file);
+    showPlate(Plate::Back, rollover::loadPlate(Plate::Back, file, m_imageMan1));
 }
 
 void Form1::Picture2_DragDrop(const QString &file)
 {
-    loadDropped(*this, m_dialogs, rollover::Plate::Highlight, file);
+    showPlate(Plate::Highlight, rollover::loadPlate(Plate::Highlight, file, m_imageMan1));
 }
 
 void Form1::Picture3_DragDrop(const QString &file)
 {
-    loadDropped(*this, m_dialogs, rollover::Plate::Selected, file);
+    showPlate(Plate::Selected, rollover::loadPlate(Plate::Selected, file, m_imageMan1));
+}
+
+void Form1::showPlate(Plate plate, const rollover::PlateLoad &loaded)
+{
+    if (loaded.outcome == rollover::PlateLoad::Outcome::Failed) {
+        m_dialogs.messageBox(loaded.message, QLatin1String(rollover::kPlateDialogTitle),
+                             common::Dialogs::Icon::Warning);
+        return;
+    }
+    if (loaded.outcome != rollover::PlateLoad::Outcome::Loaded)
+        return;
+    plateBoxes(*this)[int(plate)]->setPicture(loaded.picture);
+    shareScrollRows(*this);
+    if (plate == Plate::Back) {
+        m_cutLines.clear();
+        showRows(List1(), m_cutLines.rows());
+    }
 }
 
 void Form1::Command5_Click()
 {
     rollover::GenerateRun run(m_dialogs, m_clipboard, m_imageMan1, m_imageMan3);
-    run.run(cutLines(*this));
+    run.run(m_cutLines);
 }
 
 void Form1::Picture1_MouseDown(int, int row)
 {
-    rollover::CutLineList lines = cutLines(*this);
-    if (lines.press(row))
-        showCutLines(*this, lines);
+    if (m_cutLines.press(row))
+        showRows(List1(), m_cutLines.rows());
 }
 
 void Form1::Picture1_MouseMove(int buttons, int row)
 {
-    const QList<int> drawn = cutLines(*this).drag(buttons, row);
+    const QList<int> drawn = m_cutLines.drag(buttons, row);
     if (drawn.isEmpty())
         return;
     Picture1()->refresh();
@@ -168,13 +149,13 @@ void Form1::Picture1_MouseMove(int buttons, int row)
 
 void Form1::Picture1_MouseUp(int button, int row)
 {
-    rollover::CutLineList lines = cutLines(*this);
-    const QList<int> drawn = lines.release(button, row);
+    const QList<int> drawn = m_cutLines.release(button, row);
     const QList<app::PictureBox *> boxes = plateBoxes(*this);
     for (app::PictureBox *box : boxes)
         box->refresh();
     for (int line : drawn)
         for (app::PictureBox *box : boxes)
             box->drawLine(line);
-    showCutLines(*this, lines);
+    showRows(List1(), m_cutLines.rows());
+    showRows(List2(), m_cutLines.rows());
 }

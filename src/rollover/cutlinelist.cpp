@@ -1,72 +1,37 @@
 #include "cutlinelist.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace rollover {
-
-// Every item is written by this class from a whole row, so reading it back
-// cannot fail.
-static int rowOf(const QString &item)
-{
-    return item.toInt();
-}
-
-QList<int> CutLineList::rows() const
-{
-    QList<int> out;
-    out.reserve(m_list1.size());
-    for (const QString &item : m_list1)
-        out.append(rowOf(item));
-    return out;
-}
-
-void CutLineList::clear()
-{
-    m_list1.clear();
-}
 
 bool CutLineList::press(int row)
 {
-    for (qsizetype i = 0; i < m_list1.size(); ++i) {
-        const qint64 v = rowOf(m_list1[i]);
-        // 64-bit so that a pointer captured far outside the box cannot overflow.
-        if (v == qint64(row) || v == qint64(row) + 1 || v == qint64(row) - 1) {
-            m_list1.removeAt(i);
-            return true;
-        }
-    }
-    return false;
+    // 64-bit so that a pointer captured far outside the box cannot overflow.
+    const auto near = [row](int line) { return std::abs(qint64(line) - qint64(row)) <= 1; };
+    const auto found = std::find_if(m_rows.begin(), m_rows.end(), near);
+    if (found == m_rows.end())
+        return false;
+    m_rows.erase(found);
+    return true;
 }
 
 QList<int> CutLineList::drag(int buttons, int row) const
 {
     if (buttons != kLeftButton)
         return {};
-    QList<int> drawn = rows();
-    drawn.append(row);
-    return drawn;
+    return QList<int>(m_rows) << row;
 }
 
 QList<int> CutLineList::release(int button, int row)
 {
     if (button == kLeftButton)
-        m_list1.append(QString::number(row));
-    const QList<int> drawn = rows();
-    normalise();
+        m_rows.append(row);
+    const QList<int> drawn = m_rows;
+    m_rows.removeIf([](int line) { return line < 0 || line > kLastRow; });
+    std::sort(m_rows.begin(), m_rows.end());
+    m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
     return drawn;
-}
-
-// Sorting by text through the scratch list drops whatever is not the plain
-// decimal form of a row from 0 to 768, and keeps a row held twice once.
-void CutLineList::normalise()
-{
-    m_list2.clear();
-    for (int j = 0; j <= kLastRow; ++j) {
-        const QString text = QString::number(j);
-        if (m_list1.contains(text))
-            m_list2.append(text);
-    }
-    m_list1.clear();
-    for (const QString &item : std::as_const(m_list2))
-        m_list1.append(item);
 }
 
 } // namespace rollover

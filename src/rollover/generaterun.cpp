@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <cmath>
 
 namespace rollover {
 
@@ -24,24 +23,17 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-} // namespace
-
-double compressionRate(QStringView answer)
-{
-    double rate = common::readLeadingNumber(answer);
-    if (std::isnan(rate))
-        rate = 0;
-    if (rate > 100)
-        rate = 100;
-    if (rate < 20)
-        rate = 20;
-    return rate;
-}
-
 QString confirmationText()
 {
     return QStringLiteral("All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?")
         .arg(native(common::outputFolder()));
+}
+
+} // namespace
+
+double compressionRate(QStringView answer)
+{
+    return common::readLeadingNumber(answer);
 }
 
 GenerateRun::GenerateRun(common::Dialogs &dialogs, common::Clipboard &clipboard,

@@ -17,11 +17,9 @@ namespace rollover {
 class CutLineList;
 
 // The JPEG compression rate an answer to the compression prompt asks for: its
-// leading number, brought into 20 to 100 (fractions stay as typed).
+// leading number (common/numberreader.h), as typed; ImageMan::setJpegQuality
+// brings it into 20 to 100.
 double compressionRate(QStringView answer);
-
-// The text of the confirmation, naming the output folder this platform uses.
-QString confirmationText();
 
 // "Generate JPGS and Scripts" (`Command5_Click`) without the window: asks for
 // the compression rate and the confirmation, creates the output folders and

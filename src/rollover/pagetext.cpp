@@ -8,10 +8,15 @@
 
 namespace rollover {
 
+namespace {
+
+// The host name the page's comment credits, taken from the maker's address.
 QString makerHost()
 {
     return QUrl(QLatin1String(common::kMakerAddress)).host();
 }
+
+} // namespace
 
 QString pageText(const QString &header, const QList<QSize> &pieceSizes)
 {

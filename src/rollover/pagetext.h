@@ -13,7 +13,4 @@ namespace rollover {
 // the header goes into the piece references exactly as it stands.
 QString pageText(const QString &header, const QList<QSize> &pieceSizes);
 
-// The host name the page's comment credits, taken from the maker's address.
-QString makerHost();
-
 } // namespace rollover

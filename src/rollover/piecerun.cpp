@@ -18,7 +18,7 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString pieceIn(const RunPlaces &places, const QString &header, Plate plate, int piece)
+QString piecePath(const RunPlaces &places, const QString &header, Plate plate, int piece)
 {
     return common::joinPath(places.imagesFolder, pieceFileName(header, plate, piece));
 }
@@ -51,7 +51,7 @@ void cutPlates(const RunPlaces &places, const QString &header, const QList<int> 
             if (step)
                 step = imageMan3.pasteImage();
             if (step)
-                step = imageMan3.saveImage(pieceIn(places, header, plate, n));
+                step = imageMan3.saveImage(piecePath(places, header, plate, n));
             if (!step)
                 failures.append(QStringLiteral("%1 not written: %2")
                                     .arg(pieceFileName(header, plate, n), step.message()));
@@ -67,7 +67,7 @@ void writePage(const RunPlaces &places, const QString &header, int pieceCount, i
     for (int n = 0; n < pieceCount; ++n) {
         // An unreadable piece leaves the instance without a picture: its entry
         // gets the size 0 x 0, and the failure is listed.
-        if (const imaging::Result read = imageMan1.setImageFile(pieceIn(places, header, Plate::Back, n)); !read)
+        if (const imaging::Result read = imageMan1.setImageFile(piecePath(places, header, Plate::Back, n)); !read)
             failures.append(QStringLiteral("The page gives %1 no size: %2")
                                 .arg(pieceFileName(header, Plate::Back, n), read.message()));
         sizes.append(QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));

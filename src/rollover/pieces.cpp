@@ -1,13 +1,6 @@
 #include "pieces.h"
 
-#include "common/paths.h"
-
 namespace rollover {
-
-QString plateLetter(Plate plate)
-{
-    return QString(QLatin1Char(char('a' + int(plate))));
-}
 
 QList<QRect> pieceRects(const QList<int> &cutLines, QSize plateSize)
 {
@@ -25,12 +18,7 @@ QList<QRect> pieceRects(const QList<int> &cutLines, QSize plateSize)
 
 QString pieceFileName(const QString &header, Plate plate, int piece)
 {
-    return header + plateLetter(plate) + QString::number(piece) + QStringLiteral(".jpg");
-}
-
-QString piecePath(const QString &header, Plate plate, int piece)
-{
-    return common::joinPath(common::imagesFolder(), pieceFileName(header, plate, piece));
+    return header + QLatin1Char(char('a' + int(plate))) + QString::number(piece) + QStringLiteral(".jpg");
 }
 
 QString pieceReference(const QString &header, Plate plate, int piece)

@@ -15,9 +15,6 @@ enum class Plate { Back = 0, Highlight = 1, Selected = 2 };
 inline constexpr int kPlateCount = 3;
 inline constexpr Plate kPlates[kPlateCount] = {Plate::Back, Plate::Highlight, Plate::Selected};
 
-// "a" for the back plate, "b" for the highlight plate, "c" for the selected one.
-QString plateLetter(Plate plate);
-
 // The rectangles, in plate pixels with edges included, of the pieces of a
 // plate of `plateSize` cut along `cutLines` (ascending rows): piece 0 above
 // the first line, the last piece below the last line down to the plate's own
@@ -26,10 +23,9 @@ QString plateLetter(Plate plate);
 // that reach below the plate; one that lies wholly below it has top > bottom.
 QList<QRect> pieceRects(const QList<int> &cutLines, QSize plateSize);
 
-// "TSTa0.jpg": header, plate letter, piece number, nothing in between.
+// "TSTa0.jpg": header, plate letter ("a" back, "b" highlight, "c" selected),
+// piece number, nothing in between.
 QString pieceFileName(const QString &header, Plate plate, int piece);
-// The piece file in the images folder.
-QString piecePath(const QString &header, Plate plate, int piece);
 // The same file as the page refers to it: "images/TSTa0.jpg".
 QString pieceReference(const QString &header, Plate plate, int piece);
 

@@ -14,17 +14,12 @@ QString plateDialogFilter()
 {
     QString patterns = QLatin1String(kPlateFilterPatterns);
     patterns.replace(u';', u' ');
-    return QLatin1String(kPlateFilterName) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    return QLatin1String(kPlateFilterDescription) + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 
-QString askPlateFile(common::Dialogs &dialogs)
+PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)
 {
-    return dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
-}
-
-PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)
-{
-    const QString picked = askPlateFile(dialogs);
+    const QString picked = dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
     if (picked.isEmpty())
         return {};
     return loadPlate(plate, picked, imageMan1);

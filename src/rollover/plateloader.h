@@ -17,7 +17,7 @@ namespace rollover {
 inline constexpr char kPlateDialogTitle[] = "Load Image";
 // The file dialog's one entry: its description, then its patterns. Extensions
 // match in any letter case.
-inline constexpr char kPlateFilterName[] = "Pictures (*.bmp;*.jpg;*.tif;*.pcd)";
+inline constexpr char kPlateFilterDescription[] = "Pictures (*.bmp;*.jpg;*.tif;*.pcd)";
 inline constexpr char kPlateFilterPatterns[] = "*.bmp;*.jpg;*.tif;*.pcd";
 
 // The entry as a Qt file dialog filter takes it: the description followed by
@@ -33,10 +33,6 @@ struct PlateLoad
     QString message;     // what failed, naming the file, when failed
 };
 
-// The dialog step of a plate load: the picked file's path, or an empty text
-// when the user cancelled.
-QString askPlateFile(common::Dialogs &dialogs);
-
 // The load steps for a file picked (or dropped) for a plate, without the
 // window: decodes `picked` with `imageMan1`, writes it as the working bitmap
 // `target` and reads that back for showing. Nothing after a failing step
@@ -50,6 +46,6 @@ PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &image
 // "Load Normal", "Load Highlights", "Load Selected Now" without the window:
 // the dialog step, then the load steps unless cancelled. Emptying the
 // cut-line list after a loaded back plate is the window's part.
-PlateLoad loadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1);
+PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1);
 
 } // namespace rollover

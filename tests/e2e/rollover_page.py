@@ -2,14 +2,13 @@
 """Opens a generated rollover page in headless Chromium, moves the pointer over
 each piece and checks that it turns into its highlight twin and back.
 
-Usage: rollover_page.py <expected.json>, which names the page and lists every
-piece: page name, normal and highlight file, size and the colour each shows.
+Usage: rollover_page.py <page> <pieces.json>, which lists every piece: its
+name in the page, normal and highlight file, size and the colour each shows.
 """
 
 import io
 import json
 import os
-import shutil
 import sys
 import tempfile
 
@@ -80,10 +79,31 @@ def wait_for(driver, piece, which):
     return state if ok else None
 
 
+def check_page(driver, page, pieces):
+    driver.get("file://" + page)
+    check(len(driver.find_elements("tag name", "img")) == len(pieces), "the page shows %d pieces" % len(pieces))
+    away = (max(p["width"] for p in pieces) + 200, 5)
+    move_pointer(driver, *away)
+    for piece in pieces:
+        normal = wait_for(driver, piece, "normal")
+        if normal is None:
+            continue
+        move_pointer(driver, normal["x"], normal["y"])
+        wait_for(driver, piece, "highlight")
+        for other in pieces:
+            if other is not piece:
+                check(image_state(driver, other["name"])["src"] == other["normal"],
+                      "%s stays normal while the pointer is over %s" % (other["name"], piece["name"]))
+        move_pointer(driver, *away)
+        wait_for(driver, piece, "normal")
+    errors = [e["message"] for e in driver.get_log("browser") if e.get("level") == "SEVERE"]
+    check(not errors, "the page's scripts ran without errors %s" % errors)
+
+
 def main():
-    with open(sys.argv[1], encoding="utf-8") as f:
-        expected = json.load(f)
-    page, pieces = expected["page"], expected["pieces"]
+    page = sys.argv[1]
+    with open(sys.argv[2], encoding="utf-8") as f:
+        pieces = json.load(f)
     # The browser reports the pieces resolved against the page's address.
     for piece in pieces:
         for which in ("normal", "highlight"):
@@ -92,36 +112,15 @@ def main():
         if not os.access(tool, os.X_OK):
             print("missing %s: run scripts/install-deps" % tool)
             return 2
-
-    profile = tempfile.mkdtemp(prefix="kestrune-chromium-")
-    driver = start_browser(profile)
-    try:
-        driver.get("file://" + page)
-        check(len(driver.find_elements("tag name", "img")) == len(pieces), "the page shows %d pieces" % len(pieces))
-        away = (max(p["width"] for p in pieces) + 200, 5)
-        move_pointer(driver, *away)
-        for piece in pieces:
-            normal = wait_for(driver, piece, "normal")
-            if normal is None:
-                continue
-            move_pointer(driver, normal["x"], normal["y"])
-            wait_for(driver, piece, "highlight")
-            for other in pieces:
-                if other is not piece:
-                    check(image_state(driver, other["name"])["src"] == other["normal"],
-                          "%s stays normal while the pointer is over %s" % (other["name"], piece["name"]))
-            move_pointer(driver, *away)
-            wait_for(driver, piece, "normal")
-        errors = [e["message"] for e in driver.get_log("browser") if e.get("level") == "SEVERE"]
-        check(not errors, "the page's scripts ran without errors %s" % errors)
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
-
+    with tempfile.TemporaryDirectory(prefix="kestrune-chromium-") as profile:
+        driver = start_browser(profile)
+        try:
+            check_page(driver, page, pieces)
+        finally:
+            driver.quit()
     if failures:
         print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

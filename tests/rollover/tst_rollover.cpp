@@ -1,0 +1,186 @@
+#include "../support/menus.h"
+#include "../support/pictures.h"
+#include "rollover/cutlinelist.h"
+#include "rollover/pagetext.h"
+#include "rollover/pieces.h"
+
+#include <QTest>
+
+using namespace rollover;
+using L = QList<int>;
+
+// The rules of the rollover builder that need neither files nor a window:
+// the cut-line gestures, the cuts found from the plates, the pieces, their
+// names and the page.
+class TestRollover : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cutLines_data();
+    void cutLines();
+    void foundCuts_data();
+    void foundCuts();
+    void pieceRects();
+    void pieceNames_data();
+    void pieceNames();
+    void page();
+};
+
+// A gesture is a script of mouse events on the back plate:
+// "press <button> <row>; move <buttons> <row>; release <button> <row>".
+void TestRollover::cutLines_data()
+{
+    QTest::addColumn<L>("start");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<L>("lastDrag");
+    QTest::addColumn<L>("drawnOnRelease");
+    QTest::addColumn<L>("after");
+
+    QTest::newRow("empty list: a left release adds the release row")
+        << L{} << "press 1 50; move 1 60; release 1 60" << L{60} << L{60} << L{60};
+    QTest::newRow("lines 40 90: left press at 91, drag to 120, release moves the line")
+        << L{40, 90} << "press 1 91; move 1 100; move 1 120; release 1 120" << L{40, 120} << L{40, 120} << L{40, 120};
+    QTest::newRow("lines 40 90: right press at 89 and release deletes 90")
+        << L{40, 90} << "press 2 89; release 2 89" << L{} << L{40} << L{40};
+    QTest::newRow("press two rows away changes nothing") << L{40} << "press 2 42; release 2 42" << L{} << L{40} << L{40};
+    QTest::newRow("lines 99 101: a press at 100 takes 99, not 101")
+        << L{99, 101} << "press 2 100; release 2 100" << L{} << L{101} << L{101};
+    QTest::newRow("left release on an existing row keeps that row once") << L{50} << "release 1 50" << L{} << L{50, 50} << L{50};
+    QTest::newRow("left release at row 768 adds 768") << L{} << "release 1 768" << L{} << L{768} << L{768};
+    QTest::newRow("left release at row 769 is drawn once and dropped") << L{10} << "release 1 769" << L{} << L{10, 769} << L{10};
+    QTest::newRow("left release above the box is drawn once and dropped") << L{10} << "release 1 -5" << L{} << L{10, -5} << L{10};
+    QTest::newRow("left release at row 0 adds 0") << L{10} << "release 1 0" << L{} << L{10, 0} << L{0, 10};
+    QTest::newRow("the new line is drawn last, then sorted by number: 9 before 10")
+        << L{10} << "release 1 9" << L{} << L{10, 9} << L{9, 10};
+    QTest::newRow("a drag with left and right held redraws nothing") << L{40} << "press 1 300; move 3 310" << L{} << L{} << L{40};
+    QTest::newRow("a drag shows the line the press took out no longer")
+        << L{40, 90} << "press 1 40; move 1 60" << L{90, 60} << L{} << L{90};
+    QTest::newRow("a pointer captured far above and below the box takes and adds nothing")
+        << L{0, 768} << "press 2 -2147483648; press 1 2147483647; release 1 2147483647" << L{} << L{0, 768, 2147483647} << L{0, 768};
+}
+
+void TestRollover::cutLines()
+{
+    QFETCH(L, start);
+    QFETCH(QString, gesture);
+    QFETCH(L, lastDrag);
+    QFETCH(L, drawnOnRelease);
+    QFETCH(L, after);
+
+    CutLineList lines;
+    for (int row : start)
+        lines.release(CutLineList::kLeftButton, row);
+    L dragged, released;
+    for (const QString &step : gesture.split(u';')) {
+        const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
+        const int button = parts[1].toInt(), row = parts[2].toInt();
+        if (parts[0] == u"press")
+            lines.press(row);
+        else if (parts[0] == u"move")
+            dragged = lines.drag(button, row);
+        else
+            released = lines.release(button, row);
+    }
+    QCOMPARE(dragged, lastDrag);
+    QCOMPARE(released, drawnOnRelease);
+    QCOMPARE(lines.rows(), after);
+}
+
+void TestRollover::foundCuts_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("variant"); // 1: lettering only, 2: shadow, 4: noise
+    for (int entries = 1; entries <= 12; ++entries) {
+        for (int variant = 0; variant < 8; ++variant)
+            QTest::addRow("%d entries, %s%s%s", entries, variant & 1 ? "lettering" : "boxes", variant & 2 ? ", shadow" : "",
+                          variant & 4 ? ", noise" : "") << entries << variant;
+    }
+}
+
+// Each cut lies midway (give or take a shadow's faint row) through the gap
+// between two entries' changes, so every piece holds one whole entry; one
+// entry needs no cut.
+void TestRollover::foundCuts()
+{
+    QFETCH(int, entries);
+    QFETCH(int, variant);
+    const testmenus::Menu menu = testmenus::menu(entries, variant & 1 ? testmenus::Look::Lettering : testmenus::Look::Box,
+                                                 variant & 2, variant & 4, quint32(entries * 8 + variant));
+    const FoundCuts found = findCuts(menu.normal, menu.highlight);
+    QCOMPARE(found.cuts.size(), entries - 1);
+    for (int i = 0; i + 1 < entries; ++i) {
+        const int above = menu.changed[i].last, below = menu.changed[i + 1].first, cut = found.cuts[i];
+        QVERIFY2(cut > above && cut < below && std::abs(2 * cut - (above + below)) <= 3,
+                 qPrintable(QStringLiteral("cut %1 between rows %2 and %3").arg(cut).arg(above).arg(below)));
+    }
+}
+
+// Each cut line belongs to the piece above it; the last piece ends on the
+// plate's own last row, also when a line there or below leaves it empty.
+void TestRollover::pieceRects()
+{
+    const auto rows = [](int top, int bottom) { return QRect(QPoint(0, top), QPoint(125, bottom)); };
+    QCOMPARE(rollover::pieceRects({}, QSize(126, 90)), QList<QRect>{rows(0, 89)});
+    QCOMPARE(rollover::pieceRects({0, 100, 178, 300}, QSize(126, 179)),
+             (QList<QRect>{rows(0, 0), rows(1, 100), rows(101, 178), rows(179, 300), rows(301, 178)}));
+}
+
+void TestRollover::pieceNames_data()
+{
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<int>("plate");
+    QTest::addColumn<int>("piece");
+    QTest::addColumn<QString>("name"); // the file name, or "refused: " and a part of the reason
+
+    QTest::newRow("TST back plate piece 0") << "TST" << 0 << 0 << "TSTa0.jpg";
+    QTest::newRow("TST selected plate piece 12") << "TST" << 2 << 12 << "TSTc12.jpg";
+    QTest::newRow("blanks and ampersands stay, numbers are not filled") << "a &b" << 1 << 10 << "a &bb10.jpg";
+    QTest::newRow("letters beyond ASCII are accepted") << QString::fromUtf8("Menü") << 1 << 3 << QString::fromUtf8("Menüb3.jpg");
+    QTest::newRow("a slash would leave the images folder") << "../x" << 0 << 0 << "refused: path separator \"/\"";
+    QTest::newRow("a backslash would leave the images folder") << "a\\b" << 0 << 0 << "refused: path separator \"\\\"";
+    QTest::newRow("a colon") << "c:x" << 0 << 0 << "refused: \":\"";
+    QTest::newRow("a double quote") << "a\"b" << 0 << 0 << "refused: \"\"\"";
+    QTest::newRow("a control character") << "a\tb" << 0 << 0 << "refused: control character 9";
+    QTest::newRow("two dots") << ".." << 0 << 0 << "refused: nothing but dots";
+}
+
+void TestRollover::pieceNames()
+{
+    QFETCH(QString, header);
+    QFETCH(int, plate);
+    QFETCH(int, piece);
+    QFETCH(QString, name);
+
+    const std::optional<QString> fault = headerFault(header);
+    if (name.startsWith(QLatin1String("refused: "))) {
+        QVERIFY2(fault && fault->contains(name.mid(9)), qPrintable(fault.value_or("accepted")));
+        return;
+    }
+    QVERIFY2(!fault, qPrintable(fault.value_or(QString())));
+    QCOMPARE(pieceFileName(header, Plate(plate), piece), name);
+    QCOMPARE(pieceReference(header, Plate(plate), piece), QStringLiteral("images/") + name);
+}
+
+void TestRollover::page()
+{
+    // Header "TST", one cut line at row 57 on 126 x 179 plates.
+    const QString expected = QString::fromUtf8(testpictures::readAll(QStringLiteral(KESTRUNE_TEST_DATA "/rollover/page-TST-57.htm")));
+    // Lines end in CR LF, never a lone CR or LF, and nothing follows "</html>".
+    const QString text = pageText(QStringLiteral("TST"), {QSize(126, 58), QSize(126, 121)});
+    QCOMPARE(text.count(u'\n'), text.count(QLatin1String("\r\n")));
+    QCOMPARE(text.count(u'\r'), text.count(QLatin1String("\r\n")));
+    QCOMPARE(text.split(QStringLiteral("\r\n")), expected.chopped(1).split(u'\n'));
+
+    // Eleven pieces: every part of the page runs to a10, the header as typed.
+    QList<QSize> sizes;
+    for (int n = 0; n < 11; ++n)
+        sizes.append(QSize(100 + n, 10 * (n + 1)));
+    const QStringList lines = pageText(QStringLiteral("M&u "), sizes).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 37 + 7 * 11);
+    QCOMPARE(lines[14 + 2 * 10], QStringLiteral("var a10_on  = new Image();"));
+    QCOMPARE(lines[18 + 2 * 11 + 2 * 10], QStringLiteral("a10_off.src = \"images/M&u a10.jpg\";"));
+    QCOMPARE(lines[37 + 4 * 11 + 3 * 10], QStringLiteral("<img src=\"images/M&u a10.jpg\" alt=\"Your Label Here\" width=\"110\" height=\"110\" border=\"0\" name=\"a10\"></a><br>"));
+}
+
+QTEST_GUILESS_MAIN(TestRollover)
+#include "tst_rollover.moc"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "../app/fakes.h"
+#include "imaging/imageman.h"
+#include "rollover/cutlinelist.h"
+#include "rollover/generaterun.h"
+
+// "Generate JPGS and Scripts" as the window runs it, with the desktop's
+// dialogs and clipboard faked, for the rollover tests.
+namespace testrollover {
+
+struct Run {
+    fakes::Dialogs dialogs;
+    fakes::Clipboard clipboard;
+    imaging::ImageMan imageMan1; // the instance the plates are read with
+    imaging::ImageMan imageMan3;
+    rollover::GenerateRun generate{dialogs, clipboard, imageMan1, imageMan3};
+
+    // Runs along cut lines at `rows`, answering the prompts with `answers`
+    // (compression rate, then header) and the confirmation with `confirm`.
+    rollover::GenerateRun::Outcome go(const QList<int> &rows, const QStringList &answers,
+                                      const QList<bool> &confirm = {true})
+    {
+        rollover::CutLineList lines;
+        for (int row : rows)
+            lines.release(rollover::CutLineList::kLeftButton, row);
+        dialogs.inputAnswers = answers;
+        dialogs.yesNoAnswers = confirm;
+        return generate.run(lines);
+    }
+};
+
+} // namespace testrollover
