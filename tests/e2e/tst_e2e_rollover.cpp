@@ -1,4 +1,4 @@
-#include "../app/fakes.h"
+#include "fakes.h"
 #include "common/paths.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"

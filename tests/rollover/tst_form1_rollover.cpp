@@ -1,4 +1,4 @@
-#include "../app/fakes.h"
+#include "fakes.h"
 
 #include "app/form1.h"
 #include "app/picturebox.h"

@@ -1,5 +1,5 @@
 #include "common/paths.h"
-#include "../app/fakes.h"
+#include "fakes.h"
 #include "imaging/imageman.h"
 #include "rollover/plateloader.h"
 
