@@ -194,5 +194,6 @@ private:
 
 } // namespace app
 
-// form1_rollover.cpp defines its handlers at file scope.
+// form1_rollover.cpp defines Form1's handlers outside namespace app, and
+// scripts, benchmarks and the Parse Clips tests name it unqualified.
 using app::Form1;
