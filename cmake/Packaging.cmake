@@ -3,7 +3,7 @@
 # imaging library starts at run time are named here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrune)
-set(CPACK_PACKAGE_VENDOR "Tarvix Graphics")
+set(CPACK_PACKAGE_VENDOR "${KESTRUNE_MAKER}")
 set(CPACK_PACKAGE_CONTACT "Kestrune developers <kestrune@kestrune.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert pictures for web pages and cut rollover menus")
 # One string: CMake would join several with semicolons.

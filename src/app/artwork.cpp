@@ -59,8 +59,6 @@ void drawButton(QPainter &painter, const QRect &box, const QString &text, const 
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
-} // namespace
-
 QColor sampleLettering(int plate)
 {
     switch (plate) {
@@ -72,6 +70,8 @@ QColor sampleLettering(int plate)
         return QColor(255, 140, 0);
     }
 }
+
+} // namespace
 
 QImage samplePlate(int plate)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QImage>
 
 // The program's own pictures, drawn in code so that nothing is borrowed.
@@ -9,13 +8,10 @@ namespace app {
 inline constexpr int kSamplePlateWidth = 126;
 inline constexpr int kSamplePlateHeight = 179;
 
-// The lettering of the sample plates: orange (normal), yellow (highlighted),
-// green (selected).
-QColor sampleLettering(int plate);
-
 // A menu of two buttons, "Available" and "Second Button", on a dark
-// purple-to-red textured ground, lettered in sampleLettering(plate); 126 x 179
-// pixels, 256 colours at most. `plate` is 0, 1 or 2.
+// purple-to-red textured ground, lettered orange (`plate` 0, normal), yellow
+// (1, highlighted) or green (2, selected); 126 x 179 pixels, 256 colours at
+// most.
 QImage samplePlate(int plate);
 
 // The window icon in the 16 standard colours, `size` x `size` pixels: the

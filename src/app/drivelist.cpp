@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSignalBlocker>
 #include <QStorageInfo>
 
 namespace app {
@@ -28,14 +27,6 @@ void DriveList::setDrives(const QStringList &roots)
     addItems(roots);
     setCurrentIndex(roots.isEmpty() ? -1 : 0);
     m_quiet = false;
-}
-
-QStringList DriveList::drives() const
-{
-    QStringList roots;
-    for (int i = 0; i < count(); ++i)
-        roots.append(itemText(i));
-    return roots;
 }
 
 void DriveList::showDriveOf(const QString &path)

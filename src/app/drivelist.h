@@ -18,7 +18,6 @@ public:
     QString drive() const;
     // Replaces the list. Shows the first drive without raising changed().
     void setDrives(const QStringList &roots);
-    QStringList drives() const;
     // Shows the drive that holds `path` without raising changed(), adding
     // that drive when the list lacks it: used to keep the list in step with
     // a folder list.

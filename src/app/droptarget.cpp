@@ -1,6 +1,6 @@
 #include "droptarget.h"
 
-#include "convert/sourcefiles.h"
+#include "convert/typepattern.h"
 #include "rollover/plateloader.h"
 
 #include <QAbstractScrollArea>

@@ -1,23 +1,23 @@
+// The window itself: its controls, menus, start-up and size. The pages'
+// handlers are in form1_convert.cpp and form1_rollover.cpp.
+
 #include "form1.h"
 
 #include "artwork.h"
 #include "drivelist.h"
-#include "droptarget.h"
 #include "filelist.h"
 #include "folderaccess.h"
 #include "folderlist.h"
 #include "layout.h"
 #include "picturebox.h"
 #include "tabcontrol.h"
-#include "typefilter.h"
 
 #include "common/maker.h"
+#include "convert/typepattern.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -27,18 +27,11 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QResizeEvent>
+#include <QUrl>
 
-using app::Container;
-using app::Kind;
+namespace app {
 
 namespace {
-
-const QString kBatchCaption = QStringLiteral("Batch Convert");
-const QString kParseCaption = QStringLiteral("Parse Clips");
-
-// What QLineEdit keeps between its contents and its text on each side.
-constexpr int kLineEditMargin = 2;
 
 QString programTitle()
 {
@@ -52,25 +45,33 @@ QString helpAddress()
 
 QString makerNotice()
 {
-    return QStringLiteral("Kestrune, copyright 2026 Tarvix Graphics. All rights reserved.");
-}
-
-void paintGround(QWidget *widget, const QColor &ground)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, ground);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    return QStringLiteral("%1, copyright 2026 %2. All rights reserved.")
+        .arg(programTitle(), QLatin1String(common::kMakerName));
 }
 
 // A folder that can be listed to start from: the current one when possible.
 QString startFolder()
 {
     for (const QString &candidate : {QDir::currentPath(), QDir::homePath(), QDir::rootPath()}) {
-        if (app::folderFault(candidate).isEmpty())
+        if (folderFault(candidate).isEmpty())
             return candidate;
     }
     return QDir::rootPath();
+}
+
+template<typename T>
+T *control(const Controls &controls, const QString &name)
+{
+    auto *found = qobject_cast<T *>(controls.byName.value(name));
+    Q_ASSERT_X(found, "Form1", qPrintable(name));
+    return found;
+}
+
+template<typename T, std::size_t N>
+void elements(const Controls &controls, const char *name, std::array<T *, N> &out)
+{
+    for (int i = 0; i < int(N); ++i)
+        out[i] = qobject_cast<T *>(controls.byName.value(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i)));
 }
 
 } // namespace
@@ -83,19 +84,19 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     , m_opener(opener)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tarvix Graphics Utilities - ")
-                   + QLatin1String(common::kMakerAddress));
-    setWindowIcon(QIcon(QPixmap::fromImage(app::programIcon())));
+    setWindowTitle(QStringLiteral("%1 Utilities - %2")
+                       .arg(QLatin1String(common::kMakerName), QLatin1String(common::kMakerAddress)));
+    setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
 
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, app::kLightGrey);
-    palette.setColor(QPalette::Button, app::kLightGrey);
+    palette.setColor(QPalette::Window, kLightGrey);
+    palette.setColor(QPalette::Button, kLightGrey);
     // The layout's ink is for enabled controls. Disabled ones keep a grey
     // of their own: the style's (a light grey) would vanish on this ground.
     for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
         palette.setColor(QPalette::Active, role, Qt::black);
         palette.setColor(QPalette::Inactive, role, Qt::black);
-        palette.setColor(QPalette::Disabled, role, app::kGrey);
+        palette.setColor(QPalette::Disabled, role, kGrey);
     }
     setPalette(palette);
     // The layout was drawn for a small, narrow dialog font; larger defaults would
@@ -108,11 +109,10 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     buildControls();
     buildMenus();
     openStartFolders();
-    connectHandlers();
     connectConversionPage();
+    connectRolloverHandlers();
 
-    resize(app::twipsToPixels(app::kClientWidth),
-           app::twipsToPixels(app::kClientHeight) + menuBar()->sizeHint().height());
+    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight) + menuBar()->sizeHint().height());
 }
 
 Form1::~Form1() = default;
@@ -121,136 +121,37 @@ void Form1::buildControls()
 {
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    paintGround(client, app::kLightGrey);
     setCentralWidget(client);
+    const Controls controls = app::buildControls(client);
 
-    app::TabControl *tabs = nullptr;
-    QGroupBox *frame = nullptr;
-    m_option1Group = new QButtonGroup(this);
-    m_option2Group = new QButtonGroup(this);
+    m_sstab1 = control<TabControl>(controls, QStringLiteral("SSTab1"));
+    m_list1 = control<QListWidget>(controls, QStringLiteral("List1"));
+    m_list2 = control<QListWidget>(controls, QStringLiteral("List2"));
+    m_drive1 = control<DriveList>(controls, QStringLiteral("Drive1"));
+    m_drive2 = control<DriveList>(controls, QStringLiteral("Drive2"));
+    m_dir1 = control<FolderList>(controls, QStringLiteral("Dir1"));
+    m_dir2 = control<FolderList>(controls, QStringLiteral("Dir2"));
+    m_file1 = control<FileList>(controls, QStringLiteral("File1"));
+    m_frame1 = control<QGroupBox>(controls, QStringLiteral("Frame1"));
+    m_command1 = control<QPushButton>(controls, QStringLiteral("Command1"));
+    m_command2 = control<QPushButton>(controls, QStringLiteral("Command2"));
+    m_command3 = control<QPushButton>(controls, QStringLiteral("Command3"));
+    m_command4 = control<QPushButton>(controls, QStringLiteral("Command4"));
+    m_command5 = control<QPushButton>(controls, QStringLiteral("Command5"));
+    m_picture1 = control<PictureBox>(controls, QStringLiteral("Picture1"));
+    m_picture2 = control<PictureBox>(controls, QStringLiteral("Picture2"));
+    m_picture3 = control<PictureBox>(controls, QStringLiteral("Picture3"));
+    elements(controls, "Label1", m_label1);
+    elements(controls, "Option1", m_option1);
+    elements(controls, "Option2", m_option2);
+    elements(controls, "Text1", m_text1);
+    elements(controls, "Check1", m_check1);
+    m_option1Group = controls.option1;
+    m_option2Group = controls.option2;
 
-    for (const app::Control &row : app::controls()) {
-        QWidget *parent = client;
-        int page = -1;
-        if (row.container == Container::BatchPage || row.container == Container::ParsePage) {
-            page = row.container == Container::BatchPage ? 0 : 1;
-            parent = tabs->widget(page);
-        } else if (row.container == Container::Frame1) {
-            parent = frame;
-        }
-
-        QWidget *widget = nullptr;
-        const QString caption = row.caption ? QString::fromUtf8(row.caption) : QString();
-        switch (row.kind) {
-        case Kind::TabControl: {
-            tabs = new app::TabControl(parent);
-            for (const QString &title : {kBatchCaption, kParseCaption}) {
-                auto *sheet = new QWidget;
-                paintGround(sheet, app::kLightGrey);
-                tabs->addTab(sheet, title);
-            }
-            tabs->setCurrentIndex(0);
-            widget = tabs;
-            break;
-        }
-        case Kind::ListBox: {
-            auto *list = new QListWidget(parent);
-            QPalette colours = list->palette();
-            if (row.ink != app::Ink::Default) {
-                colours.setColor(QPalette::Base, app::kLightGrey);
-                colours.setColor(QPalette::Active, QPalette::Text, app::inkColour(row.ink));
-                colours.setColor(QPalette::Inactive, QPalette::Text, app::inkColour(row.ink));
-            }
-            list->setPalette(colours);
-            widget = list;
-            break;
-        }
-        case Kind::Label:
-            widget = new QLabel(caption, parent);
-            break;
-        case Kind::Line:
-            widget = new QWidget(parent);
-            paintGround(widget, app::inkColour(row.ink));
-            break;
-        case Kind::DriveList:
-            widget = new app::DriveList(parent);
-            break;
-        case Kind::FolderList:
-            widget = new app::FolderList(parent);
-            break;
-        case Kind::FileList:
-            widget = new app::FileList(parent);
-            break;
-        case Kind::Frame:
-            frame = new QGroupBox(parent);
-            widget = frame;
-            break;
-        case Kind::OptionButton: {
-            auto *option = new QRadioButton(caption, parent);
-            (row.container == Container::Frame1 ? m_option2Group : m_option1Group)
-                ->addButton(option, row.index);
-            option->setChecked(row.on);
-            widget = option;
-            break;
-        }
-        case Kind::CheckBox: {
-            auto *box = new QCheckBox(caption, parent);
-            box->setChecked(row.on);
-            widget = box;
-            break;
-        }
-        case Kind::Button:
-            widget = new QPushButton(caption, parent);
-            widget->setEnabled(row.on);
-            break;
-        case Kind::TextBox: {
-            // A line edit keeps two pixels a side between its contents and its
-            // text, and scrolls the text unless its width and a pixel for the
-            // cursor fit in between. Without the frame and with the text moved
-            // out over those margins, four digits fit the layout's narrow box
-            // unscrolled; its white ground still marks the box, and the font
-            // stays the window's.
-            auto *edit = new QLineEdit(caption, parent);
-            edit->setFrame(false);
-            edit->setTextMargins(-kLineEditMargin - 1, 0, -kLineEditMargin, 0);
-            widget = edit;
-            break;
-        }
-        case Kind::PictureBox:
-            widget = new app::PictureBox(parent);
-            break;
-        case Kind::ImagingComponent:
-        case Kind::FileDialog:
-            break;
-        }
-        if (!widget)
-            continue;
-
-        const QString name = app::objectName(row);
-        widget->setObjectName(name);
-        QRect rect = app::pixelRect(row);
-        if (row.kind == Kind::Line)
-            rect.setSize(rect.size().expandedTo(QSize(1, 1)));
-        if (page >= 0)
-            tabs->place(page, widget, rect);
-        else
-            widget->setGeometry(rect);
-        m_controls.insert(name, widget);
-    }
-
-    Picture1()->setPicture(app::samplePlate(0));
-    Picture2()->setPicture(app::samplePlate(1));
-    Picture3()->setPicture(app::samplePlate(2));
-
-    QWidget *previous = nullptr;
-    for (const app::Control *row : app::keyboardOrder()) {
-        QWidget *widget = m_controls.value(app::objectName(*row));
-        if (!widget)
-            continue;
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
+    m_picture1->setPicture(samplePlate(0));
+    m_picture2->setPicture(samplePlate(1));
+    m_picture3->setPicture(samplePlate(2));
 }
 
 void Form1::buildMenus()
@@ -276,79 +177,15 @@ void Form1::buildMenus()
 void Form1::openStartFolders()
 {
     const QString folder = startFolder();
-    const QStringList drives = app::DriveList::mountedDrives();
-    for (app::DriveList *list : {Drive1(), Drive2()}) {
+    const QStringList drives = DriveList::mountedDrives();
+    for (DriveList *list : {m_drive1, m_drive2}) {
         list->setDrives(drives);
         list->showDriveOf(folder);
     }
-    Dir1()->setPath(folder);
-    Dir2()->setPath(folder);
-    File1()->setPath(folder);
+    m_dir1->setPath(folder);
+    m_dir2->setPath(folder);
+    m_file1->setPath(folder);
 }
-
-void Form1::connectHandlers()
-{
-    connect(Drive1(), &app::DriveList::changed, this, &Form1::Drive1_Change);
-    connect(Drive2(), &app::DriveList::changed, this, &Form1::Drive2_Change);
-    connect(Dir1(), &app::FolderList::changed, this, &Form1::Dir1_Change);
-    connect(File1(), &app::FileList::pathChanged, this, &Form1::File1_PathChange);
-    connect(File1(), &app::FileList::patternChanged, this, &Form1::File1_PatternChange);
-    for (int i = 0; i < common::kFileTypeCount; ++i)
-        connect(Check1(i), &QCheckBox::toggled, this, [this, i] { Check1_Click(i); });
-
-    // Opening a folder on another volume moves the drive list along, quietly,
-    // so the drive shown is always the one holding the folder shown.
-    connect(Dir2(), &app::FolderList::changed, this,
-            [this] { Drive2()->showDriveOf(Dir2()->path()); });
-    connect(new app::DropTarget(Dir1(), app::DropKind::Folder), &app::DropTarget::dropped, this,
-            &Form1::Dir1_DragDrop);
-    connect(new app::DropTarget(File1(), app::DropKind::Folder), &app::DropTarget::dropped, this,
-            &Form1::File1_DragDrop);
-    connect(new app::DropTarget(Dir2(), app::DropKind::Folder), &app::DropTarget::dropped, this,
-            &Form1::Dir2_DragDrop);
-    connectRolloverHandlers();
-    for (app::FolderList *folders : {Dir1(), Dir2()}) {
-        connect(folders, &app::FolderList::openFailed, this,
-                [this](const QString &path, const QString &reason) {
-                    warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(path, reason));
-                });
-    }
-}
-
-template<typename T>
-T *Form1::control(const QString &name) const
-{
-    return qobject_cast<T *>(m_controls.value(name));
-}
-
-template<typename T>
-T *Form1::element(const char *name, int index) const
-{
-    return control<T>(QLatin1String(name) + QLatin1Char('_') + QString::number(index));
-}
-
-app::TabControl *Form1::SSTab1() const { return control<app::TabControl>(QStringLiteral("SSTab1")); }
-QListWidget *Form1::List1() const { return control<QListWidget>(QStringLiteral("List1")); }
-QListWidget *Form1::List2() const { return control<QListWidget>(QStringLiteral("List2")); }
-QLabel *Form1::Label1(int index) const { return element<QLabel>("Label1", index); }
-app::DriveList *Form1::Drive1() const { return control<app::DriveList>(QStringLiteral("Drive1")); }
-app::DriveList *Form1::Drive2() const { return control<app::DriveList>(QStringLiteral("Drive2")); }
-app::FolderList *Form1::Dir1() const { return control<app::FolderList>(QStringLiteral("Dir1")); }
-app::FolderList *Form1::Dir2() const { return control<app::FolderList>(QStringLiteral("Dir2")); }
-app::FileList *Form1::File1() const { return control<app::FileList>(QStringLiteral("File1")); }
-QGroupBox *Form1::Frame1() const { return control<QGroupBox>(QStringLiteral("Frame1")); }
-QRadioButton *Form1::Option1(int index) const { return element<QRadioButton>("Option1", index); }
-QRadioButton *Form1::Option2(int index) const { return element<QRadioButton>("Option2", index); }
-QLineEdit *Form1::Text1(int index) const { return element<QLineEdit>("Text1", index); }
-QCheckBox *Form1::Check1(int index) const { return element<QCheckBox>("Check1", index); }
-QPushButton *Form1::Command1() const { return control<QPushButton>(QStringLiteral("Command1")); }
-QPushButton *Form1::Command2() const { return control<QPushButton>(QStringLiteral("Command2")); }
-QPushButton *Form1::Command3() const { return control<QPushButton>(QStringLiteral("Command3")); }
-QPushButton *Form1::Command4() const { return control<QPushButton>(QStringLiteral("Command4")); }
-QPushButton *Form1::Command5() const { return control<QPushButton>(QStringLiteral("Command5")); }
-app::PictureBox *Form1::Picture1() const { return control<app::PictureBox>(QStringLiteral("Picture1")); }
-app::PictureBox *Form1::Picture2() const { return control<app::PictureBox>(QStringLiteral("Picture2")); }
-app::PictureBox *Form1::Picture3() const { return control<app::PictureBox>(QStringLiteral("Picture3")); }
 
 void Form1::warn(const QString &text)
 {
@@ -357,18 +194,18 @@ void Form1::warn(const QString &text)
 
 void Form1::Form_Load()
 {
-    m_typepattern = app::readStoredTypePattern();
+    m_typepattern = convert::readStoredTypePattern();
     show();
     m_restoring = true;
-    const app::TypeTicks ticks = app::restoredTicks(m_typepattern);
+    const convert::TypeTicks ticks = convert::restoredTicks(m_typepattern);
     for (int i = 0; i < common::kFileTypeCount; ++i) {
         if (ticks[i])
-            Check1(i)->setChecked(true);
+            m_check1[i]->setChecked(true);
     }
     m_restoring = false;
-    File1()->setPattern(m_typepattern);
+    m_file1->setPattern(m_typepattern);
     m_outext = QStringLiteral("jpg");
-    Option1(0)->setChecked(true);
+    m_option1[0]->setChecked(true);
     move(pos().x(), 0);
 }
 
@@ -380,15 +217,10 @@ void Form1::resizeEvent(QResizeEvent *event)
 
 void Form1::Form_Resize()
 {
-    app::TabControl *tabs = SSTab1();
-    if (!tabs)
-        return;
-    const double twips = app::kTwipsPerPixel;
-    const QSizeF outer = QSizeF(frameGeometry().size()) * twips;
-    const QSizeF current = QSizeF(tabs->size()) * twips;
-    const QSizeF wanted = app::tabSizeForWindow(outer, current);
-    tabs->resize(qMax(1, app::twipsToPixels(wanted.width())),
-                 qMax(1, app::twipsToPixels(wanted.height())));
+    const QSizeF outer = QSizeF(frameGeometry().size()) * kTwipsPerPixel;
+    const QSizeF current = QSizeF(m_sstab1->size()) * kTwipsPerPixel;
+    const QSizeF wanted = tabSizeForWindow(outer, current);
+    m_sstab1->resize(qMax(1, twipsToPixels(wanted.width())), qMax(1, twipsToPixels(wanted.height())));
 }
 
 void Form1::exit_Click()
@@ -409,70 +241,4 @@ void Form1::about_Click()
     m_dialogs.messageBox(makerNotice(), programTitle(), common::Dialogs::Icon::Information);
 }
 
-void Form1::driveFault(app::DriveList *drives, app::FolderList *folders)
-{
-    warn(QStringLiteral("The drive %1 cannot be read: %2.").arg(drives->drive(), folders->errorString()));
-    drives->showDriveOf(folders->path());
-}
-
-void Form1::Drive1_Change()
-{
-    if (!Dir1()->setPath(Drive1()->drive()))
-        driveFault(Drive1(), Dir1());
-}
-
-void Form1::Dir1_Change()
-{
-    Drive1()->showDriveOf(Dir1()->path());
-    if (!File1()->setPath(Dir1()->path())) {
-        warn(QStringLiteral("The files of the folder %1 cannot be listed: %2.")
-                 .arg(File1()->path(), File1()->errorString()));
-    }
-}
-
-void Form1::Dir1_DragDrop(const QString &folder)
-{
-    if (!Dir1()->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, Dir1()->errorString()));
-}
-
-void Form1::File1_DragDrop(const QString &folder)
-{
-    Dir1_DragDrop(folder);
-}
-
-void Form1::Dir2_DragDrop(const QString &folder)
-{
-    if (!Dir2()->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, Dir2()->errorString()));
-}
-
-void Form1::Drive2_Change()
-{
-    if (!Dir2()->setPath(Drive2()->drive()))
-        driveFault(Drive2(), Dir2());
-}
-
-void Form1::File1_PathChange()
-{
-    Command1()->setEnabled(File1()->count() > 0);
-}
-
-void Form1::File1_PatternChange()
-{
-    Command1()->setEnabled(File1()->count() > 0);
-}
-
-void Form1::Check1_Click(int)
-{
-    if (m_restoring)
-        return;
-    app::TypeTicks ticks{};
-    for (int i = 0; i < common::kFileTypeCount; ++i)
-        ticks[i] = Check1(i)->isChecked();
-    m_typepattern = convert::buildTypePattern(ticks);
-    File1()->setPattern(m_typepattern);
-    QString storeFile;
-    if (!app::storeTypePattern(m_typepattern, &storeFile))
-        warn(QStringLiteral("The file-type choice could not be stored in %1.").arg(storeFile));
-}
+} // namespace app

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "app/busypointer.h"
-#include "common/platform.h"
+#include "common/desktop.h"
+#include "common/filetypes.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/plateloader.h"
 
-#include <QHash>
 #include <QMainWindow>
+#include <array>
 #include <optional>
 
 class QButtonGroup;
@@ -25,18 +26,20 @@ struct FileChoices;
 } // namespace convert
 
 namespace app {
+
 class DriveList;
 class FileList;
 class FolderList;
 class PictureBox;
 class TabControl;
-} // namespace app
 
 // The program's one window: the tab control SSTab1 with the "Batch Convert"
 // and "Parse Clips" pages, built from the layout table (layout.h). Every
 // control carries its layout name as objectName ("Check1_3" for Check1(3)).
 // Handlers keep the layout's names; the dialogs, clipboard and browser are
 // reached only through the interfaces given here, which outlive the window.
+// Window-wide handlers live in form1.cpp, the Batch Convert page's in
+// form1_convert.cpp and the Parse Clips page's in form1_rollover.cpp.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -52,28 +55,28 @@ public:
     QString outext() const { return m_outext; }
 
     // Controls by their layout names; nullptr for an index the array lacks.
-    app::TabControl *SSTab1() const;
-    QListWidget *List1() const;
-    QListWidget *List2() const;
-    QLabel *Label1(int index) const;
-    app::DriveList *Drive1() const;
-    app::DriveList *Drive2() const;
-    app::FolderList *Dir1() const;
-    app::FolderList *Dir2() const;
-    app::FileList *File1() const;
-    QGroupBox *Frame1() const;
-    QRadioButton *Option1(int index) const;
-    QRadioButton *Option2(int index) const;
-    QLineEdit *Text1(int index) const;
-    QCheckBox *Check1(int index) const;
-    QPushButton *Command1() const;
-    QPushButton *Command2() const;
-    QPushButton *Command3() const;
-    QPushButton *Command4() const;
-    QPushButton *Command5() const;
-    app::PictureBox *Picture1() const;
-    app::PictureBox *Picture2() const;
-    app::PictureBox *Picture3() const;
+    TabControl *SSTab1() const { return m_sstab1; }
+    QListWidget *List1() const { return m_list1; }
+    QListWidget *List2() const { return m_list2; }
+    QLabel *Label1(int index) const { return element(m_label1, index); }
+    DriveList *Drive1() const { return m_drive1; }
+    DriveList *Drive2() const { return m_drive2; }
+    FolderList *Dir1() const { return m_dir1; }
+    FolderList *Dir2() const { return m_dir2; }
+    FileList *File1() const { return m_file1; }
+    QGroupBox *Frame1() const { return m_frame1; }
+    QRadioButton *Option1(int index) const { return element(m_option1, index); }
+    QRadioButton *Option2(int index) const { return element(m_option2, index); }
+    QLineEdit *Text1(int index) const { return element(m_text1, index); }
+    QCheckBox *Check1(int index) const { return element(m_check1, index); }
+    QPushButton *Command1() const { return m_command1; }
+    QPushButton *Command2() const { return m_command2; }
+    QPushButton *Command3() const { return m_command3; }
+    QPushButton *Command4() const { return m_command4; }
+    QPushButton *Command5() const { return m_command5; }
+    PictureBox *Picture1() const { return m_picture1; }
+    PictureBox *Picture2() const { return m_picture2; }
+    PictureBox *Picture3() const { return m_picture3; }
     QButtonGroup *Option1Group() const { return m_option1Group; }
     QButtonGroup *Option2Group() const { return m_option2Group; }
     // The two imaging component instances: not widgets, so never visible.
@@ -91,6 +94,7 @@ public slots:
     void ffff_Click();
     void about_Click();
 
+    // --- Batch Convert page handlers (form1_convert.cpp) ---
     void Drive1_Change();
     void Dir1_Change();
     void Drive2_Change();
@@ -102,8 +106,6 @@ public slots:
     void Dir1_DragDrop(const QString &folder);
     void File1_DragDrop(const QString &folder);
     void Dir2_DragDrop(const QString &folder);
-
-    // --- Conversion page handlers (form1_convert.cpp) ---
     void Option1_Click(int index);
     // Converts every listed file on worker threads and returns at once; the
     // button, the busy pointer and any failure message follow the run's end.
@@ -112,7 +114,7 @@ public slots:
     // busy pointer stays until it is done, and a failure is then shown.
     void File1_DblClick();
 
-    // --- Rollover page handlers (form1_rollover.cpp) ---
+    // --- Parse Clips page handlers (form1_rollover.cpp) ---
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
@@ -133,18 +135,21 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    template<typename T, std::size_t N>
+    static T *element(const std::array<T *, N> &controls, int index)
+    {
+        return index >= 0 && std::size_t(index) < N ? controls[std::size_t(index)] : nullptr;
+    }
+
     void buildControls();
     void buildMenus();
     void openStartFolders();
-    void connectHandlers();
+    void connectConversionPage();     // form1_convert.cpp
     void connectRolloverHandlers();   // form1_rollover.cpp
     void warn(const QString &text);
-    void driveFault(app::DriveList *drives, app::FolderList *folders);
-
-    template<typename T>
-    T *control(const QString &name) const;
-    template<typename T>
-    T *element(const char *name, int index) const;
+    void driveFault(DriveList *drives, FolderList *folders);
+    // What the page's controls say now about the entry of File1 at `row`.
+    convert::FileChoices conversionChoices(int row) const;
 
     common::Dialogs &m_dialogs;
     common::Clipboard &m_clipboard;
@@ -154,7 +159,29 @@ private:
     bool m_restoring = false;
     QString m_outext;
 
-    QHash<QString, QWidget *> m_controls;
+    // Filled once, when the layout is built.
+    TabControl *m_sstab1 = nullptr;
+    QListWidget *m_list1 = nullptr;
+    QListWidget *m_list2 = nullptr;
+    std::array<QLabel *, 2> m_label1{};
+    DriveList *m_drive1 = nullptr;
+    DriveList *m_drive2 = nullptr;
+    FolderList *m_dir1 = nullptr;
+    FolderList *m_dir2 = nullptr;
+    FileList *m_file1 = nullptr;
+    QGroupBox *m_frame1 = nullptr;
+    std::array<QRadioButton *, common::kFileTypeCount> m_option1{};
+    std::array<QRadioButton *, 6> m_option2{}; // the layout has no element 2
+    std::array<QLineEdit *, 2> m_text1{};
+    std::array<QCheckBox *, common::kFileTypeCount> m_check1{};
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QPushButton *m_command3 = nullptr;
+    QPushButton *m_command4 = nullptr;
+    QPushButton *m_command5 = nullptr;
+    PictureBox *m_picture1 = nullptr;
+    PictureBox *m_picture2 = nullptr;
+    PictureBox *m_picture3 = nullptr;
     QButtonGroup *m_option1Group = nullptr;
     QButtonGroup *m_option2Group = nullptr;
     imaging::ImageMan m_imageMan1;
@@ -164,12 +191,15 @@ private:
     void showPlate(rollover::Plate plate, const rollover::PlateLoad &loaded);
     rollover::CutLineList m_cutLines; // the one record of the cut lines; List1 and List2 show it
 
-    // --- Conversion page state (form1_convert.cpp) ---
-    void connectConversionPage();
-    // What the page's controls say now about the entry of File1 at `row`.
-    convert::FileChoices conversionChoices(int row) const;
+    // The batch run and the double-clicked files (form1_convert.cpp).
     convert::BatchEngine *m_batch = nullptr;
-    std::optional<app::BusyPointer> m_runPointer;
+    std::optional<BusyPointer> m_runPointer;
     int m_singlesInHand = 0; // double-clicked files not yet done
-    std::optional<app::BusyPointer> m_singlePointer;
+    std::optional<BusyPointer> m_singlePointer;
 };
+
+} // namespace app
+
+// form1_rollover.cpp defines Form1's handlers outside namespace app, and
+// scripts, benchmarks and the Parse Clips tests name it unqualified.
+using app::Form1;

@@ -1,12 +1,25 @@
 #include "layout.h"
 
+#include "drivelist.h"
+#include "filelist.h"
+#include "folderlist.h"
+#include "picturebox.h"
+#include "tabcontrol.h"
+
 #include "common/filetypes.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 namespace app {
 
@@ -122,15 +135,6 @@ QList<const Control *> keyboardOrder()
     return ordered;
 }
 
-const Control *findControl(const char *name, int index)
-{
-    for (const Control &control : kControls) {
-        if (control.index == index && std::strcmp(control.name, name) == 0)
-            return &control;
-    }
-    return nullptr;
-}
-
 QColor inkColour(Ink ink)
 {
     switch (ink) {
@@ -143,6 +147,155 @@ QColor inkColour(Ink ink)
         break;
     }
     return Qt::black;
+}
+
+namespace {
+
+const QString kBatchCaption = QStringLiteral("Batch Convert");
+const QString kParseCaption = QStringLiteral("Parse Clips");
+
+// What QLineEdit keeps between its contents and its text on each side.
+constexpr int kLineEditMargin = 2;
+
+void paintGround(QWidget *widget, const QColor &ground)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ground);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
+{
+    const QString caption = row.caption ? QString::fromUtf8(row.caption) : QString();
+    switch (row.kind) {
+    case Kind::TabControl: {
+        auto *tabs = new TabControl(parent);
+        for (const QString &title : {kBatchCaption, kParseCaption}) {
+            auto *sheet = new QWidget;
+            paintGround(sheet, kLightGrey);
+            tabs->addTab(sheet, title);
+        }
+        tabs->setCurrentIndex(0);
+        return tabs;
+    }
+    case Kind::ListBox: {
+        auto *list = new QListWidget(parent);
+        if (row.ink != Ink::Default) {
+            QPalette colours = list->palette();
+            colours.setColor(QPalette::Base, kLightGrey);
+            colours.setColor(QPalette::Active, QPalette::Text, inkColour(row.ink));
+            colours.setColor(QPalette::Inactive, QPalette::Text, inkColour(row.ink));
+            list->setPalette(colours);
+        }
+        return list;
+    }
+    case Kind::Label:
+        return new QLabel(caption, parent);
+    case Kind::Line: {
+        auto *line = new QWidget(parent);
+        paintGround(line, inkColour(row.ink));
+        return line;
+    }
+    case Kind::DriveList:
+        return new DriveList(parent);
+    case Kind::FolderList:
+        return new FolderList(parent);
+    case Kind::FileList:
+        return new FileList(parent);
+    case Kind::Frame:
+        return new QGroupBox(parent);
+    case Kind::OptionButton: {
+        auto *option = new QRadioButton(caption, parent);
+        (row.container == Container::Frame1 ? made.option2 : made.option1)->addButton(option, row.index);
+        option->setChecked(row.on);
+        return option;
+    }
+    case Kind::CheckBox: {
+        auto *box = new QCheckBox(caption, parent);
+        box->setChecked(row.on);
+        return box;
+    }
+    case Kind::Button: {
+        auto *button = new QPushButton(caption, parent);
+        button->setEnabled(row.on);
+        return button;
+    }
+    case Kind::TextBox: {
+        // A line edit keeps two pixels a side between its contents and its
+        // text, and scrolls the text unless its width and a pixel for the
+        // cursor fit in between. Without the frame and with the text moved
+        // out over those margins, four digits fit the layout's narrow box
+        // unscrolled; its white ground still marks the box, and the font
+        // stays the window's.
+        auto *edit = new QLineEdit(caption, parent);
+        edit->setFrame(false);
+        edit->setTextMargins(-kLineEditMargin - 1, 0, -kLineEditMargin, 0);
+        return edit;
+    }
+    case Kind::PictureBox:
+        return new PictureBox(parent);
+    case Kind::ImagingComponent:
+    case Kind::FileDialog:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Controls buildControls(QWidget *client)
+{
+    paintGround(client, kLightGrey);
+    Controls made;
+    made.option1 = new QButtonGroup(client);
+    made.option2 = new QButtonGroup(client);
+    // The table lists each container before the controls it holds.
+    TabControl *tabs = nullptr;
+    QWidget *frame = nullptr;
+    for (const Control &row : kControls) {
+        const bool onPage = row.container == Container::BatchPage || row.container == Container::ParsePage;
+        const int page = row.container == Container::BatchPage ? 0 : 1;
+        QWidget *parent = onPage ? tabs->widget(page) : row.container == Container::Frame1 ? frame : client;
+        QWidget *widget = makeWidget(row, parent, made);
+        if (!widget)
+            continue;
+        const QString name = objectName(row);
+        widget->setObjectName(name);
+        QRect rect = pixelRect(row);
+        if (row.kind == Kind::Line)
+            rect.setSize(rect.size().expandedTo(QSize(1, 1)));
+        if (onPage)
+            tabs->place(page, widget, rect);
+        else
+            widget->setGeometry(rect);
+        if (row.kind == Kind::TabControl)
+            tabs = static_cast<TabControl *>(widget);
+        else if (row.kind == Kind::Frame)
+            frame = widget;
+        made.byName.insert(name, widget);
+    }
+
+    QWidget *previous = nullptr;
+    for (const Control *row : keyboardOrder()) {
+        QWidget *widget = made.byName.value(objectName(*row));
+        if (!widget)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+    return made;
+}
+
+QSizeF tabSizeForWindow(QSizeF outer, QSizeF current)
+{
+    QSizeF size = current;
+    if (outer.width() > 5 && outer.width() - 100 > 0)
+        size.setWidth(outer.width() - 100);
+    if (outer.height() > 5 && outer.height() - 700 > 0)
+        size.setHeight(outer.height() - 700);
+    return size;
 }
 
 } // namespace app

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QRect>
+#include <QSizeF>
 #include <QString>
 #include <span>
 
+class QButtonGroup;
+class QWidget;
+
 // The window's controls as data: one row per control, turned into widgets by
-// one loop in Form1 and read by the keyboard order and the tests alike.
+// one loop (buildControls) and read by the keyboard order and the tests alike.
 namespace app {
 
 enum class Kind {
@@ -64,12 +69,27 @@ int twipsToPixels(double twips);
 // The controls that have a keyboard order, first to last.
 QList<const Control *> keyboardOrder();
 
-// The row of a control; nullptr when the layout has none of that name.
-const Control *findControl(const char *name, int index = -1);
-
 inline const QColor kLightGrey{192, 192, 192};
 inline const QColor kGrey{128, 128, 128};
 
 QColor inkColour(Ink ink);
+
+// The widgets of the table, made under `client` (the window's client area,
+// given the layout's grey ground) and owned by it: every row that is a widget, with its objectName, its
+// rectangle in its container, its caption and initial state, and the
+// keyboard order of the table. The tab control holds the two pages; the
+// buttons of Option1 and of Option2 form one group each, their ids the
+// element indexes.
+struct Controls {
+    QHash<QString, QWidget *> byName; // by objectName
+    QButtonGroup *option1 = nullptr;
+    QButtonGroup *option2 = nullptr;
+};
+Controls buildControls(QWidget *client);
+
+// The tab control's new size in twips for the window's outer size in twips:
+// width W - 100 when W > 5, height H - 700 when H > 5. A dimension keeps its
+// current value when the test fails or the new value would not be positive.
+QSizeF tabSizeForWindow(QSizeF outer, QSizeF current);
 
 } // namespace app

@@ -8,8 +8,8 @@
 namespace app {
 
 // The running program: the window with the desktop's own dialogs, clipboard
-// and browser, started as the user sees it. Needs a QApplication; the
-// program's names are set here so that settings and data folders agree.
+// and browser, started as the user sees it. Needs a QApplication, named
+// before (main.cpp) so that the settings and data folders agree.
 class Program
 {
 public:

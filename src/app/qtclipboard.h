@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/platform.h"
+#include "common/desktop.h"
 
 namespace app {
 

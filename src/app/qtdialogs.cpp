@@ -35,20 +35,7 @@ bool QtDialogs::askYesNo(const QString &text, const QString &title)
 
 void QtDialogs::messageBox(const QString &text, const QString &title, Icon icon)
 {
-    QMessageBox::Icon shown = QMessageBox::NoIcon;
-    switch (icon) {
-    case Icon::Information:
-        shown = QMessageBox::Information;
-        break;
-    case Icon::Warning:
-        shown = QMessageBox::Warning;
-        break;
-    case Icon::Critical:
-        shown = QMessageBox::Critical;
-        break;
-    case Icon::None:
-        break;
-    }
+    const QMessageBox::Icon shown = icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::Information;
     QMessageBox box(shown, title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }

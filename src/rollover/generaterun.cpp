@@ -2,7 +2,7 @@
 
 #include "common/numberreader.h"
 #include "common/paths.h"
-#include "common/platform.h"
+#include "common/desktop.h"
 #include "cutlinelist.h"
 #include "imaging/imageman.h"
 #include "piecerun.h"

@@ -1,7 +1,7 @@
 #include "plateloader.h"
 
 #include "common/paths.h"
-#include "common/platform.h"
+#include "common/desktop.h"
 #include "imaging/imageman.h"
 
 #include <QDir>

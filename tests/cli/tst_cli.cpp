@@ -1,4 +1,4 @@
-#include "../app/fakes.h"
+#include "fakes.h"
 #include "../support/menus.h"
 #include "../support/program.h"
 #include "common/paths.h"

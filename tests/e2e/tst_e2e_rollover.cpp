@@ -1,4 +1,4 @@
-#include "../support/rolloverrun.h"
+#include "rolloverrun.h"
 #include "common/paths.h"
 #include "rollover/plateloader.h"
 

@@ -1,4 +1,4 @@
-#include "../support/program.h"
+#include "program.h"
 #include "app/artwork.h"
 #include "common/maker.h"
 

@@ -1,5 +1,5 @@
-#include "../app/fakes.h"
-#include "../support/pictures.h"
+#include "fakes.h"
+#include "pictures.h"
 
 #include "app/form1.h"
 #include "app/picturebox.h"

@@ -1,5 +1,5 @@
-#include "../support/menus.h"
-#include "../support/pictures.h"
+#include "menus.h"
+#include "pictures.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/pagetext.h"
 #include "rollover/pieces.h"

@@ -1,5 +1,5 @@
-#include "../support/pictures.h"
-#include "../support/rolloverrun.h"
+#include "pictures.h"
+#include "rolloverrun.h"
 #include "common/paths.h"
 #include "rollover/pagetext.h"
 #include "rollover/plateloader.h"

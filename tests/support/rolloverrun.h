@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../app/fakes.h"
+#include "fakes.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/generaterun.h"

@@ -11,7 +11,7 @@ namespace common {
 class Dialogs
 {
 public:
-    enum class Icon { None, Information, Warning, Critical };
+    enum class Icon { Information, Warning };
 
     virtual ~Dialogs() = default;
 

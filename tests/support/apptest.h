@@ -13,6 +13,8 @@
 
 #include <memory>
 
+// What the window tests share: an empty file, the names a file list shows,
+// a double-click, and a throw-away home for each test.
 namespace apptest {
 
 inline void touch(const QString &path)
@@ -29,8 +31,17 @@ inline QStringList entries(const app::FileList *list)
     return names;
 }
 
-// A throw-away home for one window test: the settings live under it, and its
-// empty `source` folder is the current folder, where the window opens.
+// An item view takes a double-click only after the press that began it.
+inline void doubleClick(QAbstractItemView *view, int row)
+{
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+}
+
+// The settings live under the home (`config`), and its empty `source`
+// folder is the current folder, where the window opens.
 class Fixture
 {
 protected:
@@ -39,13 +50,10 @@ protected:
         m_dialogs = {};
         m_opener = {};
         m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
         m_root = QFileInfo(m_dir->path()).canonicalFilePath();
-        QVERIFY(QDir(m_root).mkpath(QStringLiteral("config")));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_root + "/config");
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_root + "/config");
         m_source = m_root + QStringLiteral("/source");
-        QVERIFY(QDir(m_root).mkpath(QStringLiteral("source")));
+        QVERIFY(m_dir->isValid() && QDir(m_root).mkpath(QStringLiteral("config")) && QDir(m_root).mkpath(m_source));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_root + QStringLiteral("/config"));
         m_savedCurrent = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_source));
     }
@@ -54,9 +62,9 @@ protected:
         QDir::setCurrent(m_savedCurrent);
         m_dir.reset();
     }
-    std::unique_ptr<Form1> newForm(bool load = true)
+    std::unique_ptr<app::Form1> newForm(bool load = true)
     {
-        auto form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
+        auto form = std::make_unique<app::Form1>(m_dialogs, m_clipboard, m_opener);
         if (load)
             form->Form_Load();
         return form;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/platform.h"
+#include "common/desktop.h"
 
 #include <QList>
 #include <QString>
@@ -8,25 +8,21 @@
 #include <QUrl>
 
 // Stand-ins for the desktop that record every call and answer from scripts,
-// so window tests never wait on a modal box or start a browser.
+// so tests never wait on a modal box or start a browser.
 namespace fakes {
 
 class Dialogs : public common::Dialogs
 {
 public:
     struct Message {
-        QString text;
-        QString title;
+        QString text, title;
         Icon icon;
     };
     struct Question {
-        QString prompt;
-        QString title;
-        QString defaultText;
+        QString prompt, title, defaultText;
     };
 
-    QString inputBox(const QString &prompt, const QString &title,
-                     const QString &defaultText) override
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         inputs.append({prompt, title, defaultText});
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
@@ -34,7 +30,7 @@ public:
     bool askYesNo(const QString &text, const QString &title) override
     {
         questions.append({text, title, {}});
-        return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
     }
     void messageBox(const QString &text, const QString &title, Icon icon) override
     {
@@ -60,16 +56,8 @@ public:
 class Clipboard : public common::Clipboard
 {
 public:
-    void clear() override
-    {
-        ++clears;
-        text.clear();
-    }
-    void setText(const QString &newText) override
-    {
-        text = newText;
-        texts.append(newText);
-    }
+    void clear() override { ++clears; text.clear(); }
+    void setText(const QString &newText) override { text = newText; texts.append(newText); }
 
     int clears = 0;
     QString text;
@@ -79,11 +67,7 @@ public:
 class UrlOpener : public common::UrlOpener
 {
 public:
-    bool open(const QUrl &url) override
-    {
-        opened.append(url);
-        return succeed;
-    }
+    bool open(const QUrl &url) override { opened.append(url); return succeed; }
 
     bool succeed = true;
     QList<QUrl> opened;

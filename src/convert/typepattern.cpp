@@ -1,0 +1,105 @@
+#include "typepattern.h"
+
+#include "common/maker.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringList>
+
+namespace convert {
+
+namespace {
+
+// Named here rather than through the application's names, so the command
+// line and the tests reach the same store as the window.
+QSettings typeStore()
+{
+    return QSettings(QLatin1String(common::kProgramTitle), QLatin1String(common::kProgramTitle));
+}
+
+const QString kStoreKey = QStringLiteral("stashes/filetypes");
+
+// Only '*' and '?' are wildcards; brackets and every other character stand
+// for themselves, as in the desktop's file lists.
+QRegularExpression wildcardExpression(const QString &wildcard)
+{
+    QString expression = QStringLiteral("\\A");
+    for (const QChar c : wildcard) {
+        if (c == QLatin1Char('*'))
+            expression += QStringLiteral(".*");
+        else if (c == QLatin1Char('?'))
+            expression += QLatin1Char('.');
+        else
+            expression += QRegularExpression::escape(QString(c));
+    }
+    expression += QStringLiteral("\\z");
+    return QRegularExpression(expression, QRegularExpression::CaseInsensitiveOption
+                                              | QRegularExpression::DotMatchesEverythingOption);
+}
+
+} // namespace
+
+QString buildTypePattern(const TypeTicks &ticks)
+{
+    QStringList wildcards;
+    for (int i = 0; i < common::kFileTypeCount; ++i) {
+        if (ticks[i])
+            wildcards.append(QStringLiteral("*.") + QLatin1String(common::kFileTypes[i].extension));
+    }
+    return wildcards.isEmpty() ? QStringLiteral("*.*") : wildcards.join(QLatin1Char(';'));
+}
+
+QString defaultTypePattern()
+{
+    TypeTicks all;
+    all.fill(true);
+    return buildTypePattern(all);
+}
+
+TypeTicks restoredTicks(const QString &pattern)
+{
+    TypeTicks ticks{};
+    for (int i = 0; i < common::kFileTypeCount; ++i)
+        ticks[i] = pattern.contains(QLatin1String(common::kFileTypes[i].extension), Qt::CaseSensitive);
+    return ticks;
+}
+
+bool matchesPattern(const QString &name, const QString &pattern)
+{
+    const QStringList wildcards = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString wildcard : wildcards) {
+        wildcard = wildcard.trimmed();
+        if (wildcard.isEmpty())
+            continue;
+        const QRegularExpression expression = wildcardExpression(wildcard);
+        if (expression.match(name).hasMatch())
+            return true;
+        if (wildcard.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.'))
+            && expression.match(name + QLatin1Char('.')).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+QString readStoredTypePattern()
+{
+    const QSettings store = typeStore();
+    const QVariant value = store.value(kStoreKey, defaultTypePattern());
+    // A hand-edited value with a comma comes back as a list; its text is
+    // still the pattern the user wrote.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+bool storeTypePattern(const QString &pattern, QString *storeFile)
+{
+    QSettings store = typeStore();
+    store.setValue(kStoreKey, pattern);
+    store.sync();
+    if (storeFile)
+        *storeFile = store.fileName();
+    return store.status() == QSettings::NoError;
+}
+
+} // namespace convert
