@@ -1,6 +1,6 @@
 // How long the window stops answering while it converts: a timer ticking
 // every 2 ms on the window's thread records the longest gap between two ticks
-// (the longest stall of its event loop) while Form1 converts the generated
+// (the longest stall of its event loop) while app::Form1 converts the generated
 // photos of a folder (Command1_Click) to PNG, and while it converts one
 // 5184 x 3456 PNG on a double-click (File1_DblClick) to JPG and to PNG.
 // Whatever the window does with the work, on its own thread or on others,
@@ -95,7 +95,7 @@ std::optional<std::pair<double, double>> measure(const std::function<void()> &ac
     return result;
 }
 
-QRadioButton *formatButton(Form1 &form, const QString &type)
+QRadioButton *formatButton(app::Form1 &form, const QString &type)
 {
     for (int i = 0; form.Option1(i); ++i)
         if (form.Option1(i)->text().compare(type, Qt::CaseInsensitive) == 0)
@@ -144,7 +144,7 @@ int main(int argc, char *argv[])
     fakes::Dialogs dialogs;
     fakes::Clipboard clipboard;
     fakes::UrlOpener opener;
-    Form1 form(dialogs, clipboard, opener);
+    app::Form1 form(dialogs, clipboard, opener);
     form.Form_Load();
     form.Dir2()->setPath(output);
     auto *engine = form.findChild<convert::BatchEngine *>();

@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     app::Program program;
-    Form1 &window = program.window();
+    app::Form1 &window = program.window();
 
     const QDir output(QString::fromLocal8Bit(argv[1]));
     const char *const pages[] = {"batch-convert.png", "parse-clips.png"};

@@ -199,7 +199,3 @@ private:
 };
 
 } // namespace app
-
-// form1_rollover.cpp defines Form1's handlers outside namespace app, and
-// scripts, benchmarks and the Parse Clips tests name it unqualified.
-using app::Form1;

@@ -14,6 +14,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+namespace app {
+
 using rollover::Plate;
 
 namespace {
@@ -34,7 +36,7 @@ void showRows(QListWidget *list, const QList<int> &rows)
     list->addItems(texts);
 }
 
-QList<app::PictureBox *> plateBoxes(const Form1 &form)
+QList<PictureBox *> plateBoxes(const Form1 &form)
 {
     return {form.Picture1(), form.Picture2(), form.Picture3()};
 }
@@ -159,3 +161,5 @@ void Form1::Picture1_MouseUp(int button, int row)
     showRows(List1(), m_cutLines.rows());
     showRows(List2(), m_cutLines.rows());
 }
+
+} // namespace app

@@ -4,10 +4,15 @@
 #include "app/folderlist.h"
 #include "app/layout.h"
 #include "app/picturebox.h"
+#include "app/qtdialogs.h"
+#include "rollover/plateloader.h"
 #include "app/tabcontrol.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -66,6 +71,7 @@ private slots:
     void drops_data();
     void drops();
     void disabledButtonAndCustomBoxesStayReadable();
+    void plateDialogShowsTheFilterAsItStands();
 
 private:
     QString storeFile() const { return m_root + QStringLiteral("/config/Kestrune/Kestrune.conf"); }
@@ -376,6 +382,25 @@ void TestForm1::disabledButtonAndCustomBoxesStayReadable()
         const int home = cursorX(false);
         QCOMPARE(cursorX(true) - home, box->fontMetrics().horizontalAdvance(QStringLiteral("1920")));
     }
+}
+
+// The desktop's own file dialog shows the plate filter's description alone,
+// not followed by Qt's list of its patterns.
+void TestForm1::plateDialogShowsTheFilterAsItStands()
+{
+    QString shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (const auto *filter = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                shown = filter->itemText(0);
+            dialog->reject();
+        }
+    });
+    poll.start(5);
+    app::QtDialogs dialogs;
+    QCOMPARE(dialogs.openFile(QStringLiteral("Load Image"), rollover::plateDialogFilter()), QString());
+    QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)"));
 }
 
 QTEST_MAIN(TestForm1)

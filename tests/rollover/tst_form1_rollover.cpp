@@ -67,7 +67,7 @@ private:
     fakes::Dialogs m_dialogs;
     fakes::Clipboard m_clipboard;
     fakes::UrlOpener m_opener;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<app::Form1> m_form;
 };
 
 void TestForm1Rollover::pick(int plate, const QString &path)
@@ -81,7 +81,7 @@ void TestForm1Rollover::init()
 {
     m_dialogs = fakes::Dialogs();
     m_clipboard = fakes::Clipboard();
-    m_form = std::make_unique<Form1>(m_dialogs, m_clipboard, m_opener);
+    m_form = std::make_unique<app::Form1>(m_dialogs, m_clipboard, m_opener);
     m_form->Form_Load();
     m_form->SSTab1()->setCurrentIndex(1);
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
