@@ -19,8 +19,7 @@ namespace {
 QImage readPicture(const QString &path)
 {
     imaging::ImageMan imageMan;
-    if (const imaging::Result loaded = imageMan.setImageFile(path); !loaded)
-        qWarning("%s", qPrintable(loaded.message()));
+    imageMan.setImageFile(path); // a file that cannot be read shows as 0x0
     return imageMan.image().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -46,13 +45,8 @@ QStringList pictures(const QString &folder)
 struct Folders {
     QTemporaryDir in, out;
     QStringList entries;
-    FileChoices page; // all but the entry and the count
+    FileChoices page{in.path(), {}, 0, SizeChoice::OneToOne, {}, {}, "PNG", out.path()}; // but the entry and count
 
-    explicit Folders(const QString &outext, const QString &width = {}, const QString &height = {})
-        : page{in.path(), {}, 0, width.isEmpty() ? SizeChoice::OneToOne : SizeChoice::Custom, width, height, outext,
-               out.path()}
-    {
-    }
     bool add(const QString &name, const QImage &image)
     {
         entries << name;
@@ -76,12 +70,12 @@ struct Folders {
     }
     // Runs the listed files to the end; the failures reported. Every run ends
     // through the event loop, so that the window can set up after the start.
-    QList<FileOutcome> run(BatchEngine &engine)
+    QList<FileOutcome> run(BatchEngine &engine, BatchEngine::ChoiceSource choices = {})
     {
         QSignalSpy finished(&engine, &BatchEngine::finished);
         const qsizetype count = entries.size();
-        if (engine.start(sources(), source()) && finished.isEmpty() && finished.wait(300000) && !engine.isRunning()
-            && finished.at(0).at(1).value<qsizetype>() == count)
+        if (engine.start(sources(), choices ? choices : source()) && finished.isEmpty() && finished.wait(300000)
+            && !engine.isRunning() && finished.at(0).at(1).value<qsizetype>() == count)
             return finished.at(0).at(0).value<QList<FileOutcome>>();
         return {FileOutcome{-1, {}, {}, {}, false, "the run did not start, ended at once, or did not end"}};
     }
@@ -94,106 +88,77 @@ class TestBatchEngine : public QObject
     Q_OBJECT
 
 private slots:
-    void failuresKeepTheEarlierOutput_data()
+    // One run in which each file but one fails at another step: each failure
+    // names its file and the step, the good file converts, no earlier output
+    // is touched. A file that is its own output is neither half written nor
+    // given another's picture. How a load or a save fails is imaging's concern.
+    void failuresKeepTheEarlierOutputs()
     {
-        QTest::addColumn<QString>("destination"); // in the destination folder; <in> for the source folder itself
-        QTest::addColumn<QString>("width");       // empty for 1 to 1
-        QTest::addColumn<QString>("height");
-        QTest::addColumn<bool>("cutShort"); // a.jpg is cut short
-        QTest::addColumn<QStringList>("said"); // in every message, with <in> and <out> the file's paths
-        QTest::addColumn<QStringList>("after"); // in the destination folder, or the source folder for <in>
-
-        const QStringList save{"Cannot save <out>"}, none{"a.png"};
-        QTest::newRow("vanished folder") << "gone" << "" << "" << false << save << none;
-        QTest::newRow("a file in the way") << "a.png" << "" << "" << false << save << none;
-        QTest::newRow("read-only folder") << "" << "" << "" << false << save << none;
-        QTest::newRow("wider than the imaging limit")
-            << "" << "40000" << "10" << false << QStringList{"<in>", "32767 on a side"} << none;
-        QTest::newRow("beyond a 32-bit integer") << "" << "10" << "1e12" << false
-            << QStringList{"Cannot convert <in>: the custom height \"1e12\" is too large"} << none;
-        QTest::newRow("a file cut short among good ones")
-            << "" << "" << "" << true << QStringList{"<in>"} << QStringList{"a.png", "b.png"};
-        // The failing file is its own output: it is neither half written nor
-        // given another's picture.
-        QTest::newRow("cut short, into itself")
-            << "<in>" << "" << "" << true << QStringList{"<in>"} << QStringList{"a.jpg", "b.jpg", "b.png"};
-    }
-    void failuresKeepTheEarlierOutput()
-    {
-        QFETCH(QString, destination);
-        QFETCH(QString, width);
-        QFETCH(QString, height);
-        QFETCH(bool, cutShort);
-        QFETCH(QStringList, said);
-        QFETCH(QStringList, after);
-        const bool readOnly = QByteArray(QTest::currentDataTag()) == "read-only folder";
-        if (readOnly && geteuid() == 0)
-            QSKIP("the superuser writes into read-only folders");
-        Folders f("png", width, height);
-        QVERIFY(f.add("a.jpg", photoLike(200, 150)) && f.add("b.png", blocks(16, 16)));
-        if (cutShort)
-            writeBytes(f.in.filePath("a.jpg"), readAll(f.in.filePath("a.jpg")).left(600));
-        QVERIFY(blocks(8, 8).save(f.out.filePath("a.png"))); // an earlier output
-        const bool intoItself = destination == "<in>";
-        if (!destination.isEmpty())
-            f.page.destination = intoItself ? f.in.path() : f.out.filePath(destination);
-        f.page.outext = intoItself ? "jpg" : "png";
-        const QString folder = intoItself ? f.in.path() : f.out.path(), aOutput = folder + (intoItself ? "/a.jpg" : "/a.png");
-        const QByteArray earlier = readAll(aOutput);
-        if (readOnly)
-            QVERIFY(QFile::setPermissions(f.out.path(), QFile::ReadOwner | QFile::ExeOwner));
+        Folders f;
+        QVERIFY(f.add("self.jpg", photoLike(200, 150)));
+        for (const char *name : {"huge.png", "wide.png", "gone.png", "good.png"})
+            QVERIFY(f.add(name, blocks(16, 16)));
+        const QByteArray cut = readAll(f.in.filePath("self.jpg")).left(600);
+        writeBytes(f.in.filePath("self.jpg"), cut);
+        for (const char *name : {"huge.PNG", "wide.PNG"})
+            writeBytes(f.out.filePath(name), name); // earlier outputs
+        const QMap<QString, QString> said{{"self.jpg", "Cannot open <in>"}, {"wide.png", "Cannot resize <in>"},
+                                          {"huge.png", "Cannot convert <in>: the custom height \"1e12\" is too large"},
+                                          {"gone.png", "Cannot save <out>"}};
         BatchEngine engine;
-        const QList<FileOutcome> failures = f.run(engine);
-        QFile::setPermissions(f.out.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QList<FileOutcome> failures = f.run(engine, [&](qsizetype position) {
+            FileChoices choices = f.source()(position);
+            const bool huge = choices.name == "huge.png", wide = choices.name == "wide.png";
+            if (huge || wide)
+                choices = {choices.folder, choices.name, choices.count, SizeChoice::Custom,
+                           huge ? "10" : "40000", huge ? "1e12" : "10", "PNG", choices.destination};
+            if (choices.name == "gone.png")
+                choices.destination = f.out.filePath("gone");
+            if (choices.name == "self.jpg")
+                choices = {choices.folder, choices.name, choices.count, SizeChoice::OneToOne, {}, {}, "jpg", f.in.path()};
+            return choices;
+        });
 
-        QCOMPARE(failures.size(), cutShort ? 1 : 2);
+        QCOMPARE(failures.size(), said.size());
         for (const FileOutcome &o : failures)
-            for (QString part : said)
-                QVERIFY2(o.message.contains(part.replace("<in>", o.source).replace("<out>", o.output)),
-                         qPrintable(o.message));
-        QCOMPARE(filesIn(folder), after);
-        QCOMPARE(readAll(aOutput), earlier);
+            QVERIFY2(said.contains(o.name)
+                         && o.message.startsWith(QString(said[o.name]).replace("<in>", o.source).replace("<out>", o.output)),
+                     qPrintable(o.message));
+        QCOMPARE(filesIn(f.out.path()), QStringList({"good.PNG", "huge.PNG", "wide.PNG"}));
+        for (const char *name : {"huge.PNG", "wide.PNG"})
+            QCOMPARE(readAll(f.out.filePath(name)), QByteArray(name));
+        QCOMPARE(readAll(f.in.filePath("self.jpg")), cut);
     }
 
     void changesDuringARun_data()
     {
         QTest::addColumn<QStringList>("listAfter");
-        QTest::addColumn<SizeChoice>("sizeAfter");
-        QTest::addColumn<QString>("outextAfter");
         QTest::addColumn<QStringList>("outputs");
         QTest::addColumn<QString>("failed");
-
-        const QStringList abc{"a.png", "b.png", "c.png"};
-        const SizeChoice one = SizeChoice::OneToOne;
-        QTest::newRow("to custom size and BMP")
-            << abc << SizeChoice::Custom << "BMP" << QStringList{"a.PNG 40x30", "b.PNG 40x30", "c.BMP 7x9"} << "";
-        QTest::newRow("list grows, run still stops after 3") << QStringList{"a.png", "b.png", "c.png", "d.png"}
-            << one << "PNG" << QStringList{"a.PNG 40x30", "b.PNG 40x30", "c.PNG 40x30"} << "";
-        QTest::newRow("entry dropped out of the list")
-            << QStringList{"a.png"} << one << "PNG" << QStringList{"a.PNG 40x30", "b.PNG 40x30"}
+        // The list grows, and a file of another name takes the third place.
+        QTest::newRow("the list changes, the run stops after 3")
+            << QStringList{"a.png", "b.png", "d.png", "c.png"} << QStringList{"a.PNG 40x30", "b.PNG 40x30", "d.BMP 7x9"}
+            << "";
+        QTest::newRow("entry dropped out of the list") << QStringList{"a.png"}
+            << QStringList{"a.PNG 40x30", "b.PNG 40x30"}
             << "There is no file at position 3 of the list any more: it now holds 1.";
-        QTest::newRow("entry at the position changes") << QStringList{"a.png", "b.png", "d.png"} << one << "PNG"
-            << QStringList{"a.PNG 40x30", "b.PNG 40x30", "d.PNG 40x30"} << "";
     }
-    // Two workers take the first two files at the start; the user's change,
-    // made once the first file is done, applies to every file handed out after.
+    // Two workers take the first two files at the start; the user's changes
+    // (the list, the custom size, BMP), made once the first file is done,
+    // apply to every file handed out after them.
     void changesDuringARun()
     {
         QFETCH(QStringList, listAfter);
-        QFETCH(SizeChoice, sizeAfter);
-        QFETCH(QString, outextAfter);
         QFETCH(QStringList, outputs);
         QFETCH(QString, failed);
-        Folders f("PNG", "7", "9");
-        f.page.size = SizeChoice::OneToOne;
+        Folders f;
         for (const char *name : {"a.png", "b.png", "c.png", "d.png"})
             QVERIFY(f.add(name, blocks(40, 30)));
         f.entries.resize(3);
         BatchEngine engine({.workers = 2});
         connect(&engine, &BatchEngine::fileFinished, this, [&] {
             f.entries = listAfter;
-            f.page.size = sizeAfter;
-            f.page.outext = outextAfter;
+            f.page = {f.in.path(), {}, 0, SizeChoice::Custom, "7", "9", "BMP", f.out.path()};
         });
         QSignalSpy shown(&engine, &BatchEngine::captionChanged);
         const QList<FileOutcome> failures = f.run(engine);
@@ -226,19 +191,20 @@ private slots:
     {
         QFETCH(QStringList, order);
         QFETCH(QString, destination);
-        Folders f("jpg");
+        Folders f;
         QVERIFY(f.add("a.bmp", blocks(40, 30)) && f.add("a.jpg", photoLike(24, 24)) && f.add("c.png", blocks(16, 8)));
         QVERIFY(photoLike(9, 9).save(f.in.filePath("c.jpg"))); // not listed: replaced as ever
         f.entries = order;
         QVERIFY(QFile::link(f.in.path(), f.out.filePath("same")));
         f.page.destination = destination.isEmpty() ? f.in.path() : f.out.filePath(destination);
+        f.page.outext = "jpg";
         BatchEngine engine;
         QSignalSpy shown(&engine, &BatchEngine::captionChanged);
         QSignalSpy finished(&engine, &BatchEngine::finished);
         QSignalSpy single(&engine, &BatchEngine::singleFinished);
         const FileChoices bmp = f.source()(order.indexOf("a.bmp"));
         FileChoices png = f.source()(order.indexOf("c.png")), none = png;
-        png.outext = QStringLiteral("PCD");
+        png.outext = "PCD";
         none.name.clear();
         QVERIFY(engine.start(f.sources(), f.source()));
         QVERIFY(!engine.start(f.sources(), f.source())); // one run at a time
@@ -267,17 +233,16 @@ private slots:
         QCOMPARE(readPicture(f.in.filePath("a.jpg")).size(), QSize(40, 30));
     }
 
-    // Fake estimates against a budget of 100, as the fake conversions see
-    // them: the files converting at once never need more together, one over
-    // the budget converts alone, and of those sharing an output (d.*) each
-    // starts once the one before it in the list has ended, so the last one's
-    // picture stays.
+    // Against fake estimates and a budget of 100: the files converting at once
+    // never need more together, one over the budget converts alone, and of
+    // those sharing an output (d.*) each starts once the one before it in the
+    // list has ended, so the last one's picture stays.
     void memoryBudgetIsNeverExceeded()
     {
         const QMap<QString, qint64> need{{"a.png", 60}, {"b.png", 30}, {"big.png", 150}, {"c.png", 50},
                                          {"d.bmp", 40}, {"d.png", 10}, {"d.tga", 45}, {"e.png", 90},
                                          {"f.png", 5}, {"g.png", 20}, {"h.png", 45}, {"huge.png", 500}};
-        Folders f("PNG");
+        Folders f;
         f.entries = need.keys();
         std::mutex mutex;
         qint64 inUse = 0;
@@ -285,23 +250,23 @@ private slots:
         QStringList faults, sharedOutput;
         const auto estimate = [&](const QString &source, auto, auto) { return need.value(QFileInfo(source).fileName()); };
         const auto convert = [&](const ConversionJob &job, auto, auto) {
+            const bool shares = job.name.startsWith("d.");
             {
                 std::lock_guard lock(mutex);
                 inUse += need.value(job.name);
                 mostAtOnce = std::max(mostAtOnce, ++converting);
                 if (converting > 1 && inUse > 100)
                     faults << QStringLiteral("%1 over the budget with %2 at once").arg(job.name).arg(converting);
-                if (job.name.startsWith(QLatin1String("d."))) {
+                if (shares)
                     sharedOutput << job.name;
-                    if (++sharing > 1)
-                        faults << job.name + " beside another file of its output";
-                }
+                if (shares && ++sharing > 1)
+                    faults << job.name + " beside another file of its output";
             }
             QThread::msleep(20);
             std::lock_guard lock(mutex);
             inUse -= need.value(job.name);
             --converting;
-            sharing -= job.name.startsWith(QLatin1String("d."));
+            sharing -= shares;
             return FileOutcome{job.position, job.name, job.source, job.output, true, {}};
         };
         BatchEngine engine({.workers = 4, .memoryBudget = 100, .estimate = estimate, .convert = convert});
@@ -315,19 +280,18 @@ private slots:
     void stopEndsWhatIsInHand_data()
     {
         QTest::addColumn<QString>("when"); // the run is stopped; "single": a double-clicked file is
-        QTest::addColumn<int>("fake");     // 0: real conversions; a fake that 1: gives up once stopped, 2: goes on
+        QTest::addColumn<bool>("deaf");    // a fake conversion that does not listen to the stop
         QTest::addColumn<int>("outcomes");
         QTest::addColumn<QStringList>("mayExist");
 
         const QStringList inHand{"p0.PNG 800x600", "p1.PNG 800x600"};
-        QTest::newRow("run, conversion gives up") << "start" << 1 << 0 << QStringList{};
-        QTest::newRow("run, conversion goes on") << "start" << 2 << 0 << QStringList{};
-        QTest::newRow("double-click, conversion gives up") << "single" << 1 << 0 << QStringList{};
-        QTest::newRow("double-click, conversion goes on") << "single" << 2 << 0 << QStringList{};
-        QTest::newRow("right after the start") << "start" << 0 << 0 << inHand;
-        QTest::newRow("when the first file is done") << "outcome" << 0 << 1 << inHand;
-        QTest::newRow("at the start caption, before any file") << "caption" << 0 << 0 << QStringList{};
-        QTest::newRow("while Ghostscript reads an endless EPS") << "ghostscript" << 0 << 0 << QStringList{};
+        QTest::newRow("right after the start") << "start" << false << 0 << inHand;
+        QTest::newRow("when the first file is done") << "outcome" << false << 1 << inHand;
+        QTest::newRow("at the start caption, before any file") << "caption" << false << 0 << QStringList{};
+        QTest::newRow("while Ghostscript reads an endless EPS") << "ghostscript" << false << 0 << QStringList{};
+        QTest::newRow("double-click") << "single" << false << 0 << inHand.mid(0, 1);
+        QTest::newRow("run, conversion deaf to the stop") << "start" << true << 0 << QStringList{};
+        QTest::newRow("double-click, conversion deaf to the stop") << "single" << true << 0 << QStringList{};
     }
     // Closing the window: what is in hand ends within a second, whole or
     // leaving nothing (no half-written or temporary file, no child process),
@@ -337,12 +301,12 @@ private slots:
     void stopEndsWhatIsInHand()
     {
         QFETCH(QString, when);
-        QFETCH(int, fake);
+        QFETCH(bool, deaf);
         QFETCH(int, outcomes);
         QFETCH(QStringList, mayExist);
         QTemporaryDir temp;
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
-        Folders f("PNG");
+        Folders f;
         const QImage photo = photoLike(800, 600);
         for (int i = 0; i < 8; ++i)
             QVERIFY(f.add(QStringLiteral("p%1.jpg").arg(i), photo));
@@ -351,19 +315,12 @@ private slots:
             QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/hostile/eps-loop.eps", f.in.filePath("loop.eps")));
         }
         std::atomic_int begun{0};
-        std::atomic<qint64> limitSeen{0};
-        std::atomic_bool stopped{false};
-        EngineOptions options{.workers = 2, .timeLimit = std::chrono::minutes(10)};
-        if (fake)
-            options.convert = [&](const ConversionJob &job, std::chrono::milliseconds limit, imaging::CancelFlag cancel) {
-                if (stopped)
-                    return convertFile(job, limit, cancel);
+        EngineOptions options{.workers = 2};
+        if (deaf)
+            options.convert = [&](const ConversionJob &job, auto, auto) {
                 ++begun;
-                limitSeen = limit.count();
-                const imaging::Deadline deadline(limit, cancel), ignored(std::chrono::seconds(2));
-                while (!(fake == 1 ? deadline : ignored).expired())
-                    QThread::msleep(5);
-                return FileOutcome{job.position, job.name, job.source, job.output, false, deadline.reason()};
+                QThread::sleep(2);
+                return FileOutcome{job.position, job.name, job.source, job.output, false, {}};
             };
         BatchEngine engine(options);
         QSignalSpy done(&engine, &BatchEngine::fileFinished);
@@ -382,25 +339,24 @@ private slots:
             QVERIFY(done.wait(120000));
         if (when == "ghostscript")
             QTRY_VERIFY_WITH_TIMEOUT(!childProcesses().isEmpty() || !done.isEmpty(), 10000);
-        if (fake)
+        if (deaf)
             QTRY_COMPARE_WITH_TIMEOUT(begun.load(), when == "single" ? 1 : 2, 10000);
         QElapsedTimer timer;
         timer.start();
         engine.stop();
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
-        stopped = true;
-        QVERIFY(!engine.isRunning());
-        QCOMPARE(limitSeen.load(), fake ? 600000 : 0);
-        QCOMPARE(WorkerThread::abandonedRunning(), fake == 2 ? begun.load() : 0);
+        QCOMPARE(WorkerThread::abandonedRunning(), begun.load());
         QTRY_COMPARE_WITH_TIMEOUT(WorkerThread::abandonedRunning(), 0, 10000);
         QCOMPARE(childProcesses(), QStringList());
         QCOMPARE(QDir(temp.path()).entryList({"kestrune-child-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
+        qunsetenv("TMPDIR");
+        QCoreApplication::processEvents(); // what was queued for the stopped files is dropped
         QVERIFY(finished.isEmpty() && singles.isEmpty());
         QCOMPARE(done.size(), outcomes);
         for (const QString &picture : pictures(f.out.path()))
             QVERIFY2(mayExist.contains(picture), qPrintable(picture));
+        if (deaf)
+            return;
 
         disconnect(closing);
         f.entries.clear();
@@ -410,7 +366,6 @@ private slots:
         QVERIFY(whole.setImageFile(f.in.filePath("big.jpg")) && whole.resizeImage(300, 500));
         const Difference d = difference(readPicture(f.out.filePath("big.PNG")), whole.image());
         QVERIFY2(d.mean < 2.0, qPrintable(d.text()));
-        qunsetenv("TMPDIR");
     }
 };
 

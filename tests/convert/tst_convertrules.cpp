@@ -1,105 +1,109 @@
+#include "common/numberreader.h"
 #include "convert/captions.h"
 #include "convert/fileoutcome.h"
 #include "convert/outputpath.h"
 #include "convert/sizerule.h"
 
 #include <QTest>
-#include <climits>
 
 using namespace convert;
 
-// The rules of the Batch Convert page that need no file: the size buttons and
-// texts, the output's name, and the captions and messages a run shows.
+namespace {
+
+QString number(QStringView text)
+{
+    return QString::number(common::readLeadingNumber(text), 'g', QLocale::FloatingPointShortest);
+}
+
+// What the size buttons and texts ask for: "own", "WxH", the reason for a
+// refusal, or "no button" for an index the group lacks.
+QString size(int button, QStringView width, QStringView height)
+{
+    const std::optional<SizeChoice> choice = sizeChoiceFromIndex(button);
+    if (!choice)
+        return QStringLiteral("no button");
+    const SizeDecision decision = decideSize(*choice, width, height);
+    if (!decision.ok())
+        return decision.error;
+    return decision.size ? QStringLiteral("%1x%2").arg(decision.size->width()).arg(decision.size->height())
+                         : QStringLiteral("own");
+}
+
+} // namespace
+
+// The rules of the Batch Convert page that need no file: how typed numbers
+// are read, the size buttons and texts, the output's name and the message
+// after a run with failures. The engine's runs show the captions and the
+// output's letter case.
 class TestConvertRules : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void sizeRule_data();
-    void sizeRule();
-    void texts_data();
-    void texts();
+    void rules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const QString &text, const QString &expected) {
+            QTest::newRow(name) << text << expected;
+        };
+        row("number: blanks, tabs and line feeds anywhere", number(u" - 1 2\t.\n5"), "-12.5");
+        row("number: plus", number(u"+7"), "7");
+        row("number: leading point", number(u".5"), "0.5");
+        row("number: D exponent", number(u"2D2"), "200");
+        row("number: negative exponent", number(u"25E-1"), "2.5");
+        row("number: exponent without digits", number(u"5e"), "5");
+        row("number: hex", number(u"&HFF"), "255");
+        row("number: hex lower case, stops at G", number(u"&h1fG"), "31");
+        row("number: octal stops at 8", number(u"&O178"), "15");
+        row("number: ampersand alone", number(u"&"), "0");
+        row("number: unit after", number(u"640px"), "640");
+        row("number: second point ends", number(u"1.2.3"), "1.2");
+        row("number: carriage return ends", number(u"5\r6"), "5");
+        row("number: non-ASCII digit ends", number(u"7\u0663"), "7");
+        row("number: empty", number(u""), "0");
+        row("number: sign and point without digits", number(u"-."), "0");
+        row("number: tiny underflows to 0", number(u"1e-999"), "0");
+        row("number: overflow is infinity, not a failure", number(u"1e999"), "inf");
+        row("number: negative overflow", number(u"-1e999"), "-inf");
+
+        // The custom texts only count for "Custom" (index 1), even when they are odd.
+        row("size: 0 is 1 to 1", size(0, u"1e99", u"abc"), "own");
+        row("size: 3 is 640x480", size(3, u"1e99", u"abc"), "640x480");
+        row("size: 4 is 800x600", size(4, u"1e99", u"abc"), "800x600");
+        row("size: 5 is 1024x768", size(5, u"1e99", u"abc"), "1024x768");
+        row("size: no button 2", size(2, u"", u""), "no button");
+        row("size: no button 6", size(6, u"", u""), "no button");
+        row("size: no button -1", size(-1, u"", u""), "no button");
+        row("size: below 5 gives 5", size(1, u"4.9", u"-1e999"), "5x5");
+        row("size: a half to the even side", size(1, u"12.5", u"13.5"), "12x14");
+        row("size: not a half to the nearest", size(1, u"12.51", u"13.49"), "13x13");
+        row("size: largest int", size(1, u"2147483647", u"2147483647.4"), "2147483647x2147483647");
+        row("size: width rounds just over", size(1, u"2147483647.5", u"10"),
+            "the custom width \"2147483647.5\" is too large: a side can be at most 2147483647 pixels");
+        row("size: height huge", size(1, u"10", u"1e12"),
+            "the custom height \"1e12\" is too large: a side can be at most 2147483647 pixels");
+
+        row("output: four-letter extension replaced whole", outputPath("/out", "scan.jpeg", "TIF"), "/out/scan.TIF");
+        row("output: last dot counts", outputPath("/out", "holiday.2024.tif", "PNG"), "/out/holiday.2024.PNG");
+        row("output: no dot gets one", outputPath("/out", "ab", "BMP"), "/out/ab.BMP");
+        row("output: dot at the end", outputPath("/out", "odd.", "TGA"), "/out/odd.TGA");
+        row("output: one separator after a trailing one", outputPath("/out/", "a.bmp", "PNG"), "/out//a.PNG");
+
+        const FileOutcome bad{-1, {}, {}, {}, false, "Cannot open /in/bad.jpg: the file is damaged or incomplete."};
+        const FileOutcome gone{-1, {}, {}, {}, false, "Cannot save /out/b.PNG: the folder /out does not exist."};
+        row("failures, one per line", failureMessage({bad, gone}, 12),
+            "2 of 12 files could not be converted:\n\n" + bad.message + '\n' + gone.message);
+        row("failure of the only file", failureMessage({bad}, 1), "The file could not be converted:\n\n" + bad.message);
+        row("one failure of three", failureMessage({bad}, 3), "1 of 3 files could not be converted:\n\n" + bad.message);
+    }
+    void rules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
 };
-
-void TestConvertRules::sizeRule_data()
-{
-    QTest::addColumn<int>("button"); // index in the group
-    QTest::addColumn<QString>("width");
-    QTest::addColumn<QString>("height");
-    QTest::addColumn<QSize>("expected"); // invalid: no resize
-    QTest::addColumn<QString>("refusal"); // how the reason starts; empty when accepted, "-" for no button
-
-    // The custom texts only count for "Custom", even when they are odd.
-    QTest::newRow("0 is 1 to 1, asks nothing") << 0 << "1e99" << "abc" << QSize() << "";
-    QTest::newRow("3 is 640x480") << 3 << "1e99" << "abc" << QSize(640, 480) << "";
-    QTest::newRow("4 is 800x600") << 4 << "1e99" << "abc" << QSize(800, 600) << "";
-    QTest::newRow("5 is 1024x768") << 5 << "1e99" << "abc" << QSize(1024, 768) << "";
-    QTest::newRow("no button 2") << 2 << "" << "" << QSize() << "-";
-    QTest::newRow("no button 6") << 6 << "" << "" << QSize() << "-";
-    QTest::newRow("no button -1") << -1 << "" << "" << QSize() << "-";
-    QTest::newRow("1 is custom: below 5 gives 5") << 1 << "4.9" << "-1e999" << QSize(5, 5) << "";
-    QTest::newRow("a half to the even side") << 1 << "12.5" << "13.5" << QSize(12, 14) << "";
-    QTest::newRow("not a half to the nearest") << 1 << "12.51" << "13.49" << QSize(13, 13) << "";
-    QTest::newRow("largest int") << 1 << "2147483647" << "2147483647.4" << QSize(INT_MAX, INT_MAX) << "";
-    QTest::newRow("width rounds just over")
-        << 1 << "2147483647.5" << "10" << QSize() << "the custom width \"2147483647.5\"";
-    QTest::newRow("height huge") << 1 << "10" << "1e12" << QSize() << "the custom height \"1e12\"";
-}
-
-void TestConvertRules::sizeRule()
-{
-    QFETCH(int, button);
-    QFETCH(QString, width);
-    QFETCH(QString, height);
-    QFETCH(QSize, expected);
-    QFETCH(QString, refusal);
-    const std::optional<SizeChoice> choice = sizeChoiceFromIndex(button);
-    QCOMPARE(!choice, refusal == "-");
-    if (!choice)
-        return;
-    const SizeDecision decision = decideSize(*choice, width, height);
-    QCOMPARE(decision.size.value_or(QSize()), expected);
-    if (refusal.isEmpty())
-        QVERIFY2(decision.ok() && decision.size.has_value() == expected.isValid(), qPrintable(decision.error));
-    else
-        QVERIFY2(decision.error.startsWith(refusal) && decision.error.contains(QLatin1String("2147483647 pixels")),
-                 qPrintable(decision.error));
-}
-
-void TestConvertRules::texts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-
-    // The output keeps the case its extension is given in.
-    QTest::newRow("output: jpg before any format click") << outputPath("/out", "a.bmp", "jpg") << "/out/a.jpg";
-    QTest::newRow("output: own extension, new case") << outputPath("/in", "a.jpg", "JPG") << "/in/a.JPG";
-    QTest::newRow("output: four-letter extension replaced whole")
-        << outputPath("/out", "scan.jpeg", "TIF") << "/out/scan.TIF";
-    QTest::newRow("output: last dot counts") << outputPath("/out", "holiday.2024.tif", "PNG") << "/out/holiday.2024.PNG";
-    QTest::newRow("output: no dot gets one") << outputPath("/out", "ab", "BMP") << "/out/ab.BMP";
-    QTest::newRow("output: dot at the end") << outputPath("/out", "odd.", "TGA") << "/out/odd.TGA";
-    QTest::newRow("output: one separator after a trailing one") << outputPath("/out/", "a.bmp", "PNG") << "/out//a.PNG";
-
-    QTest::newRow("start caption, no grouping") << startCaption(12345) << "12345 images to convert.";
-    QTest::newRow("progress counted from 1, no grouping")
-        << progressCaption(999, 1000) << "Now Processing # 1000 of 1000";
-    const FileOutcome bad{-1, {}, {}, {}, false, "Cannot open /in/bad.jpg: the file is damaged or incomplete."};
-    const FileOutcome gone{-1, {}, {}, {}, false, "Cannot save /out/b.PNG: the folder /out does not exist."};
-    QTest::newRow("failures, one per line")
-        << failureMessage({bad, gone}, 12) << "2 of 12 files could not be converted:\n\n" + bad.message + '\n' + gone.message;
-    QTest::newRow("failure of the only file") << failureMessage({bad}, 1)
-                                              << "The file could not be converted:\n\n" + bad.message;
-    QTest::newRow("one failure of three") << failureMessage({bad}, 3)
-                                          << "1 of 3 files could not be converted:\n\n" + bad.message;
-}
-
-void TestConvertRules::texts()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(text, expected);
-}
 
 QTEST_APPLESS_MAIN(TestConvertRules)
 #include "tst_convertrules.moc"
