@@ -124,14 +124,13 @@ private slots:
         QStringList paths;
         for (const QString &name : names)
             paths << source + '/' + name;
-        convert::EngineOptions engineOptions;
-        if (quality > 0) // set on the imaging instance itself, not through the option the command sets
-            engineOptions.convert = [quality](const convert::ConversionJob &job, auto, const imaging::CancelFlag &) {
-                imaging::ImageMan imageMan;
+        // The quality is set on the imaging instance itself, not through the option the command sets.
+        convert::BatchEngine engine({.convert = [quality](const convert::ConversionJob &job, auto, auto) {
+            imaging::ImageMan imageMan;
+            if (quality > 0)
                 imageMan.setJpegQuality(quality);
-                return convert::convertFile(imageMan, job);
-            };
-        convert::BatchEngine engine(engineOptions);
+            return convert::convertFile(imageMan, job);
+        }});
         QSignalSpy finished(&engine, &convert::BatchEngine::finished);
         choices.folder = source;
         choices.count = names.size();

@@ -74,7 +74,6 @@ private slots:
         row("size: 5 is 1024x768", size(5, u"1e99", u"abc"), "1024x768");
         row("size: no button 2", size(2, u"", u""), "no button");
         row("size: no button 6", size(6, u"", u""), "no button");
-        row("size: no button -1", size(-1, u"", u""), "no button");
         row("size: below 5 gives 5", size(1, u"4.9", u"-1e999"), "5x5");
         row("size: a half to the even side", size(1, u"12.5", u"13.5"), "12x14");
         row("size: not a half to the nearest", size(1, u"12.51", u"13.49"), "13x13");
