@@ -161,7 +161,6 @@ private slots:
         const QStringList plates{dir.filePath("normal.bmp"), dir.filePath("highlight.jpg"), dir.filePath("selected.jpg")};
         QVERIFY(menu.normal.save(plates[0]) && menu.highlight.save(plates[1]) && menu.selected.save(plates[2]));
 
-        QDir(common::outputFolder()).removeRecursively();
         imaging::ImageMan imageMan1, imageMan3;
         QImage loaded[rollover::kPlateCount];
         for (rollover::Plate plate : rollover::kPlates) {
