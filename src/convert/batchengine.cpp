@@ -72,8 +72,10 @@ struct BatchEngine::Job {
 
     quint64 id = 0;
     ConversionJob plan;
-    QString sourceKey; // fileKey()s
-    QString outputKey; // empty for a file that fails untouched
+    // The fileKey()s of the source and the output; the output's is empty
+    // for a file that fails untouched.
+    QString sourceKey;
+    QString outputKey;
     // The keys of the files this one may not replace; none outside a run.
     std::shared_ptr<Entries> entries;
     bool single = false;
