@@ -7,7 +7,6 @@
 #include "common/filetypes.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
-#include "imaging/imageman.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,7 +15,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -40,15 +38,6 @@ struct Request {
     QStringList sources; // full paths, in the order given, folders listed
 };
 
-std::optional<common::FileType> typeNamed(const QString &name)
-{
-    for (const common::FileTypeInfo &info : common::kFileTypes) {
-        if (name.compare(QLatin1String(info.extension), Qt::CaseInsensitive) == 0)
-            return info.type;
-    }
-    return std::nullopt;
-}
-
 QString typeList()
 {
     QStringList names;
@@ -57,31 +46,22 @@ QString typeList()
     return names.join(QLatin1Char(','));
 }
 
-// The reason the size is not one the page offers; empty when it is.
+// The reason the size cannot be used; empty when it can. A size is read as
+// the page's custom texts are, so 640x480 is the page's button of that size.
 QString readSize(const QString &text, Request &request)
 {
-    using convert::SizeChoice;
-    if (text == QLatin1String("own"))
-        request.size = SizeChoice::OneToOne;
-    else if (text == QLatin1String("640x480"))
-        request.size = SizeChoice::Size640x480;
-    else if (text == QLatin1String("800x600"))
-        request.size = SizeChoice::Size800x600;
-    else if (text == QLatin1String("1024x768"))
-        request.size = SizeChoice::Size1024x768;
-    else {
-        static const QRegularExpression custom(QStringLiteral("\\A(\\d+)x(\\d+)\\z"));
-        const QRegularExpressionMatch match = custom.match(text);
-        if (!match.hasMatch())
-            return QStringLiteral("the size \"%1\" is not own, 640x480, 800x600, 1024x768 or WIDTHxHEIGHT").arg(text);
-        request.size = SizeChoice::Custom;
-        request.width = match.captured(1);
-        request.height = match.captured(2);
-        if (const convert::SizeDecision decision = convert::decideSize(request.size, request.width, request.height);
-            !decision.ok())
-            return decision.error;
+    if (text == QLatin1String("own")) {
+        request.size = convert::SizeChoice::OneToOne;
+        return {};
     }
-    return {};
+    static const QRegularExpression custom(QStringLiteral("\\A(\\d+)x(\\d+)\\z"));
+    const QRegularExpressionMatch match = custom.match(text);
+    if (!match.hasMatch())
+        return QStringLiteral("the size \"%1\" is not own or WIDTHxHEIGHT").arg(text);
+    request.size = convert::SizeChoice::Custom;
+    request.width = match.captured(1);
+    request.height = match.captured(2);
+    return convert::decideSize(request.size, request.width, request.height).error;
 }
 
 // Folders are listed as the window's file list lists them; files named
@@ -120,8 +100,8 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
                                 QStringLiteral("TYPE"));
     const QCommandLineOption size(QStringLiteral("size"),
-                                  QStringLiteral("own (default), 640x480, 800x600, 1024x768 or WIDTHxHEIGHT; a side "
-                                                 "of less than 5 pixels becomes 5."),
+                                  QStringLiteral("own (default) or WIDTHxHEIGHT in pixels, such as 640x480; a "
+                                                 "side of less than 5 pixels becomes 5."),
                                   QStringLiteral("SIZE"));
     const QCommandLineOption quality(QStringLiteral("quality"),
                                      QStringLiteral("JPEG quality, 20 to 100 (default 75)."), QStringLiteral("N"));
@@ -146,7 +126,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         return std::nullopt;
     };
     if (parser.isSet(to)) {
-        const std::optional<common::FileType> type = typeNamed(parser.value(to));
+        const std::optional<common::FileType> type = common::fileTypeFromExtension(parser.value(to));
         if (!type)
             return refuse(QStringLiteral("the type \"%1\" is not one of %2").arg(parser.value(to), typeList()));
         request.type = *type;
@@ -177,7 +157,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     if (parser.isSet(filter)) {
         convert::TypeTicks ticks{};
         for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
-            const std::optional<common::FileType> type = typeNamed(name.trimmed());
+            const std::optional<common::FileType> type = common::fileTypeFromExtension(name.trimmed());
             if (!type)
                 return refuse(QStringLiteral("the type \"%1\" in --type-filter is not one of %2").arg(name, typeList()));
             ticks[int(*type)] = true;
@@ -221,16 +201,7 @@ int runConvert(const QStringList &arguments)
 
     convert::EngineOptions options;
     options.workers = request->jobs;
-    if (const std::optional<double> quality = request->quality) {
-        options.convert = [quality = *quality](const convert::ConversionJob &job, std::chrono::milliseconds limit,
-                                               const imaging::CancelFlag &cancel) {
-            imaging::ImageMan imageMan;
-            imageMan.setTimeLimit(limit);
-            imageMan.setCancelFlag(cancel);
-            imageMan.setJpegQuality(quality);
-            return convert::convertFile(imageMan, job);
-        };
-    }
+    options.jpegQuality = request->quality;
     convert::BatchEngine engine(std::move(options));
 #ifdef Q_OS_UNIX
     const bool terminal = isatty(STDOUT_FILENO);

@@ -24,8 +24,6 @@ public:
     // Ends the line and prints the totals.
     void end();
 
-    qsizetype failed() const { return m_failed; }
-
 private:
     void redraw();
     QString statusLine() const;
@@ -38,9 +36,5 @@ private:
     QElapsedTimer m_clock;
     bool m_lineShown = false;
 };
-
-// The rate and time left for `done` of `total` files after `elapsedMs`:
-// "2.5 files/s, 0:04 left"; "" before the first file is done.
-QString rateText(qsizetype done, qsizetype total, qint64 elapsedMs);
 
 } // namespace cli

@@ -210,8 +210,8 @@ int runRollover(const QStringList &arguments)
     }
     printOut(QStringLiteral("Cut lines at rows: %1.").arg(rowList(request->cuts)));
 
-    places.imagesFolder = common::joinPath(request->out, QStringLiteral("images"));
-    places.pagePath = common::joinPath(request->out, QStringLiteral("contents.htm"));
+    places.imagesFolder = common::imagesFolder(request->out);
+    places.pagePath = common::pagePath(request->out);
     if (!QDir().mkpath(places.imagesFolder)) {
         printError(QStringLiteral("the folder %1 cannot be created").arg(native(places.imagesFolder)));
         return kFailed;

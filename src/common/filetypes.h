@@ -33,6 +33,10 @@ inline const FileTypeInfo &fileTypeInfo(FileType type)
     return kFileTypes[static_cast<int>(type)];
 }
 
+// The type whose extension (no dot) is `extension`, in any letter case;
+// nothing when there is no such type.
+std::optional<FileType> fileTypeFromExtension(QStringView extension);
+
 // The type whose extension is the text after the last dot of `path`, in any
 // letter case; nothing when there is no such type.
 std::optional<FileType> fileTypeFromPath(const QString &path);

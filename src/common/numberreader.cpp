@@ -1,7 +1,6 @@
 #include "numberreader.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <string>
 

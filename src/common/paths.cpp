@@ -21,9 +21,9 @@ static QString plateFolder()
 }
 #endif
 
-QString imagesFolder() { return joinPath(outputFolder(), QStringLiteral("images")); }
+QString imagesFolder(const QString &output) { return joinPath(output, QStringLiteral("images")); }
 
-QString pagePath() { return joinPath(outputFolder(), QStringLiteral("contents.htm")); }
+QString pagePath(const QString &output) { return joinPath(output, QStringLiteral("contents.htm")); }
 
 QString platePath(int plate)
 {

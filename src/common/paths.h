@@ -12,9 +12,11 @@ QString joinPath(const QString &folder, const QString &name);
 // the working plate files beside it; elsewhere the output folder is `parse` in
 // the user's home folder and the plates live in the program's data folder, so
 // emptying the output folder never touches them. Messages name these paths.
-QString outputFolder();              // ~/parse
-QString imagesFolder();              // ~/parse/images
-QString pagePath();                  // ~/parse/contents.htm
-QString platePath(int plate);        // 0 back plate, 1 highlight, 2 selected
+// The pieces' folder and the page lie in `output`: the output folder unless
+// the command line names another.
+QString outputFolder();                                       // ~/parse
+QString imagesFolder(const QString &output = outputFolder()); // ~/parse/images
+QString pagePath(const QString &output = outputFolder());     // ~/parse/contents.htm
+QString platePath(int plate);                                 // 0 back plate, 1 highlight, 2 selected
 
 } // namespace common

@@ -4,9 +4,11 @@
 #include "memorybudget.h"
 #include "workerthread.h"
 
+#include "common/paths.h"
 #include "imaging/imageman.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
 #include <algorithm>
 #include <mutex>
@@ -24,10 +26,22 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-FileOutcome convertOnOwnInstance(const ConversionJob &job, std::chrono::milliseconds limit,
-                                 const imaging::CancelFlag &cancel)
+// The key under which two names of one file are equal: the path with
+// symbolic links, "." and ".." resolved; a file that does not exist yet is
+// resolved through its folder.
+QString fileKey(const QString &path)
 {
-    return convertFile(job, limit, cancel);
+    const QFileInfo file(path);
+    if (const QString canonical = file.canonicalFilePath(); !canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : common::joinPath(folder, file.fileName());
+}
+
+Converter onOwnInstance(std::optional<double> jpegQuality)
+{
+    return [jpegQuality](const ConversionJob &job, std::chrono::milliseconds limit,
+                         const imaging::CancelFlag &cancel) { return convertFile(job, limit, cancel, jpegQuality); };
 }
 
 } // namespace
@@ -58,9 +72,11 @@ struct BatchEngine::Job {
 
     quint64 id = 0;
     ConversionJob plan;
-    QString source; // resolved
-    QString target; // the output resolved; empty for a file that fails untouched
-    // Files this one may not replace; none outside a run.
+    // The fileKey()s of the source and the output; the output's is empty
+    // for a file that fails untouched.
+    QString sourceKey;
+    QString outputKey;
+    // The keys of the files this one may not replace; none outside a run.
     std::shared_ptr<Entries> entries;
     bool single = false;
     State state = State::Estimating;
@@ -73,7 +89,7 @@ BatchEngine::BatchEngine(EngineOptions options, QObject *parent)
     , m_workerCount(options.workers > 0 ? options.workers : std::max(1, QThread::idealThreadCount()))
     , m_budget(options.memoryBudget > 0 ? options.memoryBudget : defaultMemoryBudget())
     , m_estimate(options.estimate ? std::move(options.estimate) : PeakEstimator(imaging::estimatePeakBytes))
-    , m_convert(options.convert ? std::move(options.convert) : Converter(convertOnOwnInstance))
+    , m_convert(options.convert ? std::move(options.convert) : onOwnInstance(options.jpegQuality))
     , m_timeLimit(options.timeLimit)
     , m_link(std::make_shared<Link>(this))
 {
@@ -94,11 +110,11 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices)
     const quint64 epoch = ++m_epoch;
     m_count = sources.size();
     m_next = 0;
-    m_source = std::move(choices);
+    m_choices = std::move(choices);
     m_failures.clear();
     m_entries = std::make_shared<Entries>();
     for (const QString &source : sources)
-        m_entries->insert(resolvedPath(source));
+        m_entries->insert(fileKey(source));
 
     emit captionChanged(startCaption(m_count));
     if (epoch != m_epoch)
@@ -137,7 +153,7 @@ void BatchEngine::handOut()
 {
     const qsizetype position = m_next++;
     const quint64 epoch = m_epoch;
-    const FileChoices choices = m_source(position);
+    const FileChoices choices = m_choices(position);
     // The choice source and the caption run window code, which may stop the run.
     if (epoch != m_epoch)
         return;
@@ -159,11 +175,11 @@ void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<Entries> entries, b
         m_jobs.push_back(std::move(job));
         return;
     }
-    job->source = resolvedPath(job->plan.source);
-    job->target = resolvedPath(job->plan.output);
+    job->sourceKey = fileKey(job->plan.source);
+    job->outputKey = fileKey(job->plan.output);
     // A file the list gained during the run is as much the run's as the others.
     if (!single && job->entries)
-        job->entries->insert(job->source);
+        job->entries->insert(job->sourceKey);
     // The estimate reads the file's header, which may be slow: off this thread.
     job->worker = takeWorker();
     job->worker->post([link = m_link, estimate = m_estimate, id = job->id, plan = job->plan] {
@@ -187,7 +203,8 @@ void BatchEngine::estimated(quint64 id, qint64 bytes)
 
 bool BatchEngine::replacesAnEntry(const Job &job) const
 {
-    return job.entries && !job.target.isEmpty() && job.target != job.source && job.entries->contains(job.target);
+    return job.entries && !job.outputKey.isEmpty() && job.outputKey != job.sourceKey
+        && job.entries->contains(job.outputKey);
 }
 
 void BatchEngine::startReady()
@@ -209,11 +226,11 @@ void BatchEngine::startReady()
                                    .arg(shown(job.plan.source), shown(job.plan.output),
                                         job.single ? QStringLiteral("a file of the batch run in progress")
                                                    : QStringLiteral("another file of this run"));
-            job.target.clear();
+            job.outputKey.clear();
         }
-        if (!job.target.isEmpty()) {
-            const auto sameTarget = [&](const auto &earlier) { return earlier->target == job.target; };
-            if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameTarget))
+        if (!job.outputKey.isEmpty()) {
+            const auto sameOutput = [&](const auto &earlier) { return earlier->outputKey == job.outputKey; };
+            if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameOutput))
                 continue;
             // A file over the budget waits until nothing converts; while it
             // converts, the sum is over the budget and nothing joins it.
@@ -285,7 +302,7 @@ void BatchEngine::finishIfDone()
     if (!m_running || m_next < m_count || runFilesInHand)
         return;
     m_running = false;
-    m_source = nullptr;
+    m_choices = nullptr;
     m_entries.reset();
     const QList<FileOutcome> failures = std::exchange(m_failures, {});
     emit finished(failures, m_count);
@@ -303,7 +320,7 @@ void BatchEngine::stop()
     const bool inHand = m_running || !m_jobs.empty();
     m_running = false;
     m_waitingForMemory = false;
-    m_source = nullptr;
+    m_choices = nullptr;
     m_entries.reset();
     m_failures.clear();
     if (inHand) {

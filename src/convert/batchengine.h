@@ -38,7 +38,8 @@ struct EngineOptions {
     qint64 memoryBudget = 0;      // bytes; 0 means defaultMemoryBudget() (memorybudget.h)
     PeakEstimator estimate = {};  // empty means imaging::estimatePeakBytes
     std::chrono::milliseconds timeLimit = imaging::kFileTimeLimit; // for each load and each save
-    Converter convert = {};       // empty means convertFile() (fileconversion.h)
+    std::optional<double> jpegQuality = {}; // 20 to 100; none keeps the imaging default
+    Converter convert = {};       // empty means convertFile() (fileconversion.h) at jpegQuality
 };
 
 // Converts the files of a run, and single files, on worker threads while the
@@ -77,7 +78,6 @@ public:
     ~BatchEngine() override;
 
     int workerCount() const { return m_workerCount; }
-    qint64 memoryBudget() const { return m_budget; }
     bool isRunning() const { return m_running; }
 
     // Starts a run over the files whose full paths are `sources` (the list
@@ -113,7 +113,7 @@ signals:
 private:
     struct Job;
     struct Link;
-    using Entries = QSet<QString>;
+    using Entries = QSet<QString>; // the files' keys, under which two names of one file are equal
 
     void pump();
     void handOut();
@@ -139,7 +139,7 @@ private:
     quint64 m_lastId = 0;
     qsizetype m_count = 0;
     qsizetype m_next = 0;
-    ChoiceSource m_source;
+    ChoiceSource m_choices;
     std::shared_ptr<Entries> m_entries;
     QList<FileOutcome> m_failures;
     std::vector<std::unique_ptr<Job>> m_jobs; // in hand, in the order handed out

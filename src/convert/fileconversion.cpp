@@ -6,7 +6,6 @@
 #include "imaging/imageman.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace convert {
 
@@ -62,21 +61,15 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     return outcome;
 }
 
-FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel)
+FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel,
+                        std::optional<double> jpegQuality)
 {
     imaging::ImageMan imageMan;
     imageMan.setTimeLimit(limit);
     imageMan.setCancelFlag(cancel);
+    if (jpegQuality)
+        imageMan.setJpegQuality(*jpegQuality);
     return convertFile(imageMan, job);
-}
-
-QString resolvedPath(const QString &path)
-{
-    const QFileInfo file(path);
-    if (const QString canonical = file.canonicalFilePath(); !canonical.isEmpty())
-        return canonical;
-    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : common::joinPath(folder, file.fileName());
 }
 
 } // namespace convert

@@ -37,12 +37,9 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job);
 
 // The same with an imaging instance of its own, whose load and save may each
 // take at most `limit` and end early, leaving no file, once `cancel` is
-// raised. Safe to call on any thread.
-FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel);
-
-// `path` with symbolic links, "." and ".." resolved, so that two names of one
-// file compare equal; a file that does not exist yet is resolved through its
-// folder.
-QString resolvedPath(const QString &path);
+// raised; a JPEG is written at `jpegQuality` (20 to 100), none keeping the
+// imaging default. Safe to call on any thread.
+FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel,
+                        std::optional<double> jpegQuality = std::nullopt);
 
 } // namespace convert

@@ -31,6 +31,17 @@ QString tooLarge(const char *side, QStringView text)
         .arg(INT_MAX);
 }
 
+// One custom side: the number at the start of `text`, at least 5, rounded half
+// to even; nothing when it does not fit a 32-bit signed integer.
+std::optional<int> customSide(QStringView text)
+{
+    // The reader never gives NaN; an overlong number comes back as infinity.
+    const double value = roundHalfToEven(std::max(common::readLeadingNumber(text), 5.0));
+    if (!(value <= double(INT_MAX)))
+        return std::nullopt;
+    return int(value);
+}
+
 } // namespace
 
 std::optional<SizeChoice> sizeChoiceFromIndex(int index)
@@ -43,15 +54,6 @@ std::optional<SizeChoice> sizeChoiceFromIndex(int index)
     case 5: return SizeChoice::Size1024x768;
     default: return std::nullopt;
     }
-}
-
-std::optional<int> customSide(QStringView text)
-{
-    // The reader never gives NaN; an overlong number comes back as infinity.
-    const double value = roundHalfToEven(std::max(common::readLeadingNumber(text), 5.0));
-    if (!(value <= double(INT_MAX)))
-        return std::nullopt;
-    return int(value);
 }
 
 SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText)

@@ -36,8 +36,4 @@ struct SizeDecision {
 // within that range but beyond the imaging limits are refused by the resize.
 SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText);
 
-// One custom side: the number at the start of `text`, at least 5, rounded half
-// to even; nothing when it does not fit a 32-bit signed integer.
-std::optional<int> customSide(QStringView text);
-
 } // namespace convert

@@ -1,0 +1,107 @@
+#include "common/numberreader.h"
+#include "convert/captions.h"
+#include "convert/fileoutcome.h"
+#include "convert/outputpath.h"
+#include "convert/sizerule.h"
+
+#include <QTest>
+
+using namespace convert;
+
+namespace {
+
+QString number(QStringView text)
+{
+    return QString::number(common::readLeadingNumber(text), 'g', QLocale::FloatingPointShortest);
+}
+
+// What the size buttons and texts ask for: "own", "WxH", the reason for a
+// refusal, or "no button" for an index the group lacks.
+QString size(int button, QStringView width, QStringView height)
+{
+    const std::optional<SizeChoice> choice = sizeChoiceFromIndex(button);
+    if (!choice)
+        return QStringLiteral("no button");
+    const SizeDecision decision = decideSize(*choice, width, height);
+    if (!decision.ok())
+        return decision.error;
+    return decision.size ? QStringLiteral("%1x%2").arg(decision.size->width()).arg(decision.size->height())
+                         : QStringLiteral("own");
+}
+
+} // namespace
+
+// The rules of the Batch Convert page that need no file: how typed numbers
+// are read, the size buttons and texts, the output's name and the message
+// after a run with failures. The engine's runs show the captions and the
+// output's letter case.
+class TestConvertRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const QString &text, const QString &expected) {
+            QTest::newRow(name) << text << expected;
+        };
+        row("number: blanks, tabs and line feeds anywhere", number(u" - 1 2\t.\n5"), "-12.5");
+        row("number: plus and a leading point", number(u"+.5"), "0.5");
+        row("number: D exponent", number(u"2D2"), "200");
+        row("number: negative exponent", number(u"25E-1"), "2.5");
+        row("number: exponent without digits", number(u"5e"), "5");
+        row("number: hex", number(u"&HFF"), "255");
+        row("number: hex lower case, stops at G", number(u"&h1fG"), "31");
+        row("number: octal stops at 8", number(u"&O178"), "15");
+        row("number: ampersand alone", number(u"&"), "0");
+        row("number: unit after", number(u"640px"), "640");
+        row("number: second point ends", number(u"1.2.3"), "1.2");
+        row("number: carriage return ends", number(u"5\r6"), "5");
+        row("number: non-ASCII digit ends", number(u"7\u0663"), "7");
+        row("number: empty", number(u""), "0");
+        row("number: sign and point without digits", number(u"-."), "0");
+        row("number: tiny underflows to 0", number(u"1e-999"), "0");
+        row("number: overflow is infinity, not a failure", number(u"1e999"), "inf");
+        row("number: negative overflow", number(u"-1e999"), "-inf");
+
+        // The custom texts only count for "Custom" (index 1), even when they are odd.
+        row("size: 0 is 1 to 1", size(0, u"1e99", u"abc"), "own");
+        row("size: 3 is 640x480", size(3, u"1e99", u"abc"), "640x480");
+        row("size: 4 is 800x600", size(4, u"1e99", u"abc"), "800x600");
+        row("size: 5 is 1024x768", size(5, u"1e99", u"abc"), "1024x768");
+        row("size: no button 2", size(2, u"", u""), "no button");
+        row("size: no button 6", size(6, u"", u""), "no button");
+        row("size: below 5 gives 5", size(1, u"4.9", u"-1e999"), "5x5");
+        row("size: a half to the even side", size(1, u"12.5", u"13.5"), "12x14");
+        row("size: not a half to the nearest", size(1, u"12.51", u"13.49"), "13x13");
+        row("size: largest int", size(1, u"2147483647", u"2147483647.4"), "2147483647x2147483647");
+        row("size: width rounds just over", size(1, u"2147483647.5", u"10"),
+            "the custom width \"2147483647.5\" is too large: a side can be at most 2147483647 pixels");
+        row("size: height huge", size(1, u"10", u"1e12"),
+            "the custom height \"1e12\" is too large: a side can be at most 2147483647 pixels");
+
+        row("output: four-letter extension replaced whole", outputPath("/out", "scan.jpeg", "TIF"), "/out/scan.TIF");
+        row("output: last dot counts", outputPath("/out", "holiday.2024.tif", "PNG"), "/out/holiday.2024.PNG");
+        row("output: no dot gets one", outputPath("/out", "ab", "BMP"), "/out/ab.BMP");
+        row("output: dot at the end", outputPath("/out", "odd.", "TGA"), "/out/odd.TGA");
+        row("output: one separator after a trailing one", outputPath("/out/", "a.bmp", "PNG"), "/out//a.PNG");
+
+        const FileOutcome bad{-1, {}, {}, {}, false, "Cannot open /in/bad.jpg: the file is damaged or incomplete."};
+        const FileOutcome gone{-1, {}, {}, {}, false, "Cannot save /out/b.PNG: the folder /out does not exist."};
+        row("failures, one per line", failureMessage({bad, gone}, 12),
+            "2 of 12 files could not be converted:\n\n" + bad.message + '\n' + gone.message);
+        row("failure of the only file", failureMessage({bad}, 1), "The file could not be converted:\n\n" + bad.message);
+        row("one failure of three", failureMessage({bad}, 3), "1 of 3 files could not be converted:\n\n" + bad.message);
+    }
+    void rules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestConvertRules)
+#include "tst_convertrules.moc"
