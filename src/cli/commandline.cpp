@@ -28,10 +28,9 @@ bool isHelpOrVersion(const QString &argument)
 int s_argc = 0;
 char **s_argv = nullptr;
 
-void nameProgram()
+// main() names the program; the commands add the version they print.
+void setVersion()
 {
-    QCoreApplication::setApplicationName(QLatin1String(common::kProgramTitle));
-    QCoreApplication::setOrganizationName(QLatin1String(common::kProgramTitle));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
 }
 
@@ -84,7 +83,7 @@ int runCommand(int argc, char **argv)
 {
     s_argc = argc;
     s_argv = argv;
-    nameProgram();
+    setVersion();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -54,9 +54,7 @@ std::optional<QList<int>> readCuts(const QString &text, QString *fault)
         }
         rows.append(row);
     }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
+    return rollover::CutLineList::normalised(rows);
 }
 
 // Why `folder` cannot take the output; empty when it is new or empty. The

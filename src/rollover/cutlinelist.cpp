@@ -28,10 +28,16 @@ QList<int> CutLineList::release(int button, int row)
     if (button == kLeftButton)
         m_rows.append(row);
     const QList<int> drawn = m_rows;
-    m_rows.removeIf([](int line) { return line < 0 || line > kLastRow; });
-    std::sort(m_rows.begin(), m_rows.end());
-    m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
+    m_rows = normalised(m_rows);
     return drawn;
+}
+
+QList<int> CutLineList::normalised(QList<int> rows)
+{
+    rows.removeIf([](int line) { return line < 0 || line > kLastRow; });
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 } // namespace rollover

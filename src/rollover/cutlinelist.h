@@ -43,6 +43,10 @@ public:
     // gone.
     QList<int> release(int button, int row);
 
+    // `rows` as a release leaves them: those from 0 to kLastRow, ascending,
+    // each once.
+    static QList<int> normalised(QList<int> rows);
+
 private:
     QList<int> m_rows;
 };
