@@ -143,4 +143,17 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// The rows of a tab-separated table of cases (tests/data/.../cases.tsv),
+// without its comment lines ("#...") and blank lines; empty when the file
+// cannot be read.
+inline QList<QStringList> tableRows(const QString &path)
+{
+    QList<QStringList> rows;
+    for (const QString &line : QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
+            rows << line.split(QLatin1Char('\t'));
+    }
+    return rows;
+}
+
 } // namespace testpictures
