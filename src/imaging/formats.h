@@ -125,9 +125,10 @@ inline constexpr std::array<Format, kFileTypeCount> kFormats{{
     {.type = FileType::Dxf, .caption = "DXF", .extension = "dxf", .reader = Reader::OwnDxf,
      .writer = Writer::OwnDxf, .opaque = true, .writeBytesPerPixel = 200, .fidelity = {0, 0, true, 32.0},
      .witness = Witness::Ezdxf},
-    // The third picture of a Photo CD is its 768 x 512 base image.
+    // The third picture of a Photo CD is its 768 x 512 base image. Its colour
+    // space moves white and the colours next to it most.
     {.type = FileType::Pcd, .caption = "PCD", .extension = "pcd", .decoder = "PCD", .picture = 3,
-     .encoder = "PCD", .opaque = true, .onlySize = {768, 512}, .fidelity = {255, 12.0, false, 14.0}},
+     .encoder = "PCD", .opaque = true, .onlySize = {768, 512}, .fidelity = {255, 14.0, false, 14.0}},
     // The metafile holds the picture as one 24-bit bitmap.
     {.type = FileType::Wmf, .caption = "WMF", .extension = "wmf", .reader = Reader::LibraryTool,
      .readDensity = detail::metafileUnitsPerInch, .writer = Writer::OwnWmf, .opaque = true,
