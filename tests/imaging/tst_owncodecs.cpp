@@ -345,11 +345,8 @@ private slots:
             return Work([writer](const imaging::Deadline &deadline, QString *reason) { return writer(big, deadline, reason); });
         };
         const std::pair<const char *, Work> works[] = {
-            {"PCX", writing(encodePcx)},
-            {"DCX", writing(encodeDcx)},
-            {"RLE", writing(encodeRle8Bmp)},
-            {"DXF", writing(encodeDxf)},
-            {"WMF", writing(encodeWmf)},
+            {"PCX", writing(encodePcx)}, {"DCX", writing(encodeDcx)}, {"RLE", writing(encodeRle8Bmp)},
+            {"DXF", writing(encodeDxf)}, {"WMF", writing(encodeWmf)},
             {"PNG", [](const imaging::Deadline &deadline, QString *reason) {
                  const PngPixels pixels{rgb.constBits(), rgb.width(), rgb.height(), 3, rgb.bytesPerLine()};
                  return encodePng(pixels, {}, deadline, reason);
