@@ -21,7 +21,9 @@ std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head)
 std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,
                                          QString *reason)
 {
-    QList<QByteArray> arguments{"convert",
+    // One thread, as for every picture we convert: the batch runs one file
+    // per core.
+    QList<QByteArray> arguments{"convert", "-limit", "threads", "1",
                                 "-limit", "width", QByteArray::number(kMaxSide),
                                 "-limit", "height", QByteArray::number(kMaxSide),
                                 "-limit", "pixels", QByteArray::number(kMaxPixels)};

@@ -353,6 +353,10 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     result.status = child.reap();
     result.output = std::move(x.picture);
     result.errors = std::move(x.errors);
+    // Processor time was given from the deadline; a program on several
+    // threads spends it faster than the clock does.
+    if (result.outcome == Outcome::Finished && WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGXCPU)
+        result.outcome = Outcome::Expired;
     if (result.outcome == Outcome::Expired)
         result.reason = deadline.reason();
     if (result.outcome == Outcome::Broken)
