@@ -26,7 +26,7 @@ private:
     QByteArray *m_out;
 };
 
-QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString *reason)
+QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     const QImage flat = opaqueInput(picture, reason);
     if (flat.isNull())
@@ -130,7 +130,7 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     try {
-        return encodeBitmap(picture, deadline, reason);
+        return encodeMetafile(picture, deadline, reason);
     } catch (const std::bad_alloc &) {
         *reason = QStringLiteral("there is not enough memory to write it");
     } catch (...) {

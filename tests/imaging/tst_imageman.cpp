@@ -222,11 +222,9 @@ private slots:
         QTest::addColumn<qint64>("width");
         QTest::addColumn<qint64>("height");
         QTest::addColumn<bool>("fits");
+        // The size rule itself is the one loading applies (the hostile corpus).
         QTest::newRow("640 x 480 exactly") << qint64(640) << qint64(480) << true;
-        QTest::newRow("5 x 5 exactly") << qint64(5) << qint64(5) << true;
-        QTest::newRow("zero") << qint64(0) << qint64(10) << false;
         QTest::newRow("negative") << qint64(10) << qint64(-5) << false;
-        QTest::newRow("side too long") << qint64(40000) << qint64(10) << false;
         QTest::newRow("too many pixels") << qint64(30000) << qint64(30000) << false;
         QTest::newRow("beyond 32 bits") << qint64(1) << (qint64(1) << 40) << false;
     }
