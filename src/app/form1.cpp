@@ -198,7 +198,7 @@ void Form1::Form_Load()
     show();
     m_restoring = true;
     const convert::TypeTicks ticks = convert::restoredTicks(m_typepattern);
-    for (int i = 0; i < common::kFileTypeCount; ++i) {
+    for (int i = 0; i < imaging::kFileTypeCount; ++i) {
         if (ticks[i])
             m_check1[i]->setChecked(true);
     }

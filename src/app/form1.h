@@ -2,7 +2,7 @@
 
 #include "app/busypointer.h"
 #include "common/desktop.h"
-#include "common/filetypes.h"
+#include "imaging/formats.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/plateloader.h"
@@ -170,10 +170,10 @@ private:
     FolderList *m_dir2 = nullptr;
     FileList *m_file1 = nullptr;
     QGroupBox *m_frame1 = nullptr;
-    std::array<QRadioButton *, common::kFileTypeCount> m_option1{};
+    std::array<QRadioButton *, imaging::kFileTypeCount> m_option1{};
     std::array<QRadioButton *, 6> m_option2{}; // the layout has no element 2
     std::array<QLineEdit *, 2> m_text1{};
-    std::array<QCheckBox *, common::kFileTypeCount> m_check1{};
+    std::array<QCheckBox *, imaging::kFileTypeCount> m_check1{};
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command2 = nullptr;
     QPushButton *m_command3 = nullptr;

@@ -38,7 +38,7 @@ void Form1::connectConversionPage()
     connect(m_file1, &FileList::pathChanged, this, &Form1::File1_PathChange);
     connect(m_file1, &FileList::patternChanged, this, &Form1::File1_PatternChange);
     connect(m_file1, &FileList::entryDoubleClicked, this, &Form1::File1_DblClick);
-    for (int i = 0; i < common::kFileTypeCount; ++i)
+    for (int i = 0; i < imaging::kFileTypeCount; ++i)
         connect(m_check1[i], &QCheckBox::toggled, this, [this, i] { Check1_Click(i); });
     // Programmatic checks (start-up selects JPG) raise no click; the mouse and
     // the arrow keys do.
@@ -134,7 +134,7 @@ void Form1::Check1_Click(int)
     if (m_restoring)
         return;
     convert::TypeTicks ticks{};
-    for (int i = 0; i < common::kFileTypeCount; ++i)
+    for (int i = 0; i < imaging::kFileTypeCount; ++i)
         ticks[i] = m_check1[i]->isChecked();
     m_typepattern = convert::buildTypePattern(ticks);
     m_file1->setPattern(m_typepattern);

@@ -6,7 +6,7 @@
 #include "picturebox.h"
 #include "tabcontrol.h"
 
-#include "common/filetypes.h"
+#include "imaging/formats.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -53,35 +53,35 @@ constexpr std::array kControls{
     Control{"Text1", 0, K::TextBox, C::Frame1, 990, 585, 375, 285, 5, "10", true, D},
     Control{"Text1", 1, K::TextBox, C::Frame1, 1470, 585, 375, 285, 4, "10", true, D},
     // Three columns of four, filled column by column, in file-type order.
-    Control{"Option1", 0, K::OptionButton, C::BatchPage, 840, 2820, 975, 255, 36, common::kFileTypes[0].caption, true, D},
-    Control{"Option1", 1, K::OptionButton, C::BatchPage, 840, 3060, 975, 255, 35, common::kFileTypes[1].caption, false, D},
-    Control{"Option1", 2, K::OptionButton, C::BatchPage, 840, 3300, 975, 255, 34, common::kFileTypes[2].caption, false, D},
-    Control{"Option1", 3, K::OptionButton, C::BatchPage, 840, 3540, 975, 255, 33, common::kFileTypes[3].caption, false, D},
-    Control{"Option1", 4, K::OptionButton, C::BatchPage, 1560, 2820, 975, 255, 32, common::kFileTypes[4].caption, false, D},
-    Control{"Option1", 5, K::OptionButton, C::BatchPage, 1560, 3075, 975, 255, 31, common::kFileTypes[5].caption, false, D},
-    Control{"Option1", 6, K::OptionButton, C::BatchPage, 1560, 3300, 975, 255, 30, common::kFileTypes[6].caption, false, D},
-    Control{"Option1", 7, K::OptionButton, C::BatchPage, 1560, 3540, 975, 255, 29, common::kFileTypes[7].caption, false, D},
-    Control{"Option1", 8, K::OptionButton, C::BatchPage, 2280, 2820, 735, 255, 28, common::kFileTypes[8].caption, false, D},
-    Control{"Option1", 9, K::OptionButton, C::BatchPage, 2280, 3060, 735, 255, 27, common::kFileTypes[9].caption, false, D},
-    Control{"Option1", 10, K::OptionButton, C::BatchPage, 2280, 3300, 735, 255, 26, common::kFileTypes[10].caption, false, D},
-    Control{"Option1", 11, K::OptionButton, C::BatchPage, 2280, 3540, 735, 255, 25, common::kFileTypes[11].caption, false, D},
+    Control{"Option1", 0, K::OptionButton, C::BatchPage, 840, 2820, 975, 255, 36, imaging::kFormats[0].caption, true, D},
+    Control{"Option1", 1, K::OptionButton, C::BatchPage, 840, 3060, 975, 255, 35, imaging::kFormats[1].caption, false, D},
+    Control{"Option1", 2, K::OptionButton, C::BatchPage, 840, 3300, 975, 255, 34, imaging::kFormats[2].caption, false, D},
+    Control{"Option1", 3, K::OptionButton, C::BatchPage, 840, 3540, 975, 255, 33, imaging::kFormats[3].caption, false, D},
+    Control{"Option1", 4, K::OptionButton, C::BatchPage, 1560, 2820, 975, 255, 32, imaging::kFormats[4].caption, false, D},
+    Control{"Option1", 5, K::OptionButton, C::BatchPage, 1560, 3075, 975, 255, 31, imaging::kFormats[5].caption, false, D},
+    Control{"Option1", 6, K::OptionButton, C::BatchPage, 1560, 3300, 975, 255, 30, imaging::kFormats[6].caption, false, D},
+    Control{"Option1", 7, K::OptionButton, C::BatchPage, 1560, 3540, 975, 255, 29, imaging::kFormats[7].caption, false, D},
+    Control{"Option1", 8, K::OptionButton, C::BatchPage, 2280, 2820, 735, 255, 28, imaging::kFormats[8].caption, false, D},
+    Control{"Option1", 9, K::OptionButton, C::BatchPage, 2280, 3060, 735, 255, 27, imaging::kFormats[9].caption, false, D},
+    Control{"Option1", 10, K::OptionButton, C::BatchPage, 2280, 3300, 735, 255, 26, imaging::kFormats[10].caption, false, D},
+    Control{"Option1", 11, K::OptionButton, C::BatchPage, 2280, 3540, 735, 255, 25, imaging::kFormats[11].caption, false, D},
     Control{"Command1", -1, K::Button, C::BatchPage, 1080, 3960, 1695, 255, 2, "BATCH CONVERT", true, D},
     Control{"Drive1", -1, K::DriveList, C::BatchPage, 3600, 660, 2055, 315, 39, nullptr, true, D},
     Control{"Dir1", -1, K::FolderList, C::BatchPage, 3600, 1020, 2055, 765, 38, nullptr, true, D},
     Control{"File1", -1, K::FileList, C::BatchPage, 3600, 1860, 2055, 870, 37, nullptr, true, D},
     // All unticked here: start-up ticks them from the stored pattern.
-    Control{"Check1", 0, K::CheckBox, C::BatchPage, 3600, 2820, 735, 195, 24, common::kFileTypes[0].caption, false, D},
-    Control{"Check1", 1, K::CheckBox, C::BatchPage, 3600, 3060, 735, 195, 23, common::kFileTypes[1].caption, false, D},
-    Control{"Check1", 2, K::CheckBox, C::BatchPage, 3600, 3300, 735, 195, 22, common::kFileTypes[2].caption, false, D},
-    Control{"Check1", 3, K::CheckBox, C::BatchPage, 3600, 3540, 735, 195, 21, common::kFileTypes[3].caption, false, D},
-    Control{"Check1", 4, K::CheckBox, C::BatchPage, 4320, 2820, 735, 195, 20, common::kFileTypes[4].caption, false, D},
-    Control{"Check1", 5, K::CheckBox, C::BatchPage, 4320, 3060, 735, 195, 19, common::kFileTypes[5].caption, false, D},
-    Control{"Check1", 6, K::CheckBox, C::BatchPage, 4320, 3300, 735, 195, 18, common::kFileTypes[6].caption, false, D},
-    Control{"Check1", 7, K::CheckBox, C::BatchPage, 4320, 3540, 735, 195, 17, common::kFileTypes[7].caption, false, D},
-    Control{"Check1", 8, K::CheckBox, C::BatchPage, 5040, 2820, 735, 195, 16, common::kFileTypes[8].caption, false, D},
-    Control{"Check1", 9, K::CheckBox, C::BatchPage, 5040, 3060, 735, 195, 15, common::kFileTypes[9].caption, false, D},
-    Control{"Check1", 10, K::CheckBox, C::BatchPage, 5040, 3300, 735, 195, 14, common::kFileTypes[10].caption, false, D},
-    Control{"Check1", 11, K::CheckBox, C::BatchPage, 5040, 3540, 735, 195, 13, common::kFileTypes[11].caption, false, D},
+    Control{"Check1", 0, K::CheckBox, C::BatchPage, 3600, 2820, 735, 195, 24, imaging::kFormats[0].caption, false, D},
+    Control{"Check1", 1, K::CheckBox, C::BatchPage, 3600, 3060, 735, 195, 23, imaging::kFormats[1].caption, false, D},
+    Control{"Check1", 2, K::CheckBox, C::BatchPage, 3600, 3300, 735, 195, 22, imaging::kFormats[2].caption, false, D},
+    Control{"Check1", 3, K::CheckBox, C::BatchPage, 3600, 3540, 735, 195, 21, imaging::kFormats[3].caption, false, D},
+    Control{"Check1", 4, K::CheckBox, C::BatchPage, 4320, 2820, 735, 195, 20, imaging::kFormats[4].caption, false, D},
+    Control{"Check1", 5, K::CheckBox, C::BatchPage, 4320, 3060, 735, 195, 19, imaging::kFormats[5].caption, false, D},
+    Control{"Check1", 6, K::CheckBox, C::BatchPage, 4320, 3300, 735, 195, 18, imaging::kFormats[6].caption, false, D},
+    Control{"Check1", 7, K::CheckBox, C::BatchPage, 4320, 3540, 735, 195, 17, imaging::kFormats[7].caption, false, D},
+    Control{"Check1", 8, K::CheckBox, C::BatchPage, 5040, 2820, 735, 195, 16, imaging::kFormats[8].caption, false, D},
+    Control{"Check1", 9, K::CheckBox, C::BatchPage, 5040, 3060, 735, 195, 15, imaging::kFormats[9].caption, false, D},
+    Control{"Check1", 10, K::CheckBox, C::BatchPage, 5040, 3300, 735, 195, 14, imaging::kFormats[10].caption, false, D},
+    Control{"Check1", 11, K::CheckBox, C::BatchPage, 5040, 3540, 735, 195, 13, imaging::kFormats[11].caption, false, D},
 
     // "Parse Clips".
     Control{"List1", -1, K::ListBox, C::ParsePage, 420, 420, 1830, 645, 44, nullptr, true, Ink::Grey},

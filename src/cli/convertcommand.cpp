@@ -4,7 +4,7 @@
 #include "interrupt.h"
 #include "progress.h"
 
-#include "common/filetypes.h"
+#include "imaging/formats.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
 
@@ -28,7 +28,7 @@ namespace {
 const QString kCommand = QStringLiteral("convert");
 
 struct Request {
-    common::FileType type = common::FileType::Jpg;
+    imaging::FileType type = imaging::FileType::Jpg;
     convert::SizeChoice size = convert::SizeChoice::OneToOne;
     QString width, height; // the custom texts, read by the size rule
     std::optional<double> quality;
@@ -41,7 +41,7 @@ struct Request {
 QString typeList()
 {
     QStringList names;
-    for (const common::FileTypeInfo &info : common::kFileTypes)
+    for (const imaging::Format &info : imaging::kFormats)
         names.append(QLatin1String(info.extension));
     return names.join(QLatin1Char(','));
 }
@@ -126,7 +126,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         return std::nullopt;
     };
     if (parser.isSet(to)) {
-        const std::optional<common::FileType> type = common::fileTypeFromExtension(parser.value(to));
+        const std::optional<imaging::FileType> type = imaging::fileTypeFromExtension(parser.value(to));
         if (!type)
             return refuse(QStringLiteral("the type \"%1\" is not one of %2").arg(parser.value(to), typeList()));
         request.type = *type;
@@ -157,7 +157,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     if (parser.isSet(filter)) {
         convert::TypeTicks ticks{};
         for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
-            const std::optional<common::FileType> type = common::fileTypeFromExtension(name.trimmed());
+            const std::optional<imaging::FileType> type = imaging::fileTypeFromExtension(name.trimmed());
             if (!type)
                 return refuse(QStringLiteral("the type \"%1\" in --type-filter is not one of %2").arg(name, typeList()));
             ticks[int(*type)] = true;
@@ -180,7 +180,7 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
     choices.size = request.size;
     choices.customWidth = request.width;
     choices.customHeight = request.height;
-    choices.outext = QLatin1String(common::fileTypeInfo(request.type).extension);
+    choices.outext = QLatin1String(imaging::format(request.type).extension);
     choices.destination = request.out.isEmpty() ? choices.folder : request.out;
     return choices;
 }

@@ -183,7 +183,7 @@ void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<Entries> entries, b
     // The estimate reads the file's header, which may be slow: off this thread.
     job->worker = takeWorker();
     job->worker->post([link = m_link, estimate = m_estimate, id = job->id, plan = job->plan] {
-        const auto type = common::fileTypeFromPath(plan.output);
+        const auto type = imaging::fileTypeFromPath(plan.output);
         const qint64 bytes = type ? estimate(plan.source, plan.size, *type) : 0;
         link->post([id, bytes](BatchEngine &engine) { engine.estimated(id, bytes); });
     });

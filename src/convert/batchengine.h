@@ -4,7 +4,7 @@
 #include "filechoices.h"
 #include "fileoutcome.h"
 
-#include "common/filetypes.h"
+#include "imaging/formats.h"
 #include "imaging/deadline.h"
 
 #include <QList>
@@ -24,7 +24,7 @@ class WorkerThread;
 // What converting one file is expected to need at its peak, in bytes: the
 // source's path, the exact size it is resized to (none keeps its own) and the
 // output's type. Called on a worker thread.
-using PeakEstimator = std::function<qint64(const QString &source, std::optional<QSize> size, common::FileType output)>;
+using PeakEstimator = std::function<qint64(const QString &source, std::optional<QSize> size, imaging::FileType output)>;
 
 // Converts one planned file within `limit` for each load and each save,
 // giving up with a failure once `cancel` is raised. Called on a worker thread.

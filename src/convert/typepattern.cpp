@@ -42,9 +42,9 @@ QRegularExpression wildcardExpression(const QString &wildcard)
 QString buildTypePattern(const TypeTicks &ticks)
 {
     QStringList wildcards;
-    for (int i = 0; i < common::kFileTypeCount; ++i) {
+    for (int i = 0; i < imaging::kFileTypeCount; ++i) {
         if (ticks[i])
-            wildcards.append(QStringLiteral("*.") + QLatin1String(common::kFileTypes[i].extension));
+            wildcards.append(QStringLiteral("*.") + QLatin1String(imaging::kFormats[i].extension));
     }
     return wildcards.isEmpty() ? QStringLiteral("*.*") : wildcards.join(QLatin1Char(';'));
 }
@@ -59,8 +59,8 @@ QString defaultTypePattern()
 TypeTicks restoredTicks(const QString &pattern)
 {
     TypeTicks ticks{};
-    for (int i = 0; i < common::kFileTypeCount; ++i)
-        ticks[i] = pattern.contains(QLatin1String(common::kFileTypes[i].extension), Qt::CaseSensitive);
+    for (int i = 0; i < imaging::kFileTypeCount; ++i)
+        ticks[i] = pattern.contains(QLatin1String(imaging::kFormats[i].extension), Qt::CaseSensitive);
     return ticks;
 }
 

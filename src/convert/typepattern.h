@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/filetypes.h"
+#include "imaging/formats.h"
 
 #include <QString>
 #include <array>
@@ -11,7 +11,7 @@
 namespace convert {
 
 // One flag per type, in type order: true for a ticked type.
-using TypeTicks = std::array<bool, common::kFileTypeCount>;
+using TypeTicks = std::array<bool, imaging::kFileTypeCount>;
 
 // "*.jpg;*.bmp" for the ticked types in type order, "*.*" when none is.
 QString buildTypePattern(const TypeTicks &ticks);

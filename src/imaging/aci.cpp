@@ -1,5 +1,7 @@
 #include "aci.h"
 
+#include <array>
+
 namespace imaging::detail {
 namespace {
 

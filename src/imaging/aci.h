@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QColor>
-#include <array>
+#include <QRgb>
 
 // The 256 colours of the DXF colour index, shared by the DXF writer (which
 // reduces a picture to them) and the reader (which draws with them).

@@ -3,13 +3,15 @@
 #include "deadline.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QtEndian>
 #include <QtGlobal>
 #include <new>
 
-// What our own codecs share: a deadline asked every so often, a guard that
-// keeps every exception inside, and little-endian header fields.
+// What our own codecs share: a deadline asked every so often, the check of
+// the pictures our writers are handed, a guard that keeps every exception
+// inside, and little-endian header fields.
 namespace imaging::detail {
 
 // Asks a deadline once every so much work, so that a tight loop over pixels
@@ -42,6 +44,29 @@ private:
 inline QString outOfMemory()
 {
     return QStringLiteral("there is not enough memory for the picture");
+}
+
+// Our writers (PCX, DCX, RLE, DXF, WMF) store no transparency, and lay
+// nothing over white themselves: encode() does that once for every type the
+// format table marks opaque, before a writer sees the picture. The picture
+// as RGB32, or a null image and a reason when it is null or memory runs out.
+// A picture that still holds transparency is a caller's mistake; it is
+// refused rather than written with the colours hidden under its clear parts.
+inline QImage opaqueInput(const QImage &picture, QString *reason)
+{
+    Q_ASSERT_X(!picture.hasAlphaChannel(), "opaqueInput", "the picture was not laid over white");
+    if (picture.isNull()) {
+        *reason = QStringLiteral("there is no picture to write");
+        return {};
+    }
+    if (picture.hasAlphaChannel()) {
+        *reason = QStringLiteral("the picture still holds transparency");
+        return {};
+    }
+    QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull())
+        *reason = outOfMemory();
+    return rgb;
 }
 
 // Runs `encode` (returning bytes, empty on failure with `*reason` set) and

@@ -2,13 +2,14 @@
 
 #include "dxf/dxf.h"
 #include "formats.h"
+#include "pcxwriter.h"
+#include "wmfwriter.h"
 
 #include <algorithm>
 
 namespace imaging::detail {
 namespace {
 
-using common::FileType;
 
 quint32 le16(const QByteArray &b, qsizetype at)
 {
@@ -92,7 +93,7 @@ Detected detectContent(const QByteArray &head)
     }
     if (startsWithBytes(head, {0x52, 0xCC}))
         return found(FileType::Rle, "RLE"); // a Utah raster
-    if (startsWithBytes(head, {0xB1, 0x68, 0xDE, 0x3A}))
+    if (head.size() >= 4 && le32(head, 0) == kDcxKey)
         return found(FileType::Dcx);
     // Encoding 0 is an unpacked PCX; the library writes one for a picture
     // that came from a PNG.
@@ -101,7 +102,7 @@ Detected detectContent(const QByteArray &head)
         return found(FileType::Pcx);
     if (head.size() >= 2055 && head.mid(2048, 7) == "PCD_IPI")
         return found(FileType::Pcd);
-    if (startsWithBytes(head, {0xD7, 0xCD, 0xC6, 0x9A})
+    if ((head.size() >= 4 && le32(head, 0) == kPlaceableKey)
         || startsWithBytes(head, {0x01, 0x00, 0x09, 0x00})
         || startsWithBytes(head, {0x02, 0x00, 0x09, 0x00}))
         return found(FileType::Wmf);

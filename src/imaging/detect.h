@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/filetypes.h"
+#include "formats.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +16,7 @@ inline constexpr qsizetype kDetectBytes = 4096;
 // the library decoder that reads it (none for the types we decode ourselves),
 // or a short description of what was found instead ("an SVG drawing").
 struct Detected {
-    std::optional<common::FileType> type;
+    std::optional<FileType> type;
     const char *decoder = nullptr;
     QString what;
 };

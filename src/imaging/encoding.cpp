@@ -11,6 +11,9 @@ namespace imaging::detail {
 
 namespace {
 
+// The one place where transparency is laid over white, for every type the
+// format table marks opaque: the library's encoders and ours get the same
+// colours, and ours never see a translucent picture.
 void flattenOntoWhite(Picture &picture)
 {
     if (!picture.matte())

@@ -4,10 +4,10 @@
 #include "epsbox.h"
 #include "formats.h"
 #include "library.h"
+#include "metafile.h"
 #include "picture.h"
 
 #include <QFile>
-#include <QtEndian>
 
 namespace imaging {
 
@@ -45,10 +45,8 @@ std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const 
     }
     case Reader::LibraryTool:
         // A placeable metafile's bounding box, drawn at its own units per inch.
-        if (head.size() >= 22 && qFromLittleEndian<quint32>(head.constData()) == 0x9AC6CDD7u) {
-            const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.constData() + at); };
-            return QSize(std::abs(word(10) - word(6)), std::abs(word(12) - word(8)));
-        }
+        if (const std::optional<detail::PlaceableHeader> header = detail::readPlaceableHeader(head))
+            return header->box;
         return kTypicalDrawing;
     case Reader::OwnDxf:
         return kTypicalDrawing;

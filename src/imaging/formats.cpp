@@ -1,22 +1,20 @@
 #include "formats.h"
 
+#include "metafile.h"
+
+#include <QFileInfo>
 #include <QtEndian>
 
 namespace imaging {
 
-namespace {
-
-// Players resample a metafile's bitmap even at its own size, blurring edges;
-// upside down or with red and blue swapped is off by 70 and more.
-constexpr Fidelity kResampled{255, 12.0, false, 2.0};
+namespace detail {
 
 // A placeable metafile states its own units per inch; drawing it at that
 // density gives one pixel per unit instead of the library's default scale.
 int metafileUnitsPerInch(QByteArrayView head)
 {
-    if (head.size() < 22 || qFromLittleEndian<quint32>(head.data()) != 0x9AC6CDD7u)
-        return 0;
-    return qFromLittleEndian<quint16>(head.data() + 14);
+    const std::optional<PlaceableHeader> header = readPlaceableHeader(head);
+    return header ? header->unitsPerInch : 0;
 }
 
 // A bitmap stores transparency at 32 bits a pixel, or in bit fields with an
@@ -41,55 +39,24 @@ bool bitmapStoresAlpha(QByteArrayView head)
     return bits == 16 && fields && hasMask;
 }
 
-} // namespace
+} // namespace detail
 
-const std::array<Format, common::kFileTypeCount> &formats()
+std::optional<FileType> fileTypeFromExtension(QStringView extension)
 {
-    using T = FileType;
-    using W = Writer;
-    static const std::array<Format, common::kFileTypeCount> table{{
-        {.type = T::Jpg, .decoder = "JPEG", .scalesOnLoad = true,
-         .encoder = "JPEG", .opaque = true, .fidelity = {255, 16.0, false, 2.0}},
-        // Transparency is stored as unassociated alpha, the kind readers
-        // show; "unspecified" extra samples are ignored by most of them.
-        {.type = T::Tif, .decoder = "TIFF",
-         .encoder = "TIFF", .defines = "tiff:alpha=unassociated"},
-        {.type = T::Bmp, .decoder = "BMP", .storesAlpha = bitmapStoresAlpha,
-         .encoder = "BMP"},
-        {.type = T::Rle, .decoder = "BMP", .storesAlpha = bitmapStoresAlpha,
-         .writer = W::OwnRle8, .opaque = true, .writeBytesPerPixel = 10},
-        {.type = T::Pcx, .decoder = "PCX",
-         .writer = W::OwnPcx, .opaque = true, .writeBytesPerPixel = 13},
-        {.type = T::Png, .decoder = "PNG",
-         .writer = W::OwnPng},
-        // A drawing of a grainy picture holds a rectangle for nearly every
-        // pixel, some 200 bytes of text each.
-        {.type = T::Dxf, .reader = Reader::OwnDxf,
-         .writer = W::OwnDxf, .opaque = true, .writeBytesPerPixel = 200, .fidelity = {0, 0, true, 32.0},
-         .witness = Witness::Ezdxf},
-        // The third picture of a Photo CD is its 768 x 512 base image.
-        {.type = T::Pcd, .decoder = "PCD", .picture = 3,
-         .encoder = "PCD", .opaque = true, .onlySize = {768, 512},
-         .fidelity = {255, 12.0, false, 14.0}},
-        {.type = T::Wmf, .reader = Reader::LibraryTool, .readDensity = metafileUnitsPerInch,
-         .writer = W::OwnWmf, .writeBytesPerPixel = 13, .fidelity = kResampled,
-         .witness = Witness::Libwmf},
-        {.type = T::Tga, .decoder = "TGA",
-         .encoder = "TGA"},
-        {.type = T::Dcx, .decoder = "DCX",
-         .writer = W::OwnDcx, .opaque = true, .writeBytesPerPixel = 12},
-        // One pixel is one point, so the size the user chose is the size
-        // every reader and printer sees.
-        {.type = T::Eps, .reader = Reader::Ghostscript,
-         .encoder = "EPS", .density = 72, .opaque = true, .writeBytesPerPixel = 14, .fidelity = {2, 0.5, false, 1.0},
-         .witness = Witness::Ghostscript},
-    }};
-    return table;
+    for (const Format &format : kFormats) {
+        if (extension.compare(QLatin1String(format.extension), Qt::CaseInsensitive) == 0)
+            return format.type;
+    }
+    return std::nullopt;
 }
 
-const Format &format(FileType type)
+std::optional<FileType> fileTypeFromPath(const QString &path)
 {
-    return formats()[static_cast<size_t>(type)];
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return std::nullopt;
+    return fileTypeFromExtension(QStringView(name).mid(dot + 1));
 }
 
 } // namespace imaging

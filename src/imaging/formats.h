@@ -1,19 +1,24 @@
 #pragma once
 
-#include "common/filetypes.h"
-
 #include <QByteArrayView>
 #include <QSize>
+#include <QString>
 #include <array>
+#include <optional>
 
 // What we know of each of the twelve types, in one table keyed by the type:
-// who reads it and how, who writes it and with which settings, what it cannot
-// store, and how close a picture comes back from a round trip through it.
-// Loading, saving, content detection and the tests all read this table; a
-// new type or a new quirk is one row.
+// its name, who reads it and how, who writes it and with which settings, what
+// it cannot store, and how close a picture comes back from a round trip
+// through it. The window, the conversion rules, loading, saving, content
+// detection and the tests all read this table; a new type or a new quirk is
+// one row.
 namespace imaging {
 
-using common::FileType;
+// The twelve types in their fixed order: the order of the table's rows, of
+// the type boxes and the format buttons of the conversion page.
+enum class FileType { Jpg, Tif, Bmp, Rle, Pcx, Png, Dxf, Pcd, Wmf, Tga, Dcx, Eps };
+
+inline constexpr int kFileTypeCount = 12;
 
 // Who decodes a type.
 enum class Reader {
@@ -55,6 +60,9 @@ struct Fidelity {
 
 struct Format {
     FileType type;
+    const char *caption;   // "JPG": button and box caption, upper case
+    const char *extension; // "jpg": lower case, no dot
+
     Reader reader = Reader::Library;
     // The library's decoder for Reader::Library; the content may pick a
     // variant (a Utah raster is an RLE file read by "RLE").
@@ -73,8 +81,11 @@ struct Format {
     const char *encoder = nullptr; // the library's encoder for Writer::Library
     const char *defines = "";      // its settings, "key=value" separated by ";"
     int density = 0;               // dots per inch written; 0 keeps the picture's own
-    bool opaque = false;           // stores no transparency: put on white first
-    QSize onlySize = QSize();      // the one size the type holds (landscape); empty for any
+    // Stores no transparency: the picture is laid over white before it is
+    // encoded, and our own writers of such a type are only handed opaque
+    // pictures.
+    bool opaque = false;
+    QSize onlySize = QSize(); // the one size the type holds (landscape); empty for any
 
     // Memory that writing takes beside the picture itself, in bytes per pixel
     // written, measured on a 4000 x 3000 noise picture; the batch run plans
@@ -84,7 +95,72 @@ struct Format {
     Witness witness = Witness::Pillow;
 };
 
-const std::array<Format, common::kFileTypeCount> &formats();
-const Format &format(FileType type);
+namespace detail {
+// The reader quirks the table names, from a file's leading bytes.
+int metafileUnitsPerInch(QByteArrayView head);
+bool bitmapStoresAlpha(QByteArrayView head);
+// Players resample a metafile's bitmap even at its own size, blurring edges;
+// upside down or with red and blue swapped is off by 70 and more.
+inline constexpr Fidelity kResampled{255, 12.0, false, 2.0};
+} // namespace detail
+
+inline constexpr std::array<Format, kFileTypeCount> kFormats{{
+    {.type = FileType::Jpg, .caption = "JPG", .extension = "jpg", .decoder = "JPEG", .scalesOnLoad = true,
+     .encoder = "JPEG", .opaque = true, .fidelity = {255, 16.0, false, 2.0}},
+    // Transparency is stored as unassociated alpha, the kind readers show;
+    // "unspecified" extra samples are ignored by most of them.
+    {.type = FileType::Tif, .caption = "TIF", .extension = "tif", .decoder = "TIFF",
+     .encoder = "TIFF", .defines = "tiff:alpha=unassociated"},
+    {.type = FileType::Bmp, .caption = "BMP", .extension = "bmp", .decoder = "BMP",
+     .storesAlpha = detail::bitmapStoresAlpha, .encoder = "BMP"},
+    {.type = FileType::Rle, .caption = "RLE", .extension = "rle", .decoder = "BMP",
+     .storesAlpha = detail::bitmapStoresAlpha, .writer = Writer::OwnRle8, .opaque = true,
+     .writeBytesPerPixel = 10},
+    {.type = FileType::Pcx, .caption = "PCX", .extension = "pcx", .decoder = "PCX",
+     .writer = Writer::OwnPcx, .opaque = true, .writeBytesPerPixel = 13},
+    {.type = FileType::Png, .caption = "PNG", .extension = "png", .decoder = "PNG",
+     .writer = Writer::OwnPng},
+    // A drawing of a grainy picture holds a rectangle for nearly every pixel,
+    // some 200 bytes of text each.
+    {.type = FileType::Dxf, .caption = "DXF", .extension = "dxf", .reader = Reader::OwnDxf,
+     .writer = Writer::OwnDxf, .opaque = true, .writeBytesPerPixel = 200, .fidelity = {0, 0, true, 32.0},
+     .witness = Witness::Ezdxf},
+    // The third picture of a Photo CD is its 768 x 512 base image. Its colour
+    // space moves white and the colours next to it most.
+    {.type = FileType::Pcd, .caption = "PCD", .extension = "pcd", .decoder = "PCD", .picture = 3,
+     .encoder = "PCD", .opaque = true, .onlySize = {768, 512}, .fidelity = {255, 14.0, false, 14.0}},
+    // The metafile holds the picture as one 24-bit bitmap.
+    {.type = FileType::Wmf, .caption = "WMF", .extension = "wmf", .reader = Reader::LibraryTool,
+     .readDensity = detail::metafileUnitsPerInch, .writer = Writer::OwnWmf, .opaque = true,
+     .writeBytesPerPixel = 13, .fidelity = detail::kResampled, .witness = Witness::Libwmf},
+    {.type = FileType::Tga, .caption = "TGA", .extension = "tga", .decoder = "TGA",
+     .encoder = "TGA"},
+    {.type = FileType::Dcx, .caption = "DCX", .extension = "dcx", .decoder = "DCX",
+     .writer = Writer::OwnDcx, .opaque = true, .writeBytesPerPixel = 12},
+    // One pixel is one point, so the size the user chose is the size every
+    // reader and printer sees.
+    {.type = FileType::Eps, .caption = "EPS", .extension = "eps", .reader = Reader::Ghostscript,
+     .encoder = "EPS", .density = 72, .opaque = true, .writeBytesPerPixel = 14, .fidelity = {2, 0.5, false, 1.0},
+     .witness = Witness::Ghostscript},
+}};
+
+constexpr const Format &format(FileType type)
+{
+    return kFormats[static_cast<size_t>(type)];
+}
+
+static_assert([] {
+    for (int i = 0; i < kFileTypeCount; ++i)
+        if (kFormats[size_t(i)].type != FileType(i))
+            return false;
+    return true;
+}(), "the rows of the format table follow the order of FileType");
+
+// The type whose extension (no dot) is `extension`, in any letter case;
+// nothing when there is no such type.
+std::optional<FileType> fileTypeFromExtension(QStringView extension);
+// The type whose extension is the text after the last dot of the file name
+// in `path`; nothing when there is none.
+std::optional<FileType> fileTypeFromPath(const QString &path);
 
 } // namespace imaging

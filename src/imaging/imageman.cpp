@@ -11,8 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QSaveFile>
 #include <cmath>
 #include <mutex>
 #include <optional>
@@ -44,13 +42,6 @@ Holder &holder()
 QString sizeText(qint64 width, qint64 height)
 {
     return QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
-}
-
-std::optional<double> decimal(const QString &text)
-{
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
 }
 
 // The whole content of an open file: mapped when the system allows it, so
@@ -265,7 +256,7 @@ Result ImageMan::saveImage(const QString &path)
     };
     if (!d->picture)
         return failure(QStringLiteral("there is no picture to save (%1 could not be opened)").arg(d->shownFile()));
-    const std::optional<FileType> type = common::fileTypeFromPath(path);
+    const std::optional<FileType> type = fileTypeFromPath(path);
     if (!type)
         return failure(QStringLiteral("the extension names none of the twelve picture types"));
     const QFileInfo target(path);
@@ -286,7 +277,7 @@ Result ImageMan::saveImage(const QString &path)
     const QSize size(imageWidth(), imageHeight());
     if (!format.onlySize.isEmpty() && size != format.onlySize && size != format.onlySize.transposed())
         return Result::success(QStringLiteral("%1 was written at the %2 base size of %3 x %4 pixels.")
-                                   .arg(shown, QLatin1String(common::fileTypeInfo(*type).caption))
+                                   .arg(shown, QLatin1String(format.caption))
                                    .arg(format.onlySize.width())
                                    .arg(format.onlySize.height()));
     return Result::success();
@@ -322,23 +313,6 @@ void ImageMan::setSelectLeft(double x) { d->left = x; }
 void ImageMan::setSelectTop(double y) { d->top = y; }
 void ImageMan::setSelectRight(double x) { d->right = x; }
 void ImageMan::setSelectBottom(double y) { d->bottom = y; }
-
-// Selection edges may come as texts; a text that is no number leaves the
-// edge as it was.
-static Result setEdge(double &edge, const char *name, const QString &text)
-{
-    const auto value = decimal(text);
-    if (!value)
-        return Result::failure(QStringLiteral("The %1 edge of the selection, \"%2\", is not a number.")
-                                   .arg(QLatin1String(name), text));
-    edge = *value;
-    return Result::success();
-}
-
-Result ImageMan::setSelectLeft(const QString &x) { return setEdge(d->left, "left", x); }
-Result ImageMan::setSelectTop(const QString &y) { return setEdge(d->top, "top", y); }
-Result ImageMan::setSelectRight(const QString &x) { return setEdge(d->right, "right", x); }
-Result ImageMan::setSelectBottom(const QString &y) { return setEdge(d->bottom, "bottom", y); }
 
 Result ImageMan::copySelection()
 {

@@ -61,16 +61,11 @@ public:
     void setJpegQuality(double quality);
     int jpegQuality() const;
 
-    // The rectangle copySelection() takes, edges included. Texts are read as
-    // decimal numbers ("57", "57.0"); a text that is no number fails.
+    // The rectangle copySelection() takes, in pixels, edges included.
     void setSelectLeft(double x);
     void setSelectTop(double y);
     void setSelectRight(double x);
     void setSelectBottom(double y);
-    Result setSelectLeft(const QString &x);
-    Result setSelectTop(const QString &y);
-    Result setSelectRight(const QString &x);
-    Result setSelectBottom(const QString &y);
 
     // Puts the selected pixels, clipped to the image, into the picture holder
     // that all instances of this process share (not the system clipboard).

@@ -41,7 +41,7 @@ thread_local const Deadline *t_deadline = nullptr;
 QSet<QByteArray> keptFormats()
 {
     QSet<QByteArray> kept{"RLE", "PNM", "PPM", "PGM", "PBM", "BMP2", "BMP3"};
-    for (const Format &f : formats()) {
+    for (const Format &f : kFormats) {
         for (const char *name : {f.decoder, f.encoder})
             if (name)
                 kept.insert(QByteArray(name));

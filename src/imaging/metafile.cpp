@@ -2,8 +2,21 @@
 
 #include "library.h"
 #include "sandbox.h"
+#include "wmfwriter.h"
+
+#include <QtEndian>
 
 namespace imaging::detail {
+
+std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head)
+{
+    if (head.size() < kPlaceableHeaderBytes || qFromLittleEndian<quint32>(head.data()) != kPlaceableKey)
+        return std::nullopt;
+    const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.data() + at); };
+    // The box's corners, left, top, right, bottom, follow the key and a handle.
+    return PlaceableHeader{QSize(std::abs(word(10) - word(6)), std::abs(word(12) - word(8))),
+                           qFromLittleEndian<quint16>(head.data() + 14)};
+}
 
 std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,
                                          QString *reason)

@@ -4,10 +4,23 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QSize>
 #include <QString>
 #include <optional>
 
 namespace imaging::detail {
+
+// What the header of a placeable metafile (the layout is in wmfwriter.h)
+// says: the size of its bounding box, in its own units, and how many of
+// them make an inch.
+struct PlaceableHeader {
+    QSize box;
+    int unitsPerInch = 0;
+};
+
+// The header at the start of `head`; nothing when the bytes do not start
+// with a placeable metafile's key or end before its header does.
+std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head);
 
 // Draws a Windows metafile with the imaging library's own command-line tool
 // (gm) in the locked-down child of sandbox.h and returns the picture as raw

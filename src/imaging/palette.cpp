@@ -99,28 +99,6 @@ Outcome indexExactly(const QImage &picture, Checkpoint &checkpoint, IndexedPictu
 
 } // namespace
 
-QImage opaqueOnWhite(const QImage &picture, Checkpoint &checkpoint)
-{
-    if (!picture.hasAlphaChannel())
-        return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    if (argb.isNull() || flat.isNull())
-        return {};
-    for (int y = 0; y < flat.height(); ++y) {
-        if (!checkpoint.pass(flat.width()))
-            return {};
-        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-        auto *target = reinterpret_cast<QRgb *>(flat.scanLine(y));
-        for (int x = 0; x < flat.width(); ++x) {
-            const int a = qAlpha(line[x]);
-            const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
-            target[x] = qRgb(over(qRed(line[x])), over(qGreen(line[x])), over(qBlue(line[x])));
-        }
-    }
-    return flat;
-}
-
 bool indexColours(const QImage &picture, Reduction reduction, Checkpoint &checkpoint,
                   IndexedPicture *out, QString *reason)
 {

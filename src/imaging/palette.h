@@ -5,15 +5,9 @@
 #include <QImage>
 #include <QString>
 
-// Turning a picture into palette indices for the palette types we write
-// ourselves (PCX with one plane, RLE8 bitmaps).
+// Turning an opaque picture into palette indices for the palette types we
+// write ourselves (PCX with one plane, RLE8 bitmaps).
 namespace imaging::detail {
-
-// `picture` with any transparency laid over white (each channel
-// c * a + 255 * (1 - a), rounded), as RGB32. A picture without an alpha
-// channel comes back as it is, converted to RGB32. A null image when the
-// deadline expires or memory runs out.
-QImage opaqueOnWhite(const QImage &picture, Checkpoint &checkpoint);
 
 // A picture as one palette index per pixel.
 struct IndexedPicture {

@@ -59,11 +59,10 @@ enum class Planes { OneWhenItFits, Three };
 bool encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadline, QString *reason,
                 QByteArray *out)
 {
-    if (picture.isNull()) {
-        *reason = QStringLiteral("there is no picture to write");
+    const QImage flat = opaqueInput(picture, reason);
+    if (flat.isNull())
         return false;
-    }
-    const int width = picture.width(), height = picture.height();
+    const int width = flat.width(), height = flat.height();
     // The window's corners and the bytes a line are 16-bit numbers, and a
     // line's bytes must be even.
     if (width > 65534 || height > 65536) {
@@ -71,11 +70,6 @@ bool encodePage(const QImage &picture, Planes planeChoice, const Deadline &deadl
         return false;
     }
     Checkpoint checkpoint(deadline);
-    const QImage flat = opaqueOnWhite(picture, checkpoint);
-    if (flat.isNull()) {
-        *reason = deadline.expired() ? deadline.reason() : outOfMemory();
-        return false;
-    }
     IndexedPicture indexed;
     if (planeChoice == Planes::OneWhenItFits
         && !indexColours(flat, Reduction::ExactOnly, checkpoint, &indexed, reason))

@@ -20,9 +20,9 @@ inline constexpr int kDcxTableEntries = 1024;
 // with the 256-entry palette at the end (a grey one with the grey ramp and
 // the header saying grey); any other is three planes, red, green and blue.
 // Lines are padded to an even length, except three planes 1 or 3 pixels
-// wide. Transparency is laid over white first. Empty bytes and a reason when the
-// picture is null or too large, memory runs out or the deadline expires.
-// Never throws.
+// wide. The picture must be opaque (see opaqueInput in codecsupport.h).
+// Empty bytes and a reason when the picture is null, translucent or too
+// large, memory runs out or the deadline expires. Never throws.
 QByteArray encodePcx(const QImage &picture, const Deadline &deadline, QString *reason);
 
 // The picture as the one page of a DCX file, always in three planes: some

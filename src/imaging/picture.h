@@ -34,7 +34,8 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
 
 // The bytes of `picture` written as `format`, with its settings: put on
 // white when the type stores no transparency, stretched to the one size the
-// type holds, the format's density. `jpegQuality` governs JPEG only.
+// type holds, the format's density. `jpegQuality` (20 to 100, as
+// ImageMan::setJpegQuality keeps it) governs JPEG only.
 QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
                   const Deadline &deadline, QString *reason);
 

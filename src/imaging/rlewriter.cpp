@@ -66,16 +66,10 @@ char *packRow(const uchar *bytes, int count, char *out)
 
 QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    if (picture.isNull()) {
-        *reason = QStringLiteral("there is no picture to write");
+    const QImage flat = opaqueInput(picture, reason);
+    if (flat.isNull())
         return {};
-    }
     Checkpoint checkpoint(deadline);
-    const QImage flat = opaqueOnWhite(picture, checkpoint);
-    if (flat.isNull()) {
-        *reason = deadline.expired() ? deadline.reason() : outOfMemory();
-        return {};
-    }
     IndexedPicture indexed;
     if (!indexColours(flat, Reduction::Allowed, checkpoint, &indexed, reason))
         return {};

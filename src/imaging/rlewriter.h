@@ -18,12 +18,12 @@ inline constexpr quint32 kBitmapRle8 = 1;
 
 // The bitmap, rows bottom-up, 96 dots per inch, with a palette of always 256
 // entries (readers and writers alike take a shorter palette as a hint to
-// fewer bits a pixel, where RLE8 does not apply). Transparency is laid over
-// white first. A picture of at most 256 colours keeps them exactly (a grey
-// one gets the grey ramp); one of more is reduced to 256 chosen colours, each
-// pixel taking the nearest. Time grows linearly with the pixels. Empty bytes
-// and a reason when the picture is null, memory runs out or the deadline
-// expires. Never throws.
+// fewer bits a pixel, where RLE8 does not apply). The picture must be opaque
+// (see opaqueInput in codecsupport.h). A picture of at most 256 colours keeps
+// them exactly (a grey one gets the grey ramp); one of more is reduced to 256
+// chosen colours, each pixel taking the nearest. Time grows linearly with the
+// pixels. Empty bytes and a reason when the picture is null or translucent,
+// memory runs out or the deadline expires. Never throws.
 QByteArray encodeRle8Bmp(const QImage &picture, const Deadline &deadline, QString *reason);
 
 } // namespace imaging::detail

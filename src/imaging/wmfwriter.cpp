@@ -1,8 +1,7 @@
 #include "wmfwriter.h"
 
-#include "deadline.h"
+#include "codecsupport.h"
 
-#include <QPainter>
 #include <QtEndian>
 
 namespace imaging::detail {
@@ -27,13 +26,12 @@ private:
     QByteArray *m_out;
 };
 
-QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString *reason)
+QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    if (picture.isNull()) {
-        *reason = QStringLiteral("there is no picture to write");
+    const QImage flat = opaqueInput(picture, reason);
+    if (flat.isNull())
         return {};
-    }
-    const qint64 width = picture.width(), height = picture.height();
+    const qint64 width = flat.width(), height = flat.height();
     // The bounding box and the bitmap's sizes are signed 16-bit numbers.
     if (width > 32767 || height > 32767) {
         *reason = QStringLiteral("a metafile holds at most 32767 pixels on a side");
@@ -46,17 +44,6 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
     if (metaBytes / 2 > qint64(0xFFFFFFFFu) || recordBytes % 2 != 0) {
         *reason = QStringLiteral("the picture is too large for a metafile");
         return {};
-    }
-
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    if (flat.isNull()) {
-        *reason = QStringLiteral("there is not enough memory for the picture");
-        return {};
-    }
-    flat.fill(Qt::white);
-    {
-        QPainter painter(&flat);
-        painter.drawImage(0, 0, picture);
     }
 
     QByteArray out;
@@ -143,7 +130,7 @@ QByteArray encodeBitmap(const QImage &picture, const Deadline &deadline, QString
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason)
 {
     try {
-        return encodeBitmap(picture, deadline, reason);
+        return encodeMetafile(picture, deadline, reason);
     } catch (const std::bad_alloc &) {
         *reason = QStringLiteral("there is not enough memory to write it");
     } catch (...) {

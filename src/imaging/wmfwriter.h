@@ -9,13 +9,14 @@ class Deadline;
 }
 
 // WMF writing, our own code: the library reads metafiles but does not write
-// them. Below, the layout of the placeable metafiles we write; the tests read
-// them back by it.
+// them. Below, the layout of the placeable metafiles we write; the reader of
+// placeable headers (metafile.h) and the tests go by it.
 namespace imaging::detail {
 
-// Encodes a picture as a placeable Windows metafile holding it as one bitmap;
-// empty bytes and a reason (a short phrase without the file name) on failure.
-// No exception leaves it.
+// Encodes the opaque `picture` (see opaqueInput in codecsupport.h) as a
+// placeable Windows metafile holding it as one 24-bit bitmap; empty bytes and
+// a reason (a short phrase without the file name) on failure. No exception
+// leaves it.
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason);
 
 inline constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;

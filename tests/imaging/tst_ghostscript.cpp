@@ -2,7 +2,6 @@
 #include "processes.h"
 
 #include <QDeadlineTimer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,8 +19,9 @@ const QString kHostile = QStringLiteral(KESTRUNE_TEST_DATA "/hostile/");
 } // namespace
 
 // What the hostile manifest cannot say about EPS: what the Ghostscript child
-// leaves behind (files, folders, processes) and which page it draws. Each test
-// runs with TMPDIR set to a new folder, checked after it.
+// leaves behind (files, folders, processes). (Which box it draws is tested
+// with ImageMan's other readers.) Each test runs with TMPDIR set to a new
+// folder, checked after it.
 class TestGhostscript : public QObject
 {
     Q_OBJECT
@@ -74,39 +74,6 @@ private slots:
         QCOMPARE(temp.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), planted);
         for (const QString &name : planted)
             QCOMPARE(readAll(temp.filePath(name)), "PLANTED SECRET " + name.toUtf8());
-    }
-
-    void drawsTheBoxItReads_data()
-    {
-        QTest::addColumn<QString>("file"); // empty: one Ghostscript writes now
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QColor>("topLeft");
-        QTest::addColumn<QColor>("bottomRight");
-        const QColor red(255, 0, 0), blue(0, 0, 255);
-        QTest::newRow("(atend) after an embedded document's box") << "eps-atend.eps" << QSize(30, 20) << blue << blue;
-        QTest::newRow("CR-only line ends, box off the origin") << "eps-cr-only.eps" << QSize(40, 20) << red << red;
-        QTest::newRow("DOS binary by ImageMagick, preview ignored") << "eps-dos-binary.eps" << QSize(48, 32) << red << blue;
-        QTest::newRow("written by Ghostscript") << QString() << QSize(60, 40) << QColor(0, 153, 0) << QColor(255, 255, 0);
-    }
-
-    void drawsTheBoxItReads()
-    {
-        QFETCH(QString, file);
-        QFETCH(QSize, size);
-        QString path = kHostile + file;
-        if (file.isEmpty()) {
-            path = m_temp->filePath(QStringLiteral("by-gs.eps"));
-            QCOMPARE(QProcess::execute(QStringLiteral("gs"), {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write",
-                                                              "-sOutputFile=" + path, KESTRUNE_TEST_DATA "/formats/two-halves.ps"}),
-                     0);
-        }
-        ImageMan man;
-        const imaging::Result loaded = man.setImageFile(path);
-        QVERIFY2(loaded, qPrintable(loaded.message()));
-        const QImage picture = man.image();
-        QCOMPARE(picture.size(), size);
-        QTEST(QColor(picture.pixel(0, 0)), "topLeft");
-        QTEST(QColor(picture.pixel(size.width() - 1, size.height() - 1)), "bottomRight");
     }
 
     void stopEndsTheChildWithinASecond()

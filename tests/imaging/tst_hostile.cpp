@@ -1,27 +1,12 @@
 #include "imaging/imageman.h"
 #include "pictures.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
-
-// Files made to hurt, listed in tests/data/hostile/cases.tsv: each row names a
-// file, whether it loads or is refused, a part of the refusal's message, and
-// the time limit the load runs under. Every load must end within its limit.
-class TestHostile : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void load_data();
-    void load();
-    void save_data();
-    void save();
-};
 
 namespace {
 
@@ -32,95 +17,91 @@ constexpr auto kWindDown = 1500ms;
 
 } // namespace
 
-void TestHostile::load_data()
+// Files made to hurt, listed in tests/data/hostile/cases.tsv: each row names a
+// file, whether it loads or is refused, a part of the refusal's message, and
+// the time limit the load runs under. Every load must end within its limit.
+class TestHostile : public QObject
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("loads");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<int>("limitSeconds");
+    Q_OBJECT
 
-    QFile cases(kFolder + QStringLiteral("/cases.tsv"));
-    QVERIFY2(cases.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(cases.fileName()));
-    while (!cases.atEnd()) {
-        const QString line = QString::fromUtf8(cases.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList field = line.split(QLatin1Char('\t'));
-        QVERIFY2(field.size() == 4, qPrintable(QStringLiteral("bad row: ") + line));
-        QVERIFY2(field[1] == QLatin1String("loads") || field[1] == QLatin1String("refused"),
-                 qPrintable(line));
-        QTest::newRow(qPrintable(field[0])) << field[0] << (field[1] == QLatin1String("loads"))
-                                            << field[2] << field[3].toInt();
+private slots:
+    void load_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("limitSeconds");
+
+        const QList<QStringList> rows = testpictures::tableRows(kFolder + QStringLiteral("/cases.tsv"));
+        QVERIFY2(!rows.isEmpty(), "the cases are missing");
+        for (const QStringList &field : rows) {
+            QVERIFY2(field.size() == 4 && (field[1] == QLatin1String("loads") || field[1] == QLatin1String("refused")),
+                     qPrintable(QStringLiteral("bad row: ") + field.join(QLatin1Char('\t'))));
+            QTest::newRow(qPrintable(field[0])) << field[0] << (field[1] == QLatin1String("loads"))
+                                                << field[2] << field[3].toInt();
+        }
     }
-}
 
-void TestHostile::load()
-{
-    QFETCH(QString, file);
-    QFETCH(bool, loads);
-    QFETCH(QString, reason);
-    QFETCH(int, limitSeconds);
+    void load()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, loads);
+        QFETCH(QString, reason);
+        QFETCH(int, limitSeconds);
 
-    imaging::ImageMan imageMan;
-    const std::chrono::seconds limit(limitSeconds);
-    imageMan.setTimeLimit(limit);
-    QElapsedTimer clock;
-    clock.start();
-    const imaging::Result result = imageMan.setImageFile(kFolder + QLatin1Char('/') + file);
-    const auto took = std::chrono::milliseconds(clock.elapsed());
+        imaging::ImageMan imageMan;
+        const std::chrono::seconds limit(limitSeconds);
+        imageMan.setTimeLimit(limit);
+        QElapsedTimer clock;
+        clock.start();
+        const imaging::Result result = imageMan.setImageFile(kFolder + QLatin1Char('/') + file);
+        const auto took = std::chrono::milliseconds(clock.elapsed());
 
-    QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
-    QVERIFY2(result.ok() == loads, qPrintable(result.message()));
-    if (!loads) {
-        QVERIFY2(result.message().contains(file), qPrintable(result.message()));
+        QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
+        QVERIFY2(result.ok() == loads, qPrintable(result.message()));
+        if (!loads) {
+            QVERIFY2(result.message().contains(file), qPrintable(result.message()));
+            QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+        }
+    }
+
+    // Pictures made to hurt an encoder, generated here rather than stored; each
+    // save must end within its limit, and those that fail say why.
+    void save_data()
+    {
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reason"); // empty: it saves
+        QTest::addColumn<int>("limitMs");
+        const QImage tall = testpictures::noise(1, 32767), wide = testpictures::noise(32767, 1);
+        QTest::newRow("1 x 32767 noise to RLE") << tall << "tall.rle" << "" << 3000;
+        QTest::newRow("32767 x 1 noise to RLE") << wide << "wide.rle" << "" << 3000;
+        QTest::newRow("1 x 32767 noise to PCX") << tall << "tall.pcx" << "" << 3000;
+        QTest::newRow("noise to RLE out of time") << testpictures::noise(2000, 2000) << "big.rle" << "took longer than" << 1;
+    }
+
+    void save()
+    {
+        QFETCH(QImage, picture);
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        QFETCH(int, limitMs);
+        QTemporaryDir dir;
+        imaging::ImageMan imageMan;
+        QVERIFY(imageMan.setImage(picture));
+        const std::chrono::milliseconds limit(limitMs);
+        imageMan.setTimeLimit(limit);
+        QElapsedTimer clock;
+        clock.start();
+        const imaging::Result result = imageMan.saveImage(dir.filePath(file));
+        const auto took = std::chrono::milliseconds(clock.elapsed());
+
+        QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
+        QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
         QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+        QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
     }
-}
-
-// Pictures made to hurt an encoder, generated here rather than stored; each
-// save must end within its limit, and those that fail say why.
-void TestHostile::save_data()
-{
-    QTest::addColumn<QImage>("picture");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("reason"); // empty: it saves
-    QTest::addColumn<int>("limitMs");
-    QTest::addColumn<bool>("cancelled");
-    const QImage tall = testpictures::noise(1, 32767), wide = testpictures::noise(32767, 1);
-    QTest::newRow("1 x 32767 noise to RLE") << tall << "tall.rle" << "" << 3000 << false;
-    QTest::newRow("32767 x 1 noise to RLE") << wide << "wide.rle" << "" << 3000 << false;
-    QTest::newRow("1 x 32767 noise to PCX") << tall << "tall.pcx" << "" << 3000 << false;
-    const QImage big = testpictures::noise(2000, 2000);
-    QTest::newRow("noise to RLE out of time") << big << "big.rle" << "took longer than" << 1 << false;
-    QTest::newRow("noise to DCX stopped") << big << "big.dcx" << "was stopped" << 60000 << true;
-}
-
-void TestHostile::save()
-{
-    QFETCH(QImage, picture);
-    QFETCH(QString, file);
-    QFETCH(QString, reason);
-    QFETCH(int, limitMs);
-    QFETCH(bool, cancelled);
-    QTemporaryDir dir;
-    imaging::ImageMan imageMan;
-    QVERIFY(imageMan.setImage(picture));
-    const std::chrono::milliseconds limit(limitMs);
-    imageMan.setTimeLimit(limit);
-    imaging::CancelFlag cancel;
-    imageMan.setCancelFlag(cancel);
-    if (cancelled)
-        cancel.raise();
-    QElapsedTimer clock;
-    clock.start();
-    const imaging::Result result = imageMan.saveImage(dir.filePath(file));
-    const auto took = std::chrono::milliseconds(clock.elapsed());
-
-    QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
-    QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
-    QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
-    QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
-}
+};
 
 QTEST_GUILESS_MAIN(TestHostile)
 #include "tst_hostile.moc"

@@ -12,66 +12,60 @@
 // Pictures, bytes and measures shared by the imaging tests.
 namespace testpictures {
 
+// A width x height picture whose pixel (x, y) is colour(x, y), painted row
+// by row.
+template <typename Colour>
+QImage painted(int width, int height, Colour colour, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage picture(width, height, format);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, colour(x, y));
+    return picture;
+}
+
 // Blocks of 40 different colours: few enough for every palette type to keep
 // them exactly, varied enough to show a swapped row or channel.
 inline QImage blocks(int width = 126, int height = 179)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int k = (x / 9 + 3 * (y / 7)) % 40;
-            picture.setPixel(x, y, qRgb((k % 5) * 60, (k / 5 % 4) * 80, (k / 20) * 200 + 20));
-        }
-    }
-    return picture;
+    return painted(width, height, [](int x, int y) {
+        const int k = (x / 9 + 3 * (y / 7)) % 40;
+        return qRgb((k % 5) * 60, (k / 5 % 4) * 80, (k / 20) * 200 + 20);
+    });
 }
 
 // Every pixel its own colour, the same every time for the same seed.
 inline QImage noise(int width, int height, quint32 seed = 7)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
     QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, 0xFF000000u | random.bounded(0x1000000u));
-    return picture;
+    return painted(width, height, [&](int, int) { return 0xFF000000u | random.bounded(0x1000000u); });
 }
 
 // Grey levels only, all 256 of them when the picture is large enough.
 inline QImage grey(int width, int height)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb((x * 4 + y) % 256, (x * 4 + y) % 256, (x * 4 + y) % 256));
-    return picture;
+    return painted(width, height, [](int x, int y) { return qRgb((x * 4 + y) % 256, (x * 4 + y) % 256, (x * 4 + y) % 256); });
 }
 
 // The blocks, clear in the left third, half covering in the middle one.
 inline QImage translucent(int width, int height)
 {
-    QImage picture = blocks(width, height).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, (picture.pixel(x, y) & 0xFFFFFFu) | (x < width / 3 ? 0u : x < 2 * width / 3 ? 128u : 255u) << 24);
-    return picture;
+    const QImage opaque = blocks(width, height);
+    return painted(width, height, [&](int x, int y) {
+        return (opaque.pixel(x, y) & 0xFFFFFFu) | (x < width / 3 ? 0u : x < 2 * width / 3 ? 128u : 255u) << 24;
+    }, QImage::Format_ARGB32);
 }
 
 // Smooth shading in all three channels with a little grain: tens of
 // thousands of colours, as in a photograph.
 inline QImage photoLike(int width, int height)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
     QRandomGenerator random(11);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int grain = int(random.bounded(7)) - 3;
-            const auto level = [grain](double v) { return std::clamp(int(v) + grain, 0, 255); };
-            picture.setPixel(x, y, qRgb(level(255.0 * x / width), level(255.0 * y / height),
-                                        level(128 + 110 * std::sin((x + 2 * y) / 40.0))));
-        }
-    }
-    return picture;
+    return painted(width, height, [&](int x, int y) {
+        const int grain = int(random.bounded(7)) - 3;
+        const auto level = [grain](double v) { return std::clamp(int(v) + grain, 0, 255); };
+        return qRgb(level(255.0 * x / width), level(255.0 * y / height), level(128 + 110 * std::sin((x + 2 * y) / 40.0)));
+    });
 }
 
 // A colour as it lies on the white ground of a drawing or a metafile.
@@ -84,22 +78,16 @@ inline QRgb onWhite(QRgb colour)
 
 inline QImage onWhite(const QImage &image)
 {
-    QImage out = image.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y, onWhite(image.pixel(x, y)));
-    return out;
+    return painted(image.width(), image.height(), [&](int x, int y) { return onWhite(image.pixel(x, y)); });
 }
 
 // The picture a drawing keeps: each pixel on white, then the nearest of the
 // drawing's 256 colours.
 inline QImage reducedToAci(const QImage &image)
 {
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y, imaging::detail::aciColour(imaging::detail::nearestAci(onWhite(out.pixel(x, y)))));
-    return out;
+    return painted(image.width(), image.height(), [&](int x, int y) {
+        return imaging::detail::aciColour(imaging::detail::nearestAci(onWhite(image.pixel(x, y))));
+    });
 }
 
 // The largest and the mean difference of any channel of any pixel; a size
@@ -141,6 +129,19 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The rows of a tab-separated table of cases (tests/data/.../cases.tsv),
+// without its comment lines ("#...") and blank lines; empty when the file
+// cannot be read.
+inline QList<QStringList> tableRows(const QString &path)
+{
+    QList<QStringList> rows;
+    for (const QString &line : QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
+            rows << line.split(QLatin1Char('\t'));
+    }
+    return rows;
 }
 
 } // namespace testpictures

@@ -3,7 +3,10 @@
 #include "pictures.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
+#include <optional>
 #include <unistd.h>
 
 namespace testpictures {
@@ -20,6 +23,29 @@ inline QStringList childProcesses()
             found << QString::fromLatin1(stat.left(name + 1));
     }
     return found;
+}
+
+// Runs another program to its end, `input` on its standard input. Its
+// standard output, or nothing and *why saying what went wrong: a program that
+// is missing is a failure, not a skip.
+inline std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments, QString *why,
+                                         const QByteArray &input = {})
+{
+    if (QStandardPaths::findExecutable(program).isEmpty() && !QFile::exists(program)) {
+        *why = QStringLiteral("%1 is not installed; scripts/install-deps installs it").arg(program);
+        return std::nullopt;
+    }
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        *why = QStringLiteral("%1 %2 failed: %3")
+                   .arg(program, arguments.join(QLatin1Char(' ')),
+                        QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput()));
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
 }
 
 } // namespace testpictures

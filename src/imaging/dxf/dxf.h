@@ -27,8 +27,9 @@ bool looksLikeDxf(const QByteArray &head);
 // limits.h, or out of time (the deadline's own reason).
 QImage readDxf(QIODevice &file, const Deadline &deadline, QString *reason);
 
-// Encodes a picture as a DXF drawing of filled rectangles, one per run of
-// equal colour; empty bytes and a reason on failure.
+// Encodes the opaque `picture` (see opaqueInput in codecsupport.h) as a DXF
+// drawing of filled rectangles, one per run of equal colour, each in the
+// nearest of the drawing's colours; empty bytes and a reason on failure.
 QByteArray encodeDxf(const QImage &picture, const Deadline &deadline, QString *reason);
 
 } // namespace imaging::detail

@@ -1,11 +1,10 @@
 #include "dxf.h"
 
 #include "imaging/aci.h"
-#include "imaging/deadline.h"
+#include "imaging/codecsupport.h"
 #include "limits.h"
 
 #include <QHash>
-#include <QPainter>
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -152,29 +151,13 @@ void writeSolid(DxfText &dxf, const Block &b, int height)
     dxf.point(13, b.x1, upper);
 }
 
-QImage onWhite(const QImage &picture)
-{
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    painter.end();
-    return flat;
-}
-
 // A drawing past the size our reader takes is refused: we write nothing we
 // would not read back.
 QByteArray encodeRuns(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    if (picture.isNull()) {
-        *reason = QStringLiteral("there is no picture to write");
+    const QImage flat = opaqueInput(picture, reason);
+    if (flat.isNull())
         return {};
-    }
-    const QImage flat = onWhite(picture);
-    if (flat.isNull()) {
-        *reason = QStringLiteral("there is not enough memory for the picture");
-        return {};
-    }
     const int width = flat.width(), height = flat.height();
     DxfText dxf;
     writeHeader(dxf, width, height);
