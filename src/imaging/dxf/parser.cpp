@@ -1,5 +1,7 @@
 #include "parser.h"
 
+#include <functional>
+
 #include "entities.h"
 #include "limits.h"
 
@@ -155,7 +157,8 @@ bool Parser::skipEntity()
     return m_in.error().isEmpty() || fail(m_in.error());
 }
 
-bool Parser::parseTables()
+bool Parser::readRecords(QByteArrayView kind, const std::function<bool(const Group &)> &field,
+                         const std::function<bool()> &record)
 {
     Group g;
     while (m_in.next(&g)) {
@@ -163,73 +166,77 @@ bool Parser::parseTables()
             continue;
         if (g.text == "ENDSEC")
             return true;
-        if (g.text != "LAYER")
+        if (g.text != kind)
             continue;
-        QByteArray name;
-        Layer layer;
         bool more = false;
         while ((more = m_in.next(&g)) && g.code != 0) {
-            double v = 0;
-            if (g.code == 2) {
-                name = g.text.toByteArray();
-            } else if (g.code == 62 || g.code == 70 || g.code == 420) {
-                if (!number(g, &v))
-                    return false;
-                if (g.code == 62) {
-                    layer.off = v < 0;
-                    layer.aci = int(std::clamp(std::abs(v), 0.0, 256.0));
-                } else if (g.code == 70) {
-                    layer.off = layer.off || (qint64(std::clamp(v, 0.0, 65535.0)) & 1);
-                } else {
-                    layer.trueColour = qint32(qint64(std::clamp(v, 0.0, 16777215.0)));
-                }
-            }
+            if (!field(g))
+                return false;
         }
         if (!more)
             return false;
         m_in.giveBack();
-        m_layers[size_t(layerFor(name))] = layer;
+        if (!record())
+            return false;
     }
     return false;
 }
 
-bool Parser::parseBlocks()
+bool Parser::parseTables()
 {
-    Group g;
-    while (m_in.next(&g)) {
-        if (g.code != 0)
-            continue;
-        if (g.text == "ENDSEC")
-            return true;
-        if (g.text != "BLOCK")
-            continue;
-        QByteArray name;
-        QPointF base;
-        bool more = false;
-        while ((more = m_in.next(&g)) && g.code != 0) {
-            double v = 0;
-            if (g.code == 2) {
-                name = g.text.toByteArray();
-            } else if (g.code == 10 || g.code == 20) {
-                if (!coordinate(g, &v))
-                    return false;
-                (g.code == 10 ? base.rx() : base.ry()) = v;
+    QByteArray name;
+    Layer layer;
+    const auto field = [&](const Group &g) {
+        double v = 0;
+        if (g.code == 2) {
+            name = g.text.toByteArray();
+        } else if (g.code == 62 || g.code == 70 || g.code == 420) {
+            if (!number(g, &v))
+                return false;
+            if (g.code == 62) {
+                layer.off = v < 0;
+                layer.aci = int(std::clamp(std::abs(v), 0.0, 256.0));
+            } else if (g.code == 70) {
+                layer.off = layer.off || (qint64(std::clamp(v, 0.0, 65535.0)) & 1);
+            } else {
+                layer.trueColour = qint32(qint64(std::clamp(v, 0.0, 16777215.0)));
             }
         }
-        if (!more)
-            return false;
-        m_in.giveBack();
-        const int index = blockFor(name);
+        return true;
+    };
+    return readRecords("LAYER", field, [&] {
+        m_layers[size_t(layerFor(std::exchange(name, {})))] = std::exchange(layer, {});
+        return true;
+    });
+}
+
+bool Parser::parseBlocks()
+{
+    QByteArray name;
+    QPointF base;
+    const auto field = [&](const Group &g) {
+        double v = 0;
+        if (g.code == 2) {
+            name = g.text.toByteArray();
+        } else if (g.code == 10 || g.code == 20) {
+            if (!coordinate(g, &v))
+                return false;
+            (g.code == 10 ? base.rx() : base.ry()) = v;
+        }
+        return true;
+    };
+    return readRecords("BLOCK", field, [&] {
+        const int index = blockFor(std::exchange(name, {}));
         Drawing block;
-        block.base = base;
+        block.base = std::exchange(base, {});
         block.defined = true;
         if (!parseEntities(block, "ENDBLK"))
             return false;
         // A second definition of a name replaces the first.
         if (index >= 0)
             m_blocks[size_t(index)] = std::move(block);
-    }
-    return false;
+        return true;
+    });
 }
 
 bool Parser::parseEntities(Drawing &into, QByteArrayView end)

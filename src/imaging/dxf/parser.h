@@ -6,6 +6,7 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <initializer_list>
 
 // Reads a drawing's sections into Drawings: the layer table, the blocks and
@@ -73,6 +74,11 @@ private:
     bool skipEntity();
     bool parseTables();
     bool parseBlocks();
+    // Reads a section's records named `kind` up to its ENDSEC: each group of
+    // a record's header goes to `field`, then `record` runs. False when the
+    // file ends first or a callback fails.
+    bool readRecords(QByteArrayView kind, const std::function<bool(const Group &)> &field,
+                     const std::function<bool()> &record);
     bool parseEntities(Drawing &into, QByteArrayView end);
     bool readEntity(const Group &start, Drawing &into);
 
