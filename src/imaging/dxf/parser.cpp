@@ -1,7 +1,5 @@
 #include "parser.h"
 
-#include <functional>
-
 #include "entities.h"
 #include "limits.h"
 
