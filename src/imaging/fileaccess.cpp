@@ -29,6 +29,11 @@ QString systemReason(const QString &text)
     return text.left(1).toLower() + text.mid(1);
 }
 
+QString systemReason(int error)
+{
+    return systemReason(QString::fromLocal8Bit(std::strerror(error)));
+}
+
 QString fileReason(const QFileDevice &file)
 {
     return systemReason(file.errorString());
@@ -58,7 +63,7 @@ New writeNew(const QString &path, QByteArrayView bytes, QString *reason)
             break;
     }
     if (fd < 0) {
-        *reason = systemReason(QString::fromLocal8Bit(std::strerror(errno)));
+        *reason = systemReason(errno);
         return New::Failed;
     }
     qsizetype done = 0;
@@ -73,7 +78,7 @@ New writeNew(const QString &path, QByteArrayView bytes, QString *reason)
     const int writeError = done == bytes.size() ? 0 : errno;
     const bool closed = ::close(fd) == 0;
     if (writeError != 0 || !closed) {
-        *reason = systemReason(QString::fromLocal8Bit(std::strerror(writeError != 0 ? writeError : errno)));
+        *reason = systemReason(writeError != 0 ? writeError : errno);
         ::unlink(temporary.constData());
         return New::Failed;
     }
@@ -87,7 +92,7 @@ New writeNew(const QString &path, QByteArrayView bytes, QString *reason)
     // A file system without the flag: the careful way below decides.
     if (renameError == EINVAL || renameError == ENOSYS)
         return New::Appeared;
-    *reason = systemReason(QString::fromLocal8Bit(std::strerror(renameError)));
+    *reason = systemReason(renameError);
     return New::Failed;
 #else
     Q_UNUSED(path);

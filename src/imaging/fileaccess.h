@@ -10,6 +10,8 @@ namespace imaging::detail {
 // ("no space left on the device"), without the file name; from the system's
 // own text or from the file's error.
 QString systemReason(const QString &text);
+// The same for a system error number (errno).
+QString systemReason(int error);
 QString fileReason(const QFileDevice &file);
 
 // Writes `bytes` to `path` under a temporary name beside it and renames that

@@ -1,5 +1,7 @@
 #include "sandbox.h"
 
+#include "fileaccess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,11 +49,6 @@ private:
     int m_fd = -1;
 };
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error)).toLower();
-}
-
 // A new folder that only we may enter, removed with whatever was put in it.
 // Its name holds our process id: the folder of a process that was killed
 // outright is removed by the next one that makes a folder of its own.
@@ -72,7 +69,7 @@ public:
             temp.filePath(QStringLiteral("kestrune-child-%1-XXXXXX").arg(::getpid())));
         if (!::mkdtemp(pattern.data())) {
             *reason = QStringLiteral("no private folder for a helper program could be made in %1 (%2)")
-                          .arg(QDir::toNativeSeparators(QDir::tempPath()), systemError(errno));
+                          .arg(QDir::toNativeSeparators(QDir::tempPath()), systemReason(errno));
             return false;
         }
         m_path = pattern;
@@ -288,7 +285,7 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
         return notRun(reason);
     const auto cannotStart = [&](int error) {
         return notRun(QStringLiteral("%1 could not be started (%2)")
-                          .arg(QDir::toNativeSeparators(program), systemError(error)));
+                          .arg(QDir::toNativeSeparators(program), systemReason(error)));
     };
 
     int in[2], out[2], err[2], report[2];
