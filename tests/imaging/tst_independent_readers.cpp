@@ -26,7 +26,8 @@ const QSize kResized(640, 480);
 // For each "KIND PATH" line: "PATH<tab>width<tab>height<tab>R<tab>G<tab>B", the
 // mean colour on white, or "PATH<tab>ERROR<tab>why". Drawings are checked by
 // ezdxf: an R12 file with no audit error, nothing but SOLIDs that tile the
-// extents, whose mean colour is weighted by area.
+// extents with their corners joined in ezdxf's order, whose mean colour is
+// weighted by area.
 const char *const kWitnessScript = R"(
 import sys
 from PIL import Image, ImageStat
@@ -48,9 +49,9 @@ def drawing(path):
     box = bbox.extents(msp)
     total, sums = 0.0, [0.0, 0.0, 0.0]
     for s in msp:
-        xs = [v.x for v in (s.dxf.vtx0, s.dxf.vtx1, s.dxf.vtx2, s.dxf.vtx3)]
-        ys = [v.y for v in (s.dxf.vtx0, s.dxf.vtx1, s.dxf.vtx2, s.dxf.vtx3)]
-        area = (max(xs) - min(xs)) * (max(ys) - min(ys))
+        # The area of the corners in ezdxf's drawing order: a bow-tie's is 0.
+        v = s.vertices(close=True)
+        area = abs(sum(a.x * b.y - b.x * a.y for a, b in zip(v, v[1:]))) / 2
         # Colour 7 is the foreground: black on the white ground we draw on.
         rgb = s.rgb if s.rgb else (0, 0, 0) if s.dxf.color == 7 else colors.aci2rgb(s.dxf.color)
         total += area

@@ -30,14 +30,18 @@ void Painter::lines(const QPolygonF &points, bool closed, QRgb colour)
 
 void Painter::fill(const QPolygonF &points, QRgb colour)
 {
-    // Our own drawings are all upright rectangles; fill those directly.
+    // Our own drawings are all upright rectangles; fill those directly. Four
+    // corners of the box are that rectangle only when they go round it: taken
+    // in another order they are a bow-tie, and a corner twice is a triangle.
     if (points.size() == 4) {
         const QRectF box = points.boundingRect();
-        bool upright = true;
+        const auto opposite = [](QPointF a, QPointF b) { return a.x() != b.x() && a.y() != b.y(); };
+        bool upright = opposite(points[0], points[2]) && opposite(points[1], points[3])
+            && points[1] != points[0] && points[1] != points[2];
         for (const QPointF &p : points)
             upright = upright && (p.x() == box.left() || p.x() == box.right())
                 && (p.y() == box.top() || p.y() == box.bottom());
-        if (upright && box.width() > 0 && box.height() > 0) {
+        if (upright) {
             m_painter.fillRect(box, QColor(colour));
             return;
         }
