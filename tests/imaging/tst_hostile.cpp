@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -144,62 +146,35 @@ private slots:
             ::_exit(1);
         }
         QVERIFY(child > 0);
-        const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-        // Stopped early if a hidden name shows, so that it is seen.
+        // Killed as soon as a hidden name shows, so that one is caught if made.
+        const auto hiddenOrMany = [&] {
+            DIR *folder = ::opendir(QFile::encodeName(dir.path()).constData());
+            int count = 0;
+            bool hidden = false;
+            while (const dirent *entry = folder ? ::readdir(folder) : nullptr) {
+                hidden = hidden || (entry->d_name[0] == '.' && std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."));
+                ++count;
+            }
+            if (folder)
+                ::closedir(folder);
+            return hidden || count >= 22;
+        };
         QElapsedTimer clock;
         clock.start();
-        QStringList found;
-        while (clock.elapsed() < 120000 && found.size() < 12 && !found.join(QLatin1Char('/')).contains(QLatin1String(".k")))
-            found = QDir(dir.path()).entryList(all);
+        while (clock.elapsed() < 120000 && !hiddenOrMany()) {
+        }
         ::kill(child, SIGKILL);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY2(WIFSIGNALED(status), "the child ended before it was killed");
-        found = QDir(dir.path()).entryList(all);
-        QVERIFY2(found.size() >= 12, qPrintable(found.join(QLatin1Char(' '))));
+        const QStringList found = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QString &name : found) {
             QVERIFY2(QRegularExpression(QStringLiteral("^n\\d+\\.bmp$")).match(name).hasMatch(), qPrintable(name));
             imaging::ImageMan check;
             QVERIFY2(check.setImageFile(dir.filePath(name)), qPrintable(name));
             QCOMPARE(QSize(check.imageWidth(), check.imageHeight()), picture.size());
         }
-    }
-
-    // Pictures made to hurt an encoder, generated here rather than stored; each
-    // save must end within its limit, and those that fail say why.
-    void save_data()
-    {
-        QTest::addColumn<QImage>("picture");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("reason"); // empty: it saves
-        QTest::addColumn<int>("limitMs");
-        const QImage tall = testpictures::noise(1, 32767), wide = testpictures::noise(32767, 1);
-        QTest::newRow("1 x 32767 noise to RLE") << tall << "tall.rle" << "" << 3000;
-        QTest::newRow("32767 x 1 noise to RLE") << wide << "wide.rle" << "" << 3000;
-        QTest::newRow("1 x 32767 noise to PCX") << tall << "tall.pcx" << "" << 3000;
-        QTest::newRow("noise to RLE out of time") << testpictures::noise(2000, 2000) << "big.rle" << "took longer than" << 1;
-    }
-
-    void save()
-    {
-        QFETCH(QImage, picture);
-        QFETCH(QString, file);
-        QFETCH(QString, reason);
-        QFETCH(int, limitMs);
-        QTemporaryDir dir;
-        imaging::ImageMan imageMan;
-        QVERIFY(imageMan.setImage(picture));
-        const std::chrono::milliseconds limit(limitMs);
-        imageMan.setTimeLimit(limit);
-        QElapsedTimer clock;
-        clock.start();
-        const imaging::Result result = imageMan.saveImage(dir.filePath(file));
-        const auto took = std::chrono::milliseconds(clock.elapsed());
-
-        QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
-        QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
-        QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
-        QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
+        QVERIFY2(found.size() >= 20, qPrintable(found.join(QLatin1Char(' '))));
     }
 
 private:
