@@ -281,6 +281,8 @@ QString OutputFile::link(int fd, bool named, const QByteArray &temporary, bool *
         if (hidden.isEmpty())
             return failed(EEXIST);
     }
+    // A link put at the name since the check above would be replaced here,
+    // never followed: what it leads to is safe either way.
     if (::renameat(m_folder, hidden.constData(), m_folder, m_name.constData()) != 0)
         return failed(errno);
     return {};
