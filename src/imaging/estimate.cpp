@@ -2,6 +2,7 @@
 
 #include "detect.h"
 #include "epsbox.h"
+#include "fileaccess.h"
 #include "formats.h"
 #include "library.h"
 #include "metafile.h"
@@ -59,8 +60,10 @@ std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const 
 qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileType output)
 {
     initialize();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QString unread;
+    const int fd = detail::openForReading(path, &unread);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return 0;
     const QByteArray head = file.read(detail::kDetectBytes);
     const detail::Detected found = detail::detectContent(head);

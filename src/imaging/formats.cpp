@@ -2,7 +2,6 @@
 
 #include "metafile.h"
 
-#include <QFileInfo>
 #include <QtEndian>
 
 namespace imaging {
@@ -52,7 +51,7 @@ std::optional<FileType> fileTypeFromExtension(QStringView extension)
 
 std::optional<FileType> fileTypeFromPath(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return std::nullopt;

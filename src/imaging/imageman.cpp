@@ -8,12 +8,13 @@
 #include "dxf/dxf.h"
 #include "picture.h"
 
-#include <QDir>
+#include "common/nativename.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <cmath>
 #include <mutex>
 #include <optional>
+#include <unistd.h>
 
 namespace imaging {
 
@@ -97,18 +98,17 @@ std::optional<Picture> loadEps(QByteArrayView bytes, const Format &format, const
 // content is, so that a name is only ever a name.
 std::optional<Picture> load(const QString &path, QSize hint, const Deadline &deadline, QString *reason)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *reason = QStringLiteral("the file does not exist");
+    const int fd = detail::openForReading(path, reason);
+    if (fd < 0)
         return std::nullopt;
-    }
-    if (info.isDir()) {
-        *reason = QStringLiteral("it is a folder, not a picture file");
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         *reason = detail::fileReason(file);
+        return std::nullopt;
+    }
+    if (deadline.expired()) {
+        *reason = deadline.reason();
         return std::nullopt;
     }
     if (file.size() > kMaxFileBytes) {
@@ -131,6 +131,10 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
     }
 
     const Content content(file);
+    if (deadline.expired()) {
+        *reason = deadline.reason();
+        return std::nullopt;
+    }
     if (format.reader == Reader::Ghostscript)
         return loadEps(content.bytes(), format, deadline, reason);
     if (format.reader == Reader::LibraryTool) {
@@ -166,7 +170,7 @@ struct ImageMan::Private {
     CancelFlag cancel;
 
     Deadline deadline() const { return Deadline(timeLimit, cancel); }
-    QString shownFile() const { return QDir::toNativeSeparators(file); }
+    QString shownFile() const { return common::shownName(file); }
 };
 
 ImageMan::ImageMan()
@@ -250,7 +254,7 @@ Result ImageMan::resizeImage(qint64 width, qint64 height)
 
 Result ImageMan::saveImage(const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = common::shownName(path);
     auto failure = [&](const QString &reason) {
         return Result::failure(QStringLiteral("Cannot save %1: %2.").arg(shown, reason));
     };
@@ -259,20 +263,18 @@ Result ImageMan::saveImage(const QString &path)
     const std::optional<FileType> type = fileTypeFromPath(path);
     if (!type)
         return failure(QStringLiteral("the extension names none of the twelve picture types"));
-    const QFileInfo target(path);
-    if (target.isDir())
-        return failure(QStringLiteral("a folder of that name is in the way"));
-    if (!target.absoluteDir().exists())
-        return failure(QStringLiteral("the folder %1 does not exist")
-                           .arg(QDir::toNativeSeparators(target.absolutePath())));
+    detail::OutputFile output(path);
+    bool whole = false;
+    if (const QString refused = output.refusal(&whole); !refused.isEmpty())
+        return whole ? Result::failure(refused) : failure(refused);
 
     const Format &format = imaging::format(*type);
     QString reason;
     const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->deadline(), &reason);
     if (bytes.isEmpty())
         return failure(reason);
-    if (const QString written = detail::writeWhole(path, bytes); !written.isEmpty())
-        return failure(written);
+    if (const QString written = output.write(bytes, &whole); !written.isEmpty())
+        return whole ? Result::failure(written) : failure(written);
 
     const QSize size(imageWidth(), imageHeight());
     if (!format.onlySize.isEmpty() && size != format.onlySize && size != format.onlySize.transposed())

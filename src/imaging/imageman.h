@@ -28,6 +28,8 @@ public:
 
     // Decodes the file and makes it the current image, replacing the previous
     // one and the selection. The type is found from the content, not the name.
+    // Only a regular file (or a link to one) is read; a named pipe or device
+    // is refused at once.
     // On failure the instance holds no image, so nothing older can be saved
     // under a new name.
     Result setImageFile(const QString &path);
@@ -41,9 +43,10 @@ public:
     Result resizeImage(qint64 width, qint64 height);
 
     // Writes the current image to `path` in the type its extension names (any
-    // letter case). The file is written beside the target under a temporary
-    // name and renamed into place: a failed save leaves an earlier file of
-    // that name untouched and no partial file behind.
+    // letter case). The file takes its name only once complete: a failed
+    // save leaves an earlier file of that name untouched and no partial file
+    // behind. A symbolic link or anything else but a regular file at that
+    // name is left alone and the save fails.
     Result saveImage(const QString &path);
 
     // Every later load and save of this instance may take at most `limit`

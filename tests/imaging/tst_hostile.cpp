@@ -1,10 +1,20 @@
+#include "common/nativename.h"
 #include "imaging/imageman.h"
 #include "pictures.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -14,6 +24,23 @@ const QString kFolder = QStringLiteral(KESTRUNE_TEST_DATA "/hostile");
 // A load stopped at its limit still has to wind down (kill a child, free the
 // picture); this much more is allowed.
 constexpr auto kWindDown = 1500ms;
+
+// A name as the table writes it, \xHH being a byte that is not UTF-8.
+QString tableName(const QString &written)
+{
+    return common::nameFromNative(QByteArray::fromPercentEncoding(written.toUtf8().replace("\\x", "%")));
+}
+
+// Makes the file a row names with "NAME = RECIPE" at `path`; a stored file is
+// reached through a link, as users keep them.
+bool make(const QString &path, const QString &recipe)
+{
+    const QByteArray native = common::nativeName(path), fifo = recipe == QLatin1String("fifo") ? native : native + ".fifo";
+    if (recipe.endsWith(QLatin1String("fifo")) && ::mkfifo(fifo.constData(), 0600) != 0)
+        return false;
+    const QByteArray target = recipe.endsWith(QLatin1String("fifo")) ? fifo : QFile::encodeName(kFolder + QLatin1Char('/') + recipe);
+    return target == native || ::symlink(target.constData(), native.constData()) == 0;
+}
 
 } // namespace
 
@@ -28,33 +55,44 @@ private slots:
     void load_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<int>("limitSeconds");
 
         const QList<QStringList> rows = testpictures::tableRows(kFolder + QStringLiteral("/cases.tsv"));
         QVERIFY2(!rows.isEmpty(), "the cases are missing");
+        static const QRegularExpression outcomes(QStringLiteral("^(loads|refused|saved as .+|kept from .+)$"));
         for (const QStringList &field : rows) {
-            QVERIFY2(field.size() == 4 && (field[1] == QLatin1String("loads") || field[1] == QLatin1String("refused")),
+            QVERIFY2(field.size() == 4 && outcomes.match(field[1]).hasMatch(),
                      qPrintable(QStringLiteral("bad row: ") + field.join(QLatin1Char('\t'))));
-            QTest::newRow(qPrintable(field[0])) << field[0] << (field[1] == QLatin1String("loads"))
-                                                << field[2] << field[3].toInt();
+            QTest::newRow(qPrintable(field[0])) << field[0] << field[1] << field[2] << field[3].toInt();
         }
     }
 
     void load()
     {
         QFETCH(QString, file);
-        QFETCH(bool, loads);
+        QFETCH(QString, outcome);
         QFETCH(QString, reason);
         QFETCH(int, limitSeconds);
 
+        QTemporaryDir made;
+        QString path = kFolder + QLatin1Char('/') + file;
+        if (file.contains(QLatin1String(" = "))) {
+            const QString recipe = file.section(QLatin1String(" = "), 1);
+            file = file.section(QLatin1String(" = "), 0, 0);
+            path = made.path() + QLatin1Char('/') + tableName(file);
+            QVERIFY2(make(path, recipe), qPrintable(recipe));
+        }
+        // The temporary folder cannot remove names that are not UTF-8.
+        const auto removeMade = qScopeGuard([&] { path.startsWith(made.path()) && ::unlink(common::nativeName(path).constData()); });
+        const bool loads = outcome != QLatin1String("refused");
         imaging::ImageMan imageMan;
         const std::chrono::seconds limit(limitSeconds);
         imageMan.setTimeLimit(limit);
         QElapsedTimer clock;
         clock.start();
-        const imaging::Result result = imageMan.setImageFile(kFolder + QLatin1Char('/') + file);
+        const imaging::Result result = imageMan.setImageFile(path);
         const auto took = std::chrono::milliseconds(clock.elapsed());
 
         QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
@@ -63,6 +101,8 @@ private slots:
             QVERIFY2(result.message().contains(file), qPrintable(result.message()));
             QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
         }
+        if (loads && outcome != QLatin1String("loads"))
+            saveLoaded(imageMan, made.path(), outcome, reason);
     }
 
     // Pictures made to hurt an encoder, generated here rather than stored; each
@@ -100,6 +140,66 @@ private slots:
         QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
         QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
         QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
+    }
+
+    // A child writing many pictures is killed part-way: the folder then holds
+    // only whole pictures, and no hidden remains of the one in hand.
+    void killedWriterLeavesWholeFiles()
+    {
+        QTemporaryDir dir;
+        if (const int probe = ::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_WRONLY, 0600); probe >= 0)
+            ::close(probe);
+        else
+            QSKIP("the temporary folder cannot hold unnamed files, so a killed save may leave a hidden name");
+        const QImage picture = testpictures::noise(1500, 1000);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            imaging::ImageMan imageMan;
+            bool saved = imageMan.setImage(picture).ok();
+            for (int n = 0; n < 100000 && saved; ++n)
+                saved = imageMan.saveImage(dir.filePath(QStringLiteral("n%1.bmp").arg(n))).ok();
+            ::_exit(1);
+        }
+        QVERIFY(child > 0);
+        // Killed as soon as a hidden name shows, so that one is caught if made.
+        const auto listed = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); };
+        for (const QDeadlineTimer patience(120000); !patience.hasExpired();) {
+            if (const QStringList names = listed(); names.size() >= 22 || names.value(0).startsWith(QLatin1Char('.')))
+                break;
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFSIGNALED(status));
+        const QStringList found = listed();
+        QVERIFY2(found.size() >= 20 && found.filter(QRegularExpression(QStringLiteral("^n\\d+\\.bmp$"))) == found,
+                 qPrintable(found.join(QLatin1Char(' '))));
+        for (const QString &name : found)
+            QVERIFY2(imaging::ImageMan().setImageFile(dir.filePath(name)), qPrintable(name));
+    }
+
+private:
+    // Saves the loaded picture as the row says in `folder`; a link put at the
+    // name first, and what it leads to, stay as they were.
+    void saveLoaded(imaging::ImageMan &imageMan, const QString &folder, const QString &outcome, const QString &reason)
+    {
+        const QStringList parts = outcome.section(QLatin1Char(' '), 2).split(QLatin1String(" -> "));
+        const QString out = folder + QLatin1Char('/') + tableName(parts[0]);
+        const bool link = parts.size() > 1, dangling = parts.last().endsWith(QLatin1String(" (dangling)"));
+        const QString target = QString(parts.last()).remove(QLatin1String(" (dangling)"));
+        const QString victim = QDir::cleanPath(out + QLatin1String("/../") + target);
+        QVERIFY(QDir().mkpath(out.left(out.lastIndexOf(QLatin1Char('/')))));
+        if (link && !dangling)
+            testpictures::writeBytes(victim, "the victim");
+        QVERIFY(!link || ::symlink(QFile::encodeName(target).constData(), common::nativeName(out).constData()) == 0);
+        const auto removeSaved = qScopeGuard([&] { ::unlink(common::nativeName(out).constData()); });
+        const imaging::Result saved = imageMan.saveImage(out);
+        QVERIFY2(saved.ok() == outcome.startsWith(QLatin1String("saved as ")) && saved.message().contains(reason),
+                 qPrintable(saved.message()));
+        QVERIFY2(!saved || imaging::ImageMan().setImageFile(out), "the saved file does not load");
+        if (link) {
+            QCOMPARE(QFile::symLinkTarget(out), victim);
+            QCOMPARE(QFile::exists(victim) ? testpictures::readAll(victim) : "none", dangling ? "none" : "the victim");
+        }
     }
 };
 
