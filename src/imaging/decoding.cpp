@@ -10,6 +10,18 @@ namespace {
 
 using namespace MagickLib;
 
+// The smallest size a JPEG may be decoded at on its way to `target`. The
+// decoder's reduced scales drop detail block by block and fold what they
+// drop back in as moiré; leaving twice the target on each axis keeps that
+// above what the resample that follows filters out. Empty for a full decode.
+QSize reducedDecodeFloor(QSize target)
+{
+    if (!target.isValid() || target.isEmpty())
+        return {};
+    return {int(std::min<qint64>(qint64(target.width()) * 2, INT_MAX)),
+            int(std::min<qint64>(qint64(target.height()) * 2, INT_MAX))};
+}
+
 // One library call's settings and outcome, released however the call ends.
 class Call
 {
@@ -30,9 +42,8 @@ public:
                 CloneString(&m_info->density, density.constData());
             }
         }
-        if (request.format.scalesOnLoad && request.sizeHint.isValid()) {
-            const QByteArray size = QByteArray::number(request.sizeHint.width()) + 'x'
-                + QByteArray::number(request.sizeHint.height());
+        if (const QSize floor = reducedDecodeFloor(request.sizeHint); request.format.scalesOnLoad && floor.isValid()) {
+            const QByteArray size = QByteArray::number(floor.width()) + 'x' + QByteArray::number(floor.height());
             CloneString(&m_info->size, size.constData());
         }
     }

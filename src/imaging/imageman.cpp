@@ -225,27 +225,20 @@ Result ImageMan::resizeImage(qint64 width, qint64 height)
                                    .arg(d->shownFile(), sizeText(width, height))
                                    .arg(detail::kMaxSide)
                                    .arg(detail::kMaxPixels));
-    // A JPEG decoded at a reduced scale often has the size asked for already;
-    // resampling it again would only cost time.
     if (width == imageWidth() && height == imageHeight())
         return Result::success();
     const Deadline deadline = d->deadline();
+    QString reason;
     try {
-        Magick::Geometry size{unsigned(width), unsigned(height)};
-        size.aspect(true);
-        Picture resized = *d->picture;
-        {
-            const detail::DeadlineScope bounded(deadline);
-            resized.resize(size);
+        std::optional<Picture> resized = detail::resample(*d->picture, QSize(int(width), int(height)), deadline, &reason);
+        if (resized) {
+            d->picture = std::move(resized);
+            return Result::success();
         }
-        if (deadline.expired())
-            return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), deadline.reason()));
-        d->picture = resized;
-        return Result::success();
     } catch (const std::exception &e) {
-        const QString reason = deadline.expired() ? deadline.reason() : detail::plainReason(e);
-        return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), reason));
+        reason = deadline.expired() ? deadline.reason() : detail::plainReason(e);
     }
+    return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), reason));
 }
 
 Result ImageMan::saveImage(const QString &path)

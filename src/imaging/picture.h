@@ -23,7 +23,7 @@ struct DecodeRequest {
     const Format &format;
     const char *decoder; // the format's decoder or the variant detection chose
     QByteArrayView head; // the leading bytes, for the format's quirks
-    QSize sizeHint;      // decode at a reduced scale no smaller than this; empty for full
+    QSize sizeHint;      // the size it will be resampled to; empty when it keeps its own
 };
 
 // The picture's size from its header, without decoding its pixels.
@@ -38,6 +38,11 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
 // ImageMan::setJpegQuality keeps it) governs JPEG only.
 QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
                   const Deadline &deadline, QString *reason);
+
+// `picture` made exactly `size` (stretched when the aspect differs) by a
+// separable Lanczos-3 kernel, with everything but the pixels kept. Gives
+// nothing and the reason when the library fails or `deadline` expires.
+std::optional<Picture> resample(const Picture &picture, QSize size, const Deadline &deadline, QString *reason);
 
 QImage toQImage(const Picture &picture);
 std::optional<Picture> fromQImage(const QImage &image, QString *reason);
