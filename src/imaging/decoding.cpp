@@ -10,18 +10,6 @@ namespace {
 
 using namespace MagickLib;
 
-// The smallest size a JPEG may be decoded at on its way to `target`. The
-// decoder's reduced scales drop detail block by block and fold what they
-// drop back in as moiré; leaving twice the target on each axis keeps that
-// above what the resample that follows filters out. Empty for a full decode.
-QSize reducedDecodeFloor(QSize target)
-{
-    if (!target.isValid() || target.isEmpty())
-        return {};
-    return {int(std::min<qint64>(qint64(target.width()) * 2, INT_MAX)),
-            int(std::min<qint64>(qint64(target.height()) * 2, INT_MAX))};
-}
-
 // One library call's settings and outcome, released however the call ends.
 class Call
 {
@@ -42,8 +30,9 @@ public:
                 CloneString(&m_info->density, density.constData());
             }
         }
-        if (const QSize floor = reducedDecodeFloor(request.sizeHint); request.format.scalesOnLoad && floor.isValid()) {
-            const QByteArray size = QByteArray::number(floor.width()) + 'x' + QByteArray::number(floor.height());
+        if (request.format.scalesOnLoad && request.sizeHint.isValid()) {
+            const QByteArray size = QByteArray::number(request.sizeHint.width()) + 'x'
+                + QByteArray::number(request.sizeHint.height());
             CloneString(&m_info->size, size.constData());
         }
     }
@@ -94,6 +83,18 @@ Image *firstOnly(Image *list)
 }
 
 } // namespace
+
+QSize reducedDecodeFloor(QSize target, QSize source)
+{
+    if (target.isEmpty())
+        return {};
+    const QSize floor(int(std::min<qint64>(qint64(target.width()) * 2, INT_MAX)),
+                      int(std::min<qint64>(qint64(target.height()) * 2, INT_MAX)));
+    // Asked for more than half the file's size, the decoder scales up.
+    if (floor.width() * 2 > source.width() || floor.height() * 2 > source.height())
+        return {};
+    return floor;
+}
 
 std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request, QString *reason)
 {

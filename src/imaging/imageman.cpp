@@ -140,7 +140,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             return std::nullopt;
         return detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
     }
-    const detail::DecodeRequest request{format, found.decoder, head, hint};
+    detail::DecodeRequest request{format, found.decoder, head, {}};
     // A format of one size needs no look at its header first.
     if (format.onlySize.isEmpty()) {
         const std::optional<QSize> size = detail::pingSize(content.bytes(), request, reason);
@@ -150,6 +150,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             *reason = refusal;
             return std::nullopt;
         }
+        request.sizeHint = detail::reducedDecodeFloor(hint, *size);
     }
     return detail::decode(content.bytes(), request, deadline, reason);
 }

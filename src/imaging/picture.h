@@ -23,8 +23,15 @@ struct DecodeRequest {
     const Format &format;
     const char *decoder; // the format's decoder or the variant detection chose
     QByteArrayView head; // the leading bytes, for the format's quirks
-    QSize sizeHint;      // the size it will be resampled to; empty when it keeps its own
+    QSize sizeHint;      // decode at a reduced scale no smaller than this; empty for full
 };
+
+// The smallest size a file of `source` pixels may be decoded at on its way
+// to `target`, or an empty size for a full decode. The decoder's reduced
+// scales drop detail block by block and fold some of it back in as moiré;
+// leaving twice the target on each axis keeps that above what the resample
+// that follows filters out.
+QSize reducedDecodeFloor(QSize target, QSize source);
 
 // The picture's size from its header, without decoding its pixels.
 std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request, QString *reason);
