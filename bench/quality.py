@@ -48,8 +48,8 @@ def reference(source, size):
     key = (source, size)
     if key not in references:
         with Image.open(source) as full:
-            references[key] = pixels(full.resize(size, Image.LANCZOS))
-    return references[key]
+            references[key] = np.asarray(full.convert('RGB').resize(size, Image.LANCZOS))
+    return references[key].astype(np.float64)
 
 
 def score(sources, outputs):

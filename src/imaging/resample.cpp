@@ -99,27 +99,66 @@ void store(Samples samples, PixelPacket *pixel)
         samples[kOpacityLane] = float(OpaqueOpacity);
     }
     const Samples low{0, 0, 0, 0}, high{float(MaxRGB), float(MaxRGB), float(MaxRGB), float(MaxRGB)};
-    samples += kEightBitRounding;
+    // Opacity counts the other way: it is lowered for its cut to round.
+    Samples bias{kEightBitRounding, kEightBitRounding, kEightBitRounding, kEightBitRounding};
+    bias[kOpacityLane] = -kEightBitRounding;
+    samples += bias;
     samples = samples < low ? low : samples > high ? high : samples;
     const QuantumSamples out = __builtin_convertvector(samples + 0.5f, QuantumSamples);
     std::memcpy(pixel, &out, sizeof out);
 }
 
+// One output row from one row of the source's width.
+template <bool Matte>
+void resampleAcross(const std::vector<Samples> &row, const Taps &across, PixelPacket *out, long width)
+{
+    for (long x = 0; x < width; ++x) {
+        const float *w = across.weights.data() + size_t(x) * size_t(across.stride);
+        const Samples *in = row.data() + across.first[size_t(x)];
+        const int count = across.count[size_t(x)];
+        Samples even{0, 0, 0, 0}, odd{0, 0, 0, 0};
+        int k = 0;
+        for (; k + 1 < count; k += 2) {
+            even += w[k] * in[k];
+            odd += w[k + 1] * in[k + 1];
+        }
+        if (k < count)
+            even += w[k] * in[k];
+        store<Matte>(even + odd, out + x);
+    }
+}
+
 // Columns first, one output row at a time. Each source row is turned into
 // floats once, into a ring that holds the rows one output row draws on (the
-// windows only move down); every loop runs along memory.
+// windows only move down); every loop runs along memory. A strong reduction
+// draws on more rows than the ring should hold: its rows are added straight
+// into the output row instead, converted once for each of the few output
+// rows that share them.
 template <bool Matte>
 bool resampleRows(const PixelPacket *source, long sourceWidth, PixelPacket *target, long width, long height,
                   const Taps &across, const Taps &down, const Deadline &deadline)
 {
+    constexpr long kRingRows = 64;
+    const bool ringed = down.stride <= kRingRows;
     const size_t ringRows = size_t(down.stride), rowLength = size_t(sourceWidth);
-    std::vector<Samples> ring(ringRows * rowLength), row(rowLength);
-    std::vector<const Samples *> lines(ringRows);
+    std::vector<Samples> ring(ringed ? ringRows * rowLength : 0), row(rowLength);
+    std::vector<const Samples *> lines(ringed ? ringRows : 0);
     long converted = 0; // source rows before this one are in the ring or done with
     for (long y = 0; y < height; ++y) {
         if (deadline.expired())
             return false;
         const long first = down.first[size_t(y)], count = down.count[size_t(y)];
+        const float *weights = down.weights.data() + size_t(y) * size_t(down.stride);
+        if (!ringed) {
+            std::fill(row.begin(), row.end(), Samples{0, 0, 0, 0});
+            for (long k = 0; k < count; ++k) {
+                const PixelPacket *in = source + (first + k) * sourceWidth;
+                for (long x = 0; x < sourceWidth; ++x)
+                    row[size_t(x)] += weights[k] * load<Matte>(in[x]);
+            }
+            resampleAcross<Matte>(row, across, target + y * width, width);
+            continue;
+        }
         for (long r = std::max(converted, first); r < first + count; ++r) {
             const PixelPacket *in = source + r * sourceWidth;
             Samples *slot = ring.data() + size_t(r) % ringRows * rowLength;
@@ -129,7 +168,6 @@ bool resampleRows(const PixelPacket *source, long sourceWidth, PixelPacket *targ
         converted = std::max(converted, first + count);
         for (long k = 0; k < count; ++k)
             lines[size_t(k)] = ring.data() + size_t(first + k) % ringRows * rowLength;
-        const float *weights = down.weights.data() + size_t(y) * size_t(down.stride);
         // Four pixels at a time, so that four sums grow side by side.
         long x = 0;
         for (; x + 4 <= sourceWidth; x += 4) {
@@ -153,21 +191,7 @@ bool resampleRows(const PixelPacket *source, long sourceWidth, PixelPacket *targ
                 sum += weights[k] * lines[size_t(k)][x];
             row[size_t(x)] = sum;
         }
-        PixelPacket *out = target + y * width;
-        for (long x = 0; x < width; ++x) {
-            const float *w = across.weights.data() + size_t(x) * size_t(across.stride);
-            const Samples *in = row.data() + across.first[size_t(x)];
-            const int count = across.count[size_t(x)];
-            Samples even{0, 0, 0, 0}, odd{0, 0, 0, 0};
-            int k = 0;
-            for (; k + 1 < count; k += 2) {
-                even += w[k] * in[k];
-                odd += w[k + 1] * in[k + 1];
-            }
-            if (k < count)
-                even += w[k] * in[k];
-            store<Matte>(even + odd, out + x);
-        }
+        resampleAcross<Matte>(row, across, target + y * width, width);
     }
     return true;
 }

@@ -249,6 +249,27 @@ private slots:
         QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(int(width), int(height)));
     }
 
+    // Opacity weighs the colours: clear white beside opaque red leaves a red
+    // edge fading out, never a pink one, and both halves keep their own.
+    void resizeWeighsColoursByOpacity()
+    {
+        ImageMan man;
+        QVERIFY(man.setImage(painted(64, 16, [](int x, int) { return x < 32 ? 0x00FFFFFFu : 0xFFFF0000u; },
+                                     QImage::Format_ARGB32)));
+        QVERIFY(man.resizeImage(32, 8));
+        const QImage out = man.image();
+        QCOMPARE(qAlpha(out.pixel(2, 4)), 0);
+        QCOMPARE(out.pixel(29, 4), 0xFFFF0000u);
+        int fading = 0;
+        for (int x = 12; x < 20; ++x) {
+            const QRgb p = out.pixel(x, 4);
+            fading += qAlpha(p) > 0 && qAlpha(p) < 255;
+            if (qAlpha(p) > 8)
+                QVERIFY2(qGreen(p) == 0 && qBlue(p) == 0, qPrintable(QString::number(p, 16)));
+        }
+        QVERIFY(fading > 0);
+    }
+
     // The quality governs the saves that follow; one outside 20 to 100 is the
     // nearest end, a fraction is rounded, and no number leaves it as it was.
     void jpegQualityIsKeptInRange()
