@@ -48,7 +48,7 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     }
 
     // The hint only changes how a JPEG is decoded (at a reduced scale still
-    // at least the target size); the exact resize below follows in any case.
+    // twice the target size); the exact resize below follows in any case.
     if (job.size)
         imageMan.setSizeHint(job.size->width(), job.size->height());
     imaging::Result result = imageMan.setImageFile(job.source);

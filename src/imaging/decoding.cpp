@@ -84,6 +84,18 @@ Image *firstOnly(Image *list)
 
 } // namespace
 
+QSize reducedDecodeFloor(QSize target, QSize source)
+{
+    if (target.isEmpty())
+        return {};
+    const QSize floor(int(std::min<qint64>(qint64(target.width()) * 2, INT_MAX)),
+                      int(std::min<qint64>(qint64(target.height()) * 2, INT_MAX)));
+    // Asked for more than half the file's size, the decoder scales up.
+    if (floor.width() * 2 > source.width() || floor.height() * 2 > source.height())
+        return {};
+    return floor;
+}
+
 std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request, QString *reason)
 {
     try {

@@ -144,7 +144,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             return std::nullopt;
         return detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
     }
-    const detail::DecodeRequest request{format, found.decoder, head, hint};
+    detail::DecodeRequest request{format, found.decoder, head, {}};
     // A format of one size needs no look at its header first.
     if (format.onlySize.isEmpty()) {
         const std::optional<QSize> size = detail::pingSize(content.bytes(), request, reason);
@@ -154,6 +154,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             *reason = refusal;
             return std::nullopt;
         }
+        request.sizeHint = detail::reducedDecodeFloor(hint, *size);
     }
     return detail::decode(content.bytes(), request, deadline, reason);
 }
@@ -229,27 +230,20 @@ Result ImageMan::resizeImage(qint64 width, qint64 height)
                                    .arg(d->shownFile(), sizeText(width, height))
                                    .arg(detail::kMaxSide)
                                    .arg(detail::kMaxPixels));
-    // A JPEG decoded at a reduced scale often has the size asked for already;
-    // resampling it again would only cost time.
     if (width == imageWidth() && height == imageHeight())
         return Result::success();
     const Deadline deadline = d->deadline();
+    QString reason;
     try {
-        Magick::Geometry size{unsigned(width), unsigned(height)};
-        size.aspect(true);
-        Picture resized = *d->picture;
-        {
-            const detail::DeadlineScope bounded(deadline);
-            resized.resize(size);
+        std::optional<Picture> resized = detail::resample(*d->picture, QSize(int(width), int(height)), deadline, &reason);
+        if (resized) {
+            d->picture = std::move(resized);
+            return Result::success();
         }
-        if (deadline.expired())
-            return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), deadline.reason()));
-        d->picture = resized;
-        return Result::success();
     } catch (const std::exception &e) {
-        const QString reason = deadline.expired() ? deadline.reason() : detail::plainReason(e);
-        return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), reason));
+        reason = deadline.expired() ? deadline.reason() : detail::plainReason(e);
     }
+    return Result::failure(QStringLiteral("Cannot resize %1: %2.").arg(d->shownFile(), reason));
 }
 
 Result ImageMan::saveImage(const QString &path)

@@ -34,12 +34,14 @@ public:
     // under a new name.
     Result setImageFile(const QString &path);
     // A hint for the next setImageFile() only: the picture will be resized to
-    // at least this size, so a JPEG may be decoded at a reduced scale that is
-    // still at least this large. The loaded size then differs from the file's.
+    // this size, so a JPEG may be decoded at a reduced scale that is still at
+    // least twice as large on each axis. The loaded size then differs from
+    // the file's.
     void setSizeHint(int width, int height);
     bool hasImage() const;
 
-    // Makes the current image exactly width x height pixels.
+    // Makes the current image exactly width x height pixels, stretched when
+    // the aspect differs, with a Lanczos-3 kernel.
     Result resizeImage(qint64 width, qint64 height);
 
     // Writes the current image to `path` in the type its extension names (any

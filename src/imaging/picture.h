@@ -26,6 +26,13 @@ struct DecodeRequest {
     QSize sizeHint;      // decode at a reduced scale no smaller than this; empty for full
 };
 
+// The smallest size a file of `source` pixels may be decoded at on its way
+// to `target`, or an empty size for a full decode. The decoder's reduced
+// scales drop detail block by block and fold some of it back in as moiré;
+// leaving twice the target on each axis keeps that above what the resample
+// that follows filters out.
+QSize reducedDecodeFloor(QSize target, QSize source);
+
 // The picture's size from its header, without decoding its pixels.
 std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request, QString *reason);
 
@@ -38,6 +45,11 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
 // ImageMan::setJpegQuality keeps it) governs JPEG only.
 QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
                   const Deadline &deadline, QString *reason);
+
+// `picture` made exactly `size` (stretched when the aspect differs) by a
+// separable Lanczos-3 kernel, with everything but the pixels kept. Gives
+// nothing and the reason when the library fails or `deadline` expires.
+std::optional<Picture> resample(const Picture &picture, QSize size, const Deadline &deadline, QString *reason);
 
 QImage toQImage(const Picture &picture);
 std::optional<Picture> fromQImage(const QImage &image, QString *reason);

@@ -249,6 +249,27 @@ private slots:
         QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(int(width), int(height)));
     }
 
+    // Opacity weighs the colours: clear white beside opaque red leaves a red
+    // edge fading out, never a pink one, and both halves keep their own.
+    void resizeWeighsColoursByOpacity()
+    {
+        ImageMan man;
+        QVERIFY(man.setImage(painted(64, 16, [](int x, int) { return x < 32 ? 0x00FFFFFFu : 0xFFFF0000u; },
+                                     QImage::Format_ARGB32)));
+        QVERIFY(man.resizeImage(32, 8));
+        const QImage out = man.image();
+        QCOMPARE(qAlpha(out.pixel(2, 4)), 0);
+        QCOMPARE(out.pixel(29, 4), 0xFFFF0000u);
+        int fading = 0;
+        for (int x = 12; x < 20; ++x) {
+            const QRgb p = out.pixel(x, 4);
+            fading += qAlpha(p) > 0 && qAlpha(p) < 255;
+            if (qAlpha(p) > 8)
+                QVERIFY2(qGreen(p) == 0 && qBlue(p) == 0, qPrintable(QString::number(p, 16)));
+        }
+        QVERIFY(fading > 0);
+    }
+
     // The quality governs the saves that follow; one outside 20 to 100 is the
     // nearest end, a fraction is rounded, and no number leaves it as it was.
     void jpegQualityIsKeptInRange()
@@ -311,17 +332,37 @@ private slots:
         QCOMPARE(piece.offset(), QPoint(0, 0));
     }
 
-    void jpegSizeHintKeepsAtLeastTheTarget()
+    void downscaledJpegsMatchACarefulReference_data()
     {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("least"); // dB
+        // Decoded straight to the target, they score 23 and 26 dB. A reduced
+        // decode leaving twice the target still folds some of the finest
+        // rings back in.
+        QTest::newRow("to half: decoded whole") << QSize(320, 240) << 45.0;
+        QTest::newRow("to a quarter: decoded at half scale") << QSize(160, 120) << 35.0;
+    }
+
+    // The zone plate's rings grow finer up to the finest the file holds, so a
+    // downscale that lets through what the smaller grid cannot hold draws
+    // false rings. The reference is Pillow's Lanczos of the full decode
+    // (scripts/make-zone-plate).
+    void downscaledJpegsMatchACarefulReference()
+    {
+        QFETCH(QSize, size);
+        QFETCH(double, least);
+        const QString folder = QStringLiteral(KESTRUNE_TEST_DATA "/resample/");
         ImageMan man;
-        QVERIFY(man.setImage(blocks(1600, 1200)));
-        QVERIFY(man.saveImage(path("photo.jpg")));
-        man.setSizeHint(400, 300);
-        QVERIFY(man.setImageFile(path("photo.jpg")));
-        QVERIFY(man.imageWidth() >= 400 && man.imageHeight() >= 300 && man.imageWidth() < 1600);
+        man.setSizeHint(size.width(), size.height());
+        QVERIFY(man.setImageFile(folder + "zoneplate.jpg"));
+        QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), size * 2);
+        QVERIFY(man.resizeImage(size.width(), size.height()));
+        const QImage reference(folder + QStringLiteral("zoneplate-lanczos-%1x%2.png").arg(size.width()).arg(size.height()));
+        const double measured = psnr(man.image(), reference);
+        QVERIFY2(measured > least, qPrintable(QStringLiteral("%1 dB").arg(measured)));
         // The hint holds for one load only.
-        QVERIFY(man.setImageFile(path("photo.jpg")));
-        QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(1600, 1200));
+        QVERIFY(man.setImageFile(folder + "zoneplate.jpg"));
+        QCOMPARE(QSize(man.imageWidth(), man.imageHeight()), QSize(640, 480));
     }
 
     void estimatesPeakFromTheHeader_data()

@@ -118,6 +118,23 @@ inline Difference difference(const QImage &a, const QImage &b)
     return d;
 }
 
+// Peak signal to noise ratio of `a` against `b` over the three colours, in
+// dB; 0 when the sizes differ, 99 when they are equal.
+inline double psnr(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 0;
+    double squares = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int channel : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                squares += double(channel) * channel;
+        }
+    const double mean = squares / (3.0 * a.width() * a.height());
+    return mean > 0 ? 10 * std::log10(255.0 * 255.0 / mean) : 99;
+}
+
 inline QByteArray readAll(const QString &path)
 {
     QFile file(path);
