@@ -169,6 +169,9 @@ void TestForm1Rollover::placeLinesAndGenerate()
     QVERIFY(items(m_form->List1()).isEmpty());
     QVERIFY(boxes[0]->drawnRows().isEmpty());
     QCOMPARE(items(m_form->List2()), QStringList{"100"});
+    // Lines reach down to the row above the new plate's last (the sample's is higher).
+    click(178);
+    QCOMPARE(items(m_form->List1()), QStringList{"178"});
 }
 
 void TestForm1Rollover::boxesScrollTogether()
