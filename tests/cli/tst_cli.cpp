@@ -55,12 +55,10 @@ private slots:
                                        {"pillow-rle.tga", "notes.txt"}, {"../hostile/cases.tsv", "broken.bmp"}})
             QVERIFY(QFile::copy(data + from, source + '/' + to));
         m_places = {{"SRC", source}, {"FULL", m_dir.filePath("full")}, {"NONE", m_dir.filePath("none")},
-                    {"PLATE", m_dir.filePath("plate.png")}, {"TALL", m_dir.filePath("tall.png")}};
-        for (const auto &[place, size] : {std::pair{"PLATE", QSize(200, 300)}, {"TALL", QSize(300, 500)}}) {
-            QImage plate(size, QImage::Format_RGB32);
-            plate.fill(Qt::darkCyan);
-            QVERIFY(plate.save(m_places[place]));
-        }
+                    {"PLATE", KESTRUNE_TEST_DATA "/rollover/menu-normal.png"}, {"WIDE", m_dir.filePath("wide.png")}};
+        QImage wide(161, 180, QImage::Format_RGB32); // one column wider than PLATE
+        wide.fill(Qt::darkCyan);
+        QVERIFY(wide.save(m_places["WIDE"]));
     }
 
     void exitsAndSays_data()
@@ -82,11 +80,10 @@ private slots:
         row("output folder not empty", {"rollover", "a", "b", "c", "--cuts", "5", "--out", "FULL"}, 2, "is not empty");
         row("cut above the plates", {"rollover", "a", "b", "c", "--cuts=-5", "--out", "NONE"}, 2, "\"-5\" is not a row");
         // Named as the user gave them, not as this run's working copies.
-        row("plates of different sizes", {"rollover", "PLATE", "TALL", "TALL", "--cuts", "5", "--out", "NONE"}, 1,
-            "the normal plate PLATE is 200 x 300 pixels, the highlight plate TALL is 300 x 500 and the selected plate TALL");
-        row("cut on the plates' last row", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "57,299", "--out", "NONE"}, 2,
-            "row 299 lies outside the plates, which are 300 rows high (the normal plate PLATE)");
-        row("cut below the plates", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "400", "--out", "NONE"}, 2, "row 400 lies outside");
+        row("plates of different sizes", {"rollover", "PLATE", "WIDE", "PLATE", "--cuts", "5", "--out", "NONE"}, 1,
+            "the normal plate PLATE is 160 x 180 pixels, the highlight plate WIDE is 161 x 180 and the selected plate PLATE");
+        row("cut on the plates' last row", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "57,179", "--out", "NONE"}, 2,
+            "row 179 lies outside the plates, which are 180 rows high (the normal plate PLATE)");
     }
     // Help and usage errors write nothing, and a usage error says why.
     void exitsAndSays()

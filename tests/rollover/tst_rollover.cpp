@@ -3,7 +3,6 @@
 #include "rollover/cutlinelist.h"
 #include "rollover/pagetext.h"
 #include "rollover/pieces.h"
-#include "rollover/piecerun.h"
 
 #include <QTest>
 
@@ -22,8 +21,6 @@ private slots:
     void foundCuts_data();
     void foundCuts();
     void pieceRects();
-    void plateFault_data();
-    void plateFault();
     void pieceNames_data();
     void pieceNames();
     void page();
@@ -62,13 +59,11 @@ void TestRollover::cutLines_data()
     QTest::newRow("a pointer captured far above and below the box takes and adds nothing")
         << L{0, 768} << 0 << "press 2 -2147483648; press 1 2147483647; release 1 2147483647" << L{} << L{0, 768, 2147483647} << L{0, 768};
     // A line must leave a piece below it: on a plate of 179 rows the last is 177.
-    QTest::newRow("179-row plate: a release at 177 adds it") << L{} << 179 << "release 1 177" << L{} << L{177} << L{177};
     QTest::newRow("179-row plate: a release on its last row is drawn once and dropped")
-        << L{10} << 179 << "release 1 178" << L{} << L{10, 178} << L{10};
+        << L{177} << 179 << "release 1 178" << L{} << L{177, 178} << L{177};
     QTest::newRow("lines placed before a shorter plate below its last row go")
         << L{0, 50, 98, 99} << 100 << "press 1 300" << L{} << L{} << L{0, 50, 98};
-    QTest::newRow("a plate taller than the list's rows keeps the 768 rule")
-        << L{} << 1000 << "release 1 769" << L{} << L{769} << L{};
+    QTest::newRow("a plate taller than the list's rows keeps the 768 rule") << L{} << 1000 << "release 1 769" << L{} << L{769} << L{};
 }
 
 void TestRollover::cutLines()
@@ -138,40 +133,6 @@ void TestRollover::pieceRects()
     QCOMPARE(rollover::pieceRects({}, QSize(126, 90)), QList<QRect>{rows(0, 89)});
     QCOMPARE(rollover::pieceRects({0, 100, 178, 300}, QSize(126, 179)),
              (QList<QRect>{rows(0, 0), rows(1, 100), rows(101, 178), rows(179, 300), rows(301, 178)}));
-}
-
-void TestRollover::plateFault_data()
-{
-    QTest::addColumn<QList<QSize>>("sizes");
-    QTest::addColumn<L>("rows");
-    QTest::addColumn<QString>("fault"); // "sizes: " or "cut: " and a part of the message; empty: none
-
-    const QList<QSize> plates(3, QSize(200, 300));
-    QTest::newRow("one size, lines on the top row and above the last") << plates << L{0, 57, 298} << "";
-    QTest::newRow("taller highlight and selected plates")
-        << QList<QSize>{{200, 300}, {300, 500}, {300, 500}} << L{57} << "sizes: the normal plate N.png is 200 x 300 "
-           "pixels, the highlight plate H.png is 300 x 500 and the selected plate S.png is 300 x 500.";
-    QTest::newRow("a narrower selected plate") << QList<QSize>{{200, 300}, {200, 300}, {199, 300}} << L{} << "sizes: S.png is 199 x 300";
-    QTest::newRow("a line on the last row leaves no piece below")
-        << plates << L{57, 299} << "cut: row 299 lies outside the plates, which are 300 rows high (the normal plate N.png)";
-    QTest::newRow("a line below the plates") << plates << L{400} << "cut: so it is a row from 0 to 298.";
-    QTest::newRow("a line above the plates") << plates << L{-1, 57} << "cut: row -1 ";
-    QTest::newRow("plates of one row take no line") << QList<QSize>(3, QSize(5, 1)) << L{0} << "cut: so it is no row.";
-}
-
-// Plates are cut together only when they have one size and every line
-// leaves a piece below it.
-void TestRollover::plateFault()
-{
-    QFETCH(QList<QSize>, sizes);
-    QFETCH(L, rows);
-    QFETCH(QString, fault);
-    const std::optional<PlateFault> found = rollover::plateFault({sizes[0], sizes[1], sizes[2]}, {"N.png", "H.png", "S.png"}, rows);
-    QCOMPARE(found.has_value(), !fault.isEmpty());
-    if (!found)
-        return;
-    QCOMPARE(found->kind, fault.startsWith("sizes") ? PlateFault::Kind::Sizes : PlateFault::Kind::CutLine);
-    QVERIFY2(found->message.contains(fault.section(": ", 1)), qPrintable(found->message));
 }
 
 void TestRollover::pieceNames_data()

@@ -41,9 +41,8 @@ inline void doubleClick(QAbstractItemView *view, int row)
 }
 
 // The settings live under the home (`config`), and its empty `source`
-// folder is the current folder, where the window opens. The home and the
-// data folder are the fixture's too, so that no working plate or output of an
-// earlier test reaches the next.
+// folder is the current folder, where the window opens. The working plates
+// live there too (`data`), so none from an earlier test shows in the next.
 class Fixture
 {
 protected:
@@ -56,9 +55,6 @@ protected:
         m_source = m_root + QStringLiteral("/source");
         QVERIFY(m_dir->isValid() && QDir(m_root).mkpath(QStringLiteral("config")) && QDir(m_root).mkpath(m_source));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_root + QStringLiteral("/config"));
-        for (const char *name : {"HOME", "XDG_DATA_HOME"})
-            m_savedEnvironment.append(qgetenv(name));
-        qputenv("HOME", QFile::encodeName(m_root));
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_root + QStringLiteral("/data")));
         m_savedCurrent = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_source));
@@ -66,9 +62,6 @@ protected:
     void tearDown()
     {
         QDir::setCurrent(m_savedCurrent);
-        qputenv("HOME", m_savedEnvironment.value(0));
-        qputenv("XDG_DATA_HOME", m_savedEnvironment.value(1));
-        m_savedEnvironment.clear();
         m_dir.reset();
     }
     std::unique_ptr<app::Form1> newForm(bool load = true)
@@ -83,7 +76,6 @@ protected:
     QString m_root;
     QString m_source;
     QString m_savedCurrent;
-    QList<QByteArray> m_savedEnvironment;
     fakes::Dialogs m_dialogs;
     fakes::Clipboard m_clipboard;
     fakes::UrlOpener m_opener;
