@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <numeric>
 
 using namespace rollover;
 using testrollover::Run;
@@ -138,17 +139,12 @@ void TestRolloverFiles::stopsEarly_data()
         << "The file name header \"/tmp/evil\" cannot be used: it holds the path separator \"/\"";
     // Refused before anything is asked, deleted or written.
     const QStringList go{"90", "TST"};
-    QTest::newRow("no working plates yet") << L{0, 0, 0} << go << QList<bool>{true} << Outcome::PlatesRefused << 42
-                                           << false << "Load the three plates first.";
-    QTest::newRow("an unreadable selected plate") << L{30, 30, -1} << go << QList<bool>{true} << Outcome::PlatesRefused
-                                                  << 42 << false << "Load the three plates first.";
-    QTest::newRow("a taller highlight plate")
-        << L{30, 40, 30} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false
-        << QStringLiteral("The three plates must have one size, since their pieces are cut along the same rows: the "
-                          "normal plate %1 is 126 x 30 pixels, the highlight plate %2 is 126 x 40")
-               .arg(QDir::toNativeSeparators(common::platePath(0)), QDir::toNativeSeparators(common::platePath(1)));
-    QTest::newRow("the cut line on the plates' last row") << L{11, 11, 11} << go << QList<bool>{true} << Outcome::PlatesRefused
-                                                         << 42 << false << "The cut line at row 10 lies outside the plates, which are 11 rows high";
+    QTest::newRow("no working plates yet") << L{0, 0, -1} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false << "Load the three plates first.";
+    QTest::newRow("a taller highlight plate") << L{30, 40, 30} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false
+        << QStringLiteral("The three plates must have one size, since their pieces are cut along the same rows: the normal plate %1 is 126 x 30 pixels, "
+                          "the highlight plate %2 is 126 x 40").arg(QDir::toNativeSeparators(common::platePath(0)), QDir::toNativeSeparators(common::platePath(1)));
+    QTest::newRow("the cut line on the plates' last row") << L{11, 11, 11} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false
+        << "The cut line at row 10 lies outside the plates, which are 11 rows high";
 }
 
 void TestRolloverFiles::stopsEarly()
@@ -211,9 +207,8 @@ void TestRolloverFiles::piecesPageAndFailures_data()
         << L{0, 177} << 179 << "TST" << L{1, 177, 1, 1, 177, 1, 1, 177, 1} << "" << QStringList() << 0;
     QTest::newRow("no line, a folder in the page's way: reported, no temporary file left")
         << L{} << 30 << "TST" << L{30, 30, 30} << "page" << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
-    L lines;
-    for (int row = 100; row < 130; ++row)
-        lines.append(row);
+    L lines(30);
+    std::iota(lines.begin(), lines.end(), 100);
     // The file is emptied away with the output folder's files, so no folder is there to take the pieces.
     QTest::newRow("thirty lines, a file where the images folder belongs: one message, its list shortened")
         << lines << 200 << "TST" << L(3 * 31, 0) << "images" << QStringList{"TSTa1.jpg", QDir::toNativeSeparators(common::imagesFolder())} << 1 + 4 * 31;
