@@ -148,10 +148,6 @@ void Form1::buildControls()
     elements(controls, "Check1", m_check1);
     m_option1Group = controls.option1;
     m_option2Group = controls.option2;
-
-    m_picture1->setPicture(samplePlate(0));
-    m_picture2->setPicture(samplePlate(1));
-    m_picture3->setPicture(samplePlate(2));
 }
 
 void Form1::buildMenus()

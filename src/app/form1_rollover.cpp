@@ -4,6 +4,7 @@
 
 #include "form1.h"
 
+#include "artwork.h"
 #include "droptarget.h"
 #include "picturebox.h"
 
@@ -56,6 +57,14 @@ void shareScrollRows(const Form1 &form)
 
 void Form1::connectRolloverHandlers()
 {
+    // Generate cuts the working plates an earlier run left, so those are shown
+    // where they can be read; the samples stand for the others until loaded.
+    for (Plate plate : rollover::kPlates) {
+        const QImage working = rollover::readWorkingPlate(plate);
+        plateBoxes(*this)[int(plate)]->setPicture(working.isNull() ? samplePlate(int(plate)) : working);
+    }
+    m_cutLines.setPlateHeight(Picture1()->picture().height());
+
     connect(Command2(), &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3(), &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command4(), &QPushButton::clicked, this, &Form1::Command4_Click);
@@ -123,6 +132,7 @@ void Form1::showPlate(Plate plate, const rollover::PlateLoad &loaded)
     shareScrollRows(*this);
     if (plate == Plate::Back) {
         m_cutLines.clear();
+        m_cutLines.setPlateHeight(loaded.picture.height());
         showRows(List1(), m_cutLines.rows());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "imaging/imageman.h"
 #include "rollover/cutfinder.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace cli {
@@ -81,11 +83,12 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         "Cuts three pictures of one menu (normal, highlighted, selected) into pieces along\n"
         "cut lines and writes them as DIR/images/HEADERa0.jpg ... with the page\n"
         "DIR/contents.htm, as Parse Clips' \"Generate JPGS and Scripts\" does. DIR must be\n"
-        "new or empty. Each cut line belongs to the piece above it."));
+        "new or empty. The three pictures must have one size. Each cut line belongs to the\n"
+        "piece above it."));
     const QCommandLineOption cuts(QStringLiteral("cuts"),
-                                  QStringLiteral("Cut lines: plate rows from 0 to 768 separated by commas, or "
-                                                 "\"auto\" to find them where the highlight plate differs from the "
-                                                 "normal one (printed)."),
+                                  QStringLiteral("Cut lines: plate rows from 0 to 768 separated by commas, each "
+                                                 "above the plates' last row, or \"auto\" to find them where the "
+                                                 "highlight plate differs from the normal one (printed)."),
                                   QStringLiteral("ROWS"));
     const QCommandLineOption header(QStringLiteral("header"),
                                     QStringLiteral("File name header of the pieces (default TST)."),
@@ -145,6 +148,18 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     return request;
 }
 
+// Messages name the user's files, never the working copies this run made of
+// them in a folder of its own.
+QString namingUserFiles(QString text, const rollover::RunPlaces &places, const Request &request)
+{
+    for (Plate plate : rollover::kPlates) {
+        const QString working = places.plates[int(plate)], user = request.plates[int(plate)];
+        text.replace(common::shownName(native(working)), common::shownName(native(user)));
+        text.replace(native(working), native(user));
+    }
+    return text;
+}
+
 QString rowList(const QList<int> &rows)
 {
     QStringList texts;
@@ -174,15 +189,21 @@ int runRollover(const QStringList &arguments)
     imaging::ImageMan imageMan1;
     imaging::ImageMan imageMan3;
     QImage pictures[rollover::kPlateCount];
-    for (Plate plate : rollover::kPlates) {
+    for (Plate plate : rollover::kPlates)
         places.plates[int(plate)] = working.filePath(QFileInfo(common::platePath(int(plate))).fileName());
+    const auto userNames = [&](QString text) { return namingUserFiles(std::move(text), places, *request); };
+    std::array<QSize, rollover::kPlateCount> sizes;
+    std::array<QString, rollover::kPlateCount> names;
+    for (Plate plate : rollover::kPlates) {
         const rollover::PlateLoad loaded =
             rollover::loadPlateFile(request->plates[int(plate)], places.plates[int(plate)], imageMan1);
         if (loaded.outcome != rollover::PlateLoad::Outcome::Loaded) {
-            printError(loaded.message);
+            printError(userNames(loaded.message));
             return kFailed;
         }
         pictures[int(plate)] = loaded.picture;
+        sizes[int(plate)] = loaded.picture.size();
+        names[int(plate)] = native(request->plates[int(plate)]);
     }
 
     if (request->autoCuts) {
@@ -206,6 +227,15 @@ int runRollover(const QStringList &arguments)
         }
         request->cuts = found.cuts;
     }
+    // Checked before the output folder is made: a refused run writes nothing.
+    // Rows the user gave that miss the plates are a usage error, like rows
+    // past the cut-line list's last one.
+    if (const std::optional<rollover::PlateFault> fault = rollover::plateFault(sizes, names, request->cuts)) {
+        if (fault->kind == rollover::PlateFault::Kind::CutLine && !request->autoCuts)
+            return usageError(kCommand, fault->message);
+        printError(fault->message);
+        return kFailed;
+    }
     printOut(QStringLiteral("Cut lines at rows: %1.").arg(rowList(request->cuts)));
 
     places.imagesFolder = common::imagesFolder(request->out);
@@ -218,7 +248,7 @@ int runRollover(const QStringList &arguments)
     const QStringList failures =
         rollover::writePiecesAndPage(places, request->header, request->cuts, imageMan1, imageMan3, nullptr);
     for (const QString &failure : failures)
-        printError(failure);
+        printError(userNames(failure));
     if (!failures.isEmpty())
         return kFailed;
     printOut(QStringLiteral("Wrote %1 pieces to %2 and the page %3.")

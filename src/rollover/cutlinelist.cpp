@@ -1,5 +1,7 @@
 #include "cutlinelist.h"
 
+#include "pieces.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -16,6 +18,17 @@ bool CutLineList::press(int row)
     return true;
 }
 
+void CutLineList::setPlateHeight(int rows)
+{
+    m_plateHeight = rows;
+    m_rows = normalised(m_rows, lastRow());
+}
+
+int CutLineList::lastRow() const
+{
+    return m_plateHeight > 0 ? std::min(int(kLastRow), lastCutRow(m_plateHeight)) : kLastRow;
+}
+
 QList<int> CutLineList::drag(int buttons, int row) const
 {
     if (buttons != kLeftButton)
@@ -28,13 +41,13 @@ QList<int> CutLineList::release(int button, int row)
     if (button == kLeftButton)
         m_rows.append(row);
     const QList<int> drawn = m_rows;
-    m_rows = normalised(m_rows);
+    m_rows = normalised(m_rows, lastRow());
     return drawn;
 }
 
-QList<int> CutLineList::normalised(QList<int> rows)
+QList<int> CutLineList::normalised(QList<int> rows, int lastRow)
 {
-    rows.removeIf([](int line) { return line < 0 || line > kLastRow; });
+    rows.removeIf([lastRow](int line) { return line < 0 || line > lastRow; });
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;

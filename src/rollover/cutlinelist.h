@@ -11,7 +11,7 @@ namespace rollover {
 // draws the rows the mouse calls return in yellow.
 //
 // After release() the rows are normalised: ascending, each once, from 0 to
-// kLastRow. Between a press and its release they may lack the line the press
+// lastRow(). Between a press and its release they may lack the line the press
 // took out.
 class CutLineList
 {
@@ -28,6 +28,14 @@ public:
     // Loading a new back plate starts a fresh layout.
     void clear() { m_rows.clear(); }
 
+    // The height in rows of the back plate the lines are placed on; 0 (the
+    // start) when none is known. Lines that would leave no piece below them
+    // (pieces.h, lastCutRow) go as those past kLastRow do, at once for lines
+    // already placed.
+    void setPlateHeight(int rows);
+    // The lowest row a line can take: kLastRow, or higher up on a short plate.
+    int lastRow() const;
+
     // `Picture1_MouseDown`, any button: takes out the first line at `row` or
     // one row above or below it. True when a line was taken out.
     bool press(int row);
@@ -39,16 +47,17 @@ public:
 
     // `Picture1_MouseUp`: a left release adds a line at `row`. Returns the rows
     // to draw on all three plates after clearing them, taken before the list is
-    // normalised, so a line outside 0 to kLastRow is drawn this once and then
+    // normalised, so a line outside 0 to lastRow() is drawn this once and then
     // gone.
     QList<int> release(int button, int row);
 
-    // `rows` as a release leaves them: those from 0 to kLastRow, ascending,
+    // `rows` as a release leaves them: those from 0 to `lastRow`, ascending,
     // each once.
-    static QList<int> normalised(QList<int> rows);
+    static QList<int> normalised(QList<int> rows, int lastRow = kLastRow);
 
 private:
     QList<int> m_rows;
+    int m_plateHeight = 0;
 };
 
 } // namespace rollover

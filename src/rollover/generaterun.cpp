@@ -48,6 +48,8 @@ GenerateRun::GenerateRun(common::Dialogs &dialogs, common::Clipboard &clipboard,
 GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
 {
     m_failures.clear();
+    if (!platesFit(cutLines))
+        return Outcome::PlatesRefused;
     const QString answer = m_dialogs.inputBox(QStringLiteral("Enter in the compression rate for JPG's"),
                                               QStringLiteral("JPG Compression"), QStringLiteral("100"));
     if (answer.isEmpty())
@@ -73,6 +75,24 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
                                      &m_clipboard);
     reportFailures();
     return Outcome::Finished;
+}
+
+bool GenerateRun::platesFit(const CutLineList &cutLines)
+{
+    const RunPlaces places = RunPlaces::fixed();
+    const std::optional<std::array<QSize, kPlateCount>> sizes = readPlateSizes(places, m_imageMan1);
+    if (!sizes) {
+        m_dialogs.messageBox(QLatin1String(kLoadPlatesFirst), kSavingTitle, common::Dialogs::Icon::Warning);
+        return false;
+    }
+    std::array<QString, kPlateCount> names;
+    for (Plate plate : kPlates)
+        names[int(plate)] = native(places.plates[int(plate)]);
+    if (const std::optional<PlateFault> fault = plateFault(*sizes, names, cutLines.rows())) {
+        m_dialogs.messageBox(fault->message, kSavingTitle, common::Dialogs::Icon::Warning);
+        return false;
+    }
+    return true;
 }
 
 // Files only: a folder the user keeps in the output folder survives with its

@@ -21,7 +21,9 @@ class CutLineList;
 // brings it into 20 to 100.
 double compressionRate(QStringView answer);
 
-// "Generate JPGS and Scripts" (`Command5_Click`) without the window: asks for
+// "Generate JPGS and Scripts" (`Command5_Click`) without the window: checks
+// that the three working plates can be read, have one size and fit the cut
+// lines (plateFault) before it asks or changes anything, asks for
 // the compression rate and the confirmation, creates the output folders and
 // deletes the files in them, asks for the file name header, cuts the three
 // working plates along the cut lines into JPEG pieces, and writes the page to
@@ -32,6 +34,7 @@ class GenerateRun
 {
 public:
     enum class Outcome {
+        PlatesRefused,     // the plates cannot be cut: said so, nothing changed
         RateCancelled,     // empty answer to the compression prompt: nothing changed
         NotConfirmed,      // No at the confirmation: only the compression rate is set
         HeaderCancelled,   // empty header: the folders exist and hold no files
@@ -47,8 +50,10 @@ public:
     const QStringList &failures() const { return m_failures; }
 
     static constexpr int kMaxListedFailures = 20;
+    static constexpr char kLoadPlatesFirst[] = "Load the three plates first.";
 
 private:
+    bool platesFit(const CutLineList &cutLines);
     void prepareFolder(const QString &folder);
     QString askHeader();
     void reportFailures();

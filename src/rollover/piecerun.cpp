@@ -95,6 +95,46 @@ void writePage(const RunPlaces &places, const QString &header, int pieceCount, i
 
 } // namespace
 
+std::optional<PlateFault> plateFault(const std::array<QSize, kPlateCount> &sizes,
+                                     const std::array<QString, kPlateCount> &names, const QList<int> &rows)
+{
+    const auto sizeText = [](QSize size) { return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()); };
+    if (sizes[1] != sizes[0] || sizes[2] != sizes[0])
+        return PlateFault{PlateFault::Kind::Sizes,
+                          QStringLiteral("The three plates must have one size, since their pieces are cut along the "
+                                         "same rows: the normal plate %1 is %2 pixels, the highlight plate %3 is %4 "
+                                         "and the selected plate %5 is %6.")
+                              .arg(names[0], sizeText(sizes[0]), names[1], sizeText(sizes[1]), names[2],
+                                   sizeText(sizes[2]))};
+    const int height = sizes[0].height();
+    for (int row : rows) {
+        if (row >= 0 && row <= lastCutRow(height))
+            continue;
+        const QString inside = lastCutRow(height) < 0
+            ? QStringLiteral("no row")
+            : QStringLiteral("a row from 0 to %1").arg(lastCutRow(height));
+        return PlateFault{PlateFault::Kind::CutLine,
+                          QStringLiteral("The cut line at row %1 lies outside the plates, which are %2 rows high "
+                                         "(the normal plate %3): a cut line is the last row of the piece above it "
+                                         "and must leave one below it, so it is %4.")
+                              .arg(row)
+                              .arg(height)
+                              .arg(names[0], inside)};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::array<QSize, kPlateCount>> readPlateSizes(const RunPlaces &places, imaging::ImageMan &imageMan)
+{
+    std::array<QSize, kPlateCount> sizes;
+    for (Plate plate : kPlates) {
+        if (!imageMan.setImageFile(places.plates[int(plate)]))
+            return std::nullopt;
+        sizes[int(plate)] = QSize(imageMan.imageWidth(), imageMan.imageHeight());
+    }
+    return sizes;
+}
+
 RunPlaces RunPlaces::fixed()
 {
     RunPlaces places;

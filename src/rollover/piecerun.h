@@ -3,8 +3,11 @@
 #include "pieces.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <optional>
 
 namespace common {
 class Clipboard;
@@ -25,6 +28,24 @@ struct RunPlaces {
     // The window's fixed places (common/paths.h).
     static RunPlaces fixed();
 };
+
+// Why plates of `sizes` (in Plate order) cannot be cut along `rows`, checked
+// before anything is deleted or written; nothing when they can. Pieces are cut
+// along the same rows of all three plates and the page shows a highlight piece
+// at its back-plate piece's size, so the three must have one size; and every
+// cut line must leave a piece below it (lastCutRow). Messages name each plate
+// by `names`: the user's own files, never working copies made of them.
+struct PlateFault {
+    enum class Kind { Sizes, CutLine };
+    Kind kind;
+    QString message;
+};
+std::optional<PlateFault> plateFault(const std::array<QSize, kPlateCount> &sizes,
+                                     const std::array<QString, kPlateCount> &names, const QList<int> &rows);
+
+// The sizes of the plates at `places` as `imageMan` decodes them, or nothing
+// when one of them is missing or cannot be read.
+std::optional<std::array<QSize, kPlateCount>> readPlateSizes(const RunPlaces &places, imaging::ImageMan &imageMan);
 
 // The writing half of "Generate JPGS and Scripts": cuts the three working
 // plates along `rows` (ascending plate rows, each belonging to the piece above

@@ -23,6 +23,13 @@ inline constexpr Plate kPlates[kPlateCount] = {Plate::Back, Plate::Highlight, Pl
 // that reach below the plate; one that lies wholly below it has top > bottom.
 QList<QRect> pieceRects(const QList<int> &cutLines, QSize plateSize);
 
+// The lowest row a cut line can take on a plate `plateHeight` rows high. A
+// line is the last row of the piece above it, so one on the plate's last row
+// leaves the piece below it empty and one further down leaves it wholly off
+// the plate; one on row 0 is fine and makes a top piece of one row. Cut lines
+// are rows 0 to lastCutRow(): none fits a plate of one row.
+constexpr int lastCutRow(int plateHeight) { return plateHeight - 2; }
+
 // "TSTa0.jpg": header, plate letter ("a" back, "b" highlight, "c" selected),
 // piece number, nothing in between.
 QString pieceFileName(const QString &header, Plate plate, int piece);

@@ -30,6 +30,11 @@ PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &image
     return loadPlateFile(picked, common::platePath(int(plate)), imageMan1);
 }
 
+QImage readWorkingPlate(Plate plate)
+{
+    return QImageReader(common::platePath(int(plate))).read();
+}
+
 PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &imageMan1)
 {
     PlateLoad load;

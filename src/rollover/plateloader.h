@@ -43,6 +43,11 @@ PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::I
 // The same into the plate's working file (common::platePath).
 PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &imageMan1);
 
+// The plate's working file (common::platePath) as read for showing, so that
+// the window can show at start-up what an earlier run left to be cut; a null
+// picture when there is none or it cannot be read.
+QImage readWorkingPlate(Plate plate);
+
 // "Load Normal", "Load Highlights", "Load Selected Now" without the window:
 // the dialog step, then the load steps unless cancelled. Emptying the
 // cut-line list after a loaded back plate is the window's part.

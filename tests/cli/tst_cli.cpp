@@ -54,7 +54,11 @@ private slots:
                                        {"pillow-progressive.jpg", "shot.jpg"}, {"pillow.bmp", ".hidden.bmp"},
                                        {"pillow-rle.tga", "notes.txt"}, {"../hostile/cases.tsv", "broken.bmp"}})
             QVERIFY(QFile::copy(data + from, source + '/' + to));
-        m_places = {{"SRC", source}, {"FULL", m_dir.filePath("full")}, {"NONE", m_dir.filePath("none")}};
+        m_places = {{"SRC", source}, {"FULL", m_dir.filePath("full")}, {"NONE", m_dir.filePath("none")},
+                    {"PLATE", KESTRUNE_TEST_DATA "/rollover/menu-normal.png"}, {"WIDE", m_dir.filePath("wide.png")}};
+        QImage wide(161, 180, QImage::Format_RGB32); // one column wider than PLATE
+        wide.fill(Qt::darkCyan);
+        QVERIFY(wide.save(m_places["WIDE"]));
     }
 
     void exitsAndSays_data()
@@ -74,6 +78,12 @@ private slots:
         row("cut below row 768", {"rollover", "a", "b", "c", "--cuts", "57,769", "--out", "NONE"}, 2, "\"769\" is not a row");
         row("header with a separator", {"rollover", "a", "b", "c", "--cuts", "5", "--header", "a/b", "--out", "NONE"}, 2, "separator");
         row("output folder not empty", {"rollover", "a", "b", "c", "--cuts", "5", "--out", "FULL"}, 2, "is not empty");
+        row("cut above the plates", {"rollover", "a", "b", "c", "--cuts=-5", "--out", "NONE"}, 2, "\"-5\" is not a row");
+        // Named as the user gave them, not as this run's working copies.
+        row("plates of different sizes", {"rollover", "PLATE", "WIDE", "PLATE", "--cuts", "5", "--out", "NONE"}, 1,
+            "the normal plate PLATE is 160 x 180 pixels, the highlight plate WIDE is 161 x 180 and the selected plate PLATE");
+        row("cut on the plates' last row", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "57,179", "--out", "NONE"}, 2,
+            "row 179 lies outside the plates, which are 180 rows high (the normal plate PLATE)");
     }
     // Help and usage errors write nothing, and a usage error says why.
     void exitsAndSays()
@@ -83,8 +93,11 @@ private slots:
         QFETCH(QString, said);
         for (QString &argument : arguments)
             argument = m_places.value(argument, argument);
+        for (const QString &place : m_places.keys())
+            said.replace(place, m_places[place]);
         const testprogram::Run run = testprogram::run(KESTRUNE_PROGRAM, arguments);
         QCOMPARE(run.status, status);
+        QVERIFY2(!run.err.contains("backplate.bmp") && !run.err.contains("highlight.bmp"), qPrintable(run.err));
         QVERIFY2((status ? run.err : run.out).contains(said) && (status || run.err.isEmpty()), qPrintable(run.out + run.err));
         QCOMPARE(QDir(m_places["FULL"]).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"kept"});
         QVERIFY(!QFileInfo::exists(m_places["NONE"]));

@@ -1,6 +1,7 @@
 #include "fakes.h"
 #include "pictures.h"
 
+#include "app/artwork.h"
 #include "app/form1.h"
 #include "app/picturebox.h"
 #include "app/tabcontrol.h"
@@ -50,8 +51,11 @@ private slots:
     void cleanup() { m_form.reset(); }
     void placeLinesAndGenerate();
     void boxesScrollTogether();
+    void startsWithTheWorkingPlates_data();
+    void startsWithTheWorkingPlates();
 
 private:
+    void openForm();
     // Clicks the plate's load button with `path` as the dialog's answer.
     void pick(int plate, const QString &path);
     // Rows are plate rows; the mouse works in the box's own units, which on a
@@ -78,6 +82,14 @@ void TestForm1Rollover::pick(int plate, const QString &path)
 }
 
 void TestForm1Rollover::init()
+{
+    // Nothing left by an earlier run: the window starts from the samples.
+    QDir(QFileInfo(common::platePath(0)).absolutePath()).removeRecursively();
+    QDir(common::outputFolder()).removeRecursively();
+    openForm();
+}
+
+void TestForm1Rollover::openForm()
 {
     m_dialogs = fakes::Dialogs();
     m_clipboard = fakes::Clipboard();
@@ -157,6 +169,9 @@ void TestForm1Rollover::placeLinesAndGenerate()
     QVERIFY(items(m_form->List1()).isEmpty());
     QVERIFY(boxes[0]->drawnRows().isEmpty());
     QCOMPARE(items(m_form->List2()), QStringList{"100"});
+    // Lines reach down to the row above the new plate's last (the sample's is higher).
+    click(178);
+    QCOMPARE(items(m_form->List1()), QStringList{"178"});
 }
 
 void TestForm1Rollover::boxesScrollTogether()
@@ -192,6 +207,44 @@ void TestForm1Rollover::boxesScrollTogether()
     QCOMPARE(items(m_form->List1()), QStringList{QString::number(top + row)});
     QCOMPARE(boxes[1]->grab().toImage().pixelColor(40, row), kYellow);
     QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1), boxes[0]->picture().pixelColor(40, top + row + 1));
+}
+
+void TestForm1Rollover::startsWithTheWorkingPlates_data()
+{
+    QTest::addColumn<QList<int>>("plates"); // per plate: 1 left by an earlier run, 0 none, -1 unreadable
+    QTest::newRow("first start: the samples, and Generate asks for the plates") << QList<int>{0, 0, 0};
+    QTest::newRow("earlier plates are shown and cut, lines below them dropped") << QList<int>{1, 1, 1};
+    QTest::newRow("an unreadable selected plate: its sample, and Generate asks for the plates") << QList<int>{1, 1, -1};
+}
+
+// What the boxes show at start-up is what Generate cuts; with nothing to cut
+// it says so and changes nothing.
+void TestForm1Rollover::startsWithTheWorkingPlates()
+{
+    QFETCH(QList<int>, plates);
+    QVERIFY(QDir().mkpath(QFileInfo(common::platePath(0)).absolutePath()));
+    for (int plate = 0; plate < 3; ++plate)
+        QVERIFY(plates[plate] <= 0 || QImage(kPlates[plate]).save(common::platePath(plate), "BMP"));
+    if (plates[2] < 0)
+        testpictures::writeBytes(common::platePath(2), "BM and nothing more");
+    openForm();
+    app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
+    for (int plate = 0; plate < 3; ++plate) {
+        const QImage shown = (plates[plate] > 0 ? QImage(kPlates[plate]) : app::samplePlate(plate)).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(boxes[plate]->picture().convertToFormat(QImage::Format_RGB32), shown);
+        QCOMPARE(boxes[plate]->grab().toImage().pixelColor(40, 130), shown.pixelColor(40, 130));
+    }
+    click(176);
+    click(plates[0] > 0 ? 180 : 178); // on or below the back plate's last row
+    QCOMPARE(items(m_form->List1()), QStringList{"176"});
+
+    m_dialogs.inputAnswers = {QStringLiteral("90"), QStringLiteral("TST")};
+    m_dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(m_form->Command5(), Qt::LeftButton);
+    const bool cut = !plates.contains(0) && !plates.contains(-1);
+    QCOMPARE(m_dialogs.messages.value(0).text, cut ? QString() : QStringLiteral("Load the three plates first."));
+    QCOMPARE(m_clipboard.text, cut ? rollover::pageText(QStringLiteral("TST"), {QSize(160, 177), QSize(160, 3)}) : QString());
+    QCOMPARE(QFileInfo::exists(common::outputFolder()), cut);
 }
 
 int main(int argc, char **argv)

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <numeric>
 
 using namespace rollover;
 using testrollover::Run;
@@ -28,12 +29,14 @@ bool near(QColor a, QColor b)
 }
 
 // Working plates 126 pixels wide of the given heights, the lower colour from
-// row `split` on; a height of 0 leaves that plate out.
+// row `split` on; a height of 0 leaves that plate out, -1 makes it unreadable.
 void writePlates(const L &heights, int split)
 {
     QVERIFY(QDir().mkpath(QFileInfo(common::platePath(0)).absolutePath()));
     for (Plate plate : kPlates) {
-        if (heights[int(plate)] == 0)
+        if (heights[int(plate)] < 0)
+            testpictures::writeBytes(common::platePath(int(plate)), "BM and nothing more");
+        if (heights[int(plate)] <= 0)
             continue;
         QImage picture(126, heights[int(plate)], QImage::Format_RGB32);
         picture.fill(kUpper[int(plate)]);
@@ -116,32 +119,46 @@ void TestRolloverFiles::plateLoads()
 
 void TestRolloverFiles::stopsEarly_data()
 {
+    QTest::addColumn<L>("plates"); // heights as writePlates() takes them; one cut line at row 10
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QList<bool>>("confirm");
     QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<int>("quality");
     QTest::addColumn<bool>("emptied");
-    QTest::addColumn<QString>("refusal"); // what the header's message says
+    QTest::addColumn<QString>("refusal"); // how the one message begins
 
-    QTest::newRow("an empty rate changes nothing") << QStringList{""} << QList<bool>{} << Outcome::RateCancelled << 42 << false << "";
+    const L plates{30, 30, 30};
+    QTest::newRow("an empty rate changes nothing") << plates << QStringList{""} << QList<bool>{} << Outcome::RateCancelled << 42 << false << "";
     QTest::newRow("No at the confirmation changes only the rate, brought into 20 to 100")
-        << QStringList{"150"} << QList<bool>{false} << Outcome::NotConfirmed << 100 << false << "";
+        << plates << QStringList{"150"} << QList<bool>{false} << Outcome::NotConfirmed << 100 << false << "";
     QTest::newRow("cancel at the header leaves the folders emptied of files, subfolders kept")
-        << QStringList{"75%", ""} << QList<bool>{true} << Outcome::HeaderCancelled << 75 << true << "";
+        << plates << QStringList{"75%", ""} << QList<bool>{true} << Outcome::HeaderCancelled << 75 << true << "";
     // Asked again rather than writing outside the images folder.
     QTest::newRow("a header with a path is refused and asked for again")
-        << QStringList{"90", "/tmp/evil", ""} << QList<bool>{true} << Outcome::HeaderCancelled << 90 << true
+        << plates << QStringList{"90", "/tmp/evil", ""} << QList<bool>{true} << Outcome::HeaderCancelled << 90 << true
         << "The file name header \"/tmp/evil\" cannot be used: it holds the path separator \"/\"";
+    // Refused before anything is asked, deleted or written.
+    const QStringList go{"90", "TST"};
+    QTest::newRow("no working plates yet") << L{0, 0, -1} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false << "Load the three plates first.";
+    QTest::newRow("a taller highlight plate") << L{30, 40, 30} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false
+        << QStringLiteral("The three plates must have one size, since their pieces are cut along the same rows: the normal plate %1 is 126 x 30 pixels, "
+                          "the highlight plate %2 is 126 x 40").arg(QDir::toNativeSeparators(common::platePath(0)), QDir::toNativeSeparators(common::platePath(1)));
+    QTest::newRow("the cut line on the plates' last row") << L{11, 11, 11} << go << QList<bool>{true} << Outcome::PlatesRefused << 42 << false
+        << "The cut line at row 10 lies outside the plates, which are 11 rows high";
 }
 
 void TestRolloverFiles::stopsEarly()
 {
+    QFETCH(L, plates);
     QFETCH(QStringList, answers);
     QFETCH(QList<bool>, confirm);
     QFETCH(Outcome, outcome);
     QFETCH(int, quality);
     QFETCH(bool, emptied);
     QFETCH(QString, refusal);
+    const bool refused = outcome == Outcome::PlatesRefused;
+
+    writePlates(plates, 5);
 
     const QString out = common::outputFolder();
     QVERIFY(QDir().mkpath(out + QStringLiteral("/keep/deeper")) && QDir().mkpath(common::imagesFolder()));
@@ -159,8 +176,8 @@ void TestRolloverFiles::stopsEarly()
     for (const fakes::Dialogs::Question &input : std::as_const(run.dialogs.inputs) + run.dialogs.questions)
         asked.append(input.title + u'|' + input.prompt + u'|' + input.defaultText);
     const QString header = QStringLiteral("File Name Header|Enter in the left first three charachters of the file names.|TST");
-    QStringList expected = QStringList{"JPG Compression|Enter in the compression rate for JPG's|100", header, header}.first(answers.size());
-    if (!confirm.isEmpty())
+    QStringList expected = QStringList{"JPG Compression|Enter in the compression rate for JPG's|100", header, header}.first(refused ? 0 : answers.size());
+    if (!confirm.isEmpty() && !refused)
         expected.append(QStringLiteral("Saving File Pieces|All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?|")
                             .arg(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/parse"))));
     QCOMPARE(asked, expected);
@@ -169,56 +186,52 @@ void TestRolloverFiles::stopsEarly()
     QVERIFY(QFileInfo(out + QStringLiteral("/keep/deeper")).isDir() && QFileInfo(common::imagesFolder()).isDir());
     QVERIFY(run.clipboard.clears == 0 && run.clipboard.texts.isEmpty());
     QCOMPARE(run.dialogs.messages.size(), refusal.isEmpty() ? 0 : 1);
-    QCOMPARE(run.dialogs.messages.value(0).title, refusal.isEmpty() ? QString() : QStringLiteral("File Name Header"));
+    QCOMPARE(run.dialogs.messages.value(0).title,
+             refusal.isEmpty() ? QString() : QString::fromLatin1(refused ? "Saving File Pieces" : "File Name Header"));
     QVERIFY2(refusal.isEmpty() || run.dialogs.messages.value(0).text.startsWith(refusal), qPrintable(run.dialogs.messages.value(0).text));
 }
 
 void TestRolloverFiles::piecesPageAndFailures_data()
 {
     QTest::addColumn<L>("lines");
-    QTest::addColumn<L>("plates");           // heights; 0: the plate cannot be loaded
+    QTest::addColumn<int>("plateHeight");
     QTest::addColumn<QString>("header");
     QTest::addColumn<L>("heights");          // per plate, per piece; 0: not written
-    QTest::addColumn<bool>("pageBlocked");
+    QTest::addColumn<QString>("blocked");    // what stands where the page or the images folder belongs
     QTest::addColumn<QStringList>("named");  // each in the failures and in the one message
     QTest::addColumn<int>("failureCount");
 
-    QTest::newRow("plates of different heights cut at the same rows, header with blank and ampersand")
-        << L{57} << L{179, 90, 300} << "a &b" << L{58, 121, 58, 32, 58, 242} << false << QStringList() << 0;
-    // The page still refers to the highlight pieces, as it always does.
-    QTest::newRow("an unloadable highlight plate: its pieces skipped, the others cut")
-        << L{57} << L{179, 0, 179} << "TST" << L{58, 121, 0, 0, 58, 121} << false
-        << QStringList{"TSTb0.jpg to TSTb1.jpg", QDir::toNativeSeparators(common::platePath(1))} << 1;
-    // No file at all rather than the previous piece under the failed one's name.
-    QTest::newRow("a piece wholly below the plates is never the previous piece")
-        << L{57, 300} << L{179, 179, 179} << "TST" << L{58, 121, 0, 58, 121, 0, 58, 121, 0} << false
-        << QStringList{"TSTa2.jpg not written", "TSTb2.jpg not written", "TSTc2.jpg not written", "The page gives TSTa2.jpg no size"} << 4;
+    QTest::newRow("plates cut at the same rows, header with blank and ampersand")
+        << L{57} << 179 << "a &b" << L{58, 121, 58, 121, 58, 121} << "" << QStringList() << 0;
+    QTest::newRow("lines on the top row and above the last: pieces of one row")
+        << L{0, 177} << 179 << "TST" << L{1, 177, 1, 1, 177, 1, 1, 177, 1} << "" << QStringList() << 0;
     QTest::newRow("no line, a folder in the page's way: reported, no temporary file left")
-        << L{} << L{30, 30, 30} << "TST" << L{30, 30, 30} << true << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
-    L below, heights;
-    for (int row = 100; row < 130; ++row)
-        below.append(row);
-    for (int plate = 0; plate < kPlateCount; ++plate)
-        heights << 10 << L(30, 0);
-    QTest::newRow("thirty pieces below the plates: one message, its list shortened")
-        << below << L{10, 10, 10} << "TST" << heights << false << QStringList{"TSTa1.jpg not written"} << 4 * 30;
+        << L{} << 30 << "TST" << L{30, 30, 30} << "page" << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
+    L lines(30);
+    std::iota(lines.begin(), lines.end(), 100);
+    // The file is emptied away with the output folder's files, so no folder is there to take the pieces.
+    QTest::newRow("thirty lines, a file where the images folder belongs: one message, its list shortened")
+        << lines << 200 << "TST" << L(3 * 31, 0) << "images" << QStringList{"TSTa1.jpg", QDir::toNativeSeparators(common::imagesFolder())} << 1 + 4 * 31;
 }
 
 void TestRolloverFiles::piecesPageAndFailures()
 {
     QFETCH(L, lines);
-    QFETCH(L, plates);
+    QFETCH(int, plateHeight);
     QFETCH(QString, header);
     QFETCH(L, heights);
-    QFETCH(bool, pageBlocked);
+    QFETCH(QString, blocked);
     QFETCH(QStringList, named);
     QFETCH(int, failureCount);
+    const bool pageBlocked = blocked == u"page";
 
-    writePlates(plates, lines.value(0, 1000) + 1);
+    writePlates(L(3, plateHeight), lines.value(0, 1000) + 1);
     // A first run under another header: nothing of it may survive the second.
-    QCOMPARE(Run().go({20, 40}, {"100", "OLD"}), Outcome::Finished);
+    QCOMPARE(Run().go({20, 25}, {"100", "OLD"}), Outcome::Finished);
     if (pageBlocked)
         QVERIFY(QFile::remove(common::pagePath()) && QDir().mkpath(common::pagePath()));
+    if (blocked == u"images")
+        QVERIFY(QDir(common::imagesFolder()).removeRecursively() && QFile(common::imagesFolder()).open(QIODevice::WriteOnly));
     Run run;
     QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
 

@@ -41,7 +41,8 @@ inline void doubleClick(QAbstractItemView *view, int row)
 }
 
 // The settings live under the home (`config`), and its empty `source`
-// folder is the current folder, where the window opens.
+// folder is the current folder, where the window opens. The working plates
+// live there too (`data`), so none from an earlier test shows in the next.
 class Fixture
 {
 protected:
@@ -54,6 +55,7 @@ protected:
         m_source = m_root + QStringLiteral("/source");
         QVERIFY(m_dir->isValid() && QDir(m_root).mkpath(QStringLiteral("config")) && QDir(m_root).mkpath(m_source));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_root + QStringLiteral("/config"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root + QStringLiteral("/data")));
         m_savedCurrent = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_source));
     }
