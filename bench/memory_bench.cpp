@@ -1,9 +1,13 @@
-// Peak memory of a batch of small files that decode to huge pictures: PNGs of
+// Peak memory of a batch of small files that need much memory: PNGs of
 // 32767 x 6103 pixels, a few hundred kilobytes each, converted to WMF on all
-// cores. Each needs some 4 GB at its peak; the engine hands files out only
-// while their estimates fit its memory budget.
+// cores (each needs some 4 GB at its peak), or with `eps` copies of
+// tests/data/hostile/eps-memory-hog.eps, whose Ghostscript child takes all the
+// memory it may, converted to PNG on as many workers as files. The engine
+// hands files out only while their estimates fit its memory budget; the
+// peak of the whole process tree (our resident memory and our helper
+// programs', sampled) must stay within it.
 //
-//   memory_bench [files=4] [budget in MB, 0 for the engine's default]
+//   memory_bench [eps] [files=4, 5 with eps] [budget in MB, 0 for the engine's default]
 
 #include "convert/batchengine.h"
 #include "convert/memorybudget.h"
@@ -12,9 +16,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDir>
+#include <QHash>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <atomic>
 #include <cstdio>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +66,34 @@ QByteArray flatPng(int width, int height)
         + chunk("IEND", {});
 }
 
+// The resident memory of this process and all it started, helpers' helpers
+// included: one pass over /proc.
+qint64 treeMemory()
+{
+    QHash<int, int> parents;
+    QHash<int, qint64> resident;
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const int pid = entry.toInt();
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid)), statm(QStringLiteral("/proc/%1/statm").arg(pid));
+        if (pid <= 0 || !stat.open(QIODevice::ReadOnly) || !statm.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        parents.insert(pid, text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toInt());
+        resident.insert(pid, statm.readAll().split(' ').value(1).toLongLong() * page);
+    }
+    qint64 sum = 0;
+    for (auto it = resident.cbegin(); it != resident.cend(); ++it) {
+        for (int pid = it.key(); pid > 1; pid = parents.value(pid)) {
+            if (pid == ::getpid()) {
+                sum += it.value();
+                break;
+            }
+        }
+    }
+    return sum;
+}
+
 qint64 peakMemory()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -73,31 +110,56 @@ qint64 peakMemory()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int files = argc > 1 ? std::max(1, atoi(argv[1])) : 4;
-    const qint64 budget = argc > 2 ? qint64(atoll(argv[2])) << 20 : 0;
+    QStringList arguments = app.arguments().mid(1);
+    const bool eps = !arguments.isEmpty() && arguments.first() == QLatin1String("eps");
+    if (eps)
+        arguments.removeFirst();
+    const int files = std::max(1, arguments.value(0, eps ? QStringLiteral("5") : QStringLiteral("4")).toInt());
+    const qint64 budget = arguments.value(1).toLongLong() << 20;
     QTemporaryDir in, out;
-    std::printf("Writing %d PNGs of 32767 x 6103...\n", files);
-    const QByteArray png = flatPng(32767, 6103);
+    QByteArray bytes;
+    if (eps) {
+        QFile hog(QStringLiteral(KESTRUNE_TEST_DATA "/hostile/eps-memory-hog.eps"));
+        if (!hog.open(QIODevice::ReadOnly))
+            return 1;
+        bytes = hog.readAll();
+        std::printf("Copying eps-memory-hog.eps %d times...\n", files);
+    } else {
+        std::printf("Writing %d PNGs of 32767 x 6103...\n", files);
+        bytes = flatPng(32767, 6103);
+    }
+    const QString pattern = eps ? QStringLiteral("hog%1.eps") : QStringLiteral("huge%1.png");
+    const QString type = eps ? QStringLiteral("PNG") : QStringLiteral("WMF");
     QStringList sources;
     for (int i = 0; i < files; ++i) {
-        const QString path = in.filePath(QStringLiteral("huge%1.png").arg(i));
+        const QString path = in.filePath(pattern.arg(i));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size())
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
         sources << path;
     }
     convert::EngineOptions options;
     options.memoryBudget = budget;
+    options.workers = eps ? files : 0;
     convert::BatchEngine engine(options);
-    const qint64 estimate = imaging::estimatePeakBytes(sources.first(), std::nullopt, imaging::FileType::Wmf);
+    const qint64 estimate = imaging::estimatePeakBytes(sources.first(), std::nullopt,
+                                                       eps ? imaging::FileType::Png : imaging::FileType::Wmf);
     const qint64 shownBudget = budget > 0 ? budget : convert::defaultMemoryBudget();
     std::printf("each file %lld KB on disk, estimated peak %.2f GB; budget %.2f GB; %d workers\n",
-                qint64(png.size()) >> 10, double(estimate) / (1 << 30), double(shownBudget) / (1 << 30),
+                qint64(bytes.size()) >> 10, double(estimate) / (1 << 30), double(shownBudget) / (1 << 30),
                 engine.workerCount());
 
+    std::atomic_bool sampling = true;
+    std::atomic<qint64> treePeak = 0;
+    std::thread sampler([&] {
+        while (sampling) {
+            treePeak = std::max(treePeak.load(), treeMemory());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
     convert::FileChoices page;
     page.folder = in.path();
-    page.outext = QStringLiteral("WMF");
+    page.outext = type;
     page.destination = out.path();
     int failed = 0;
     QObject::connect(&engine, &convert::BatchEngine::finished, &app,
@@ -112,11 +174,16 @@ int main(int argc, char *argv[])
     engine.start(sources, [&](qsizetype position) {
         convert::FileChoices choices = page;
         choices.count = sources.size();
-        choices.name = QStringLiteral("huge%1.png").arg(position);
+        choices.name = pattern.arg(position);
         return choices;
     });
     app.exec();
-    std::printf("%d files to WMF in %.1f s, %d failed; our peak resident memory %.2f GB\n", files,
-                clock.elapsed() / 1000.0, failed, double(peakMemory()) / (1 << 30));
-    return failed == 0 ? 0 : 1;
+    sampling = false;
+    sampler.join();
+    std::printf("%d files to %s in %.1f s, %d failed; our peak resident memory %.2f GB; the process tree's "
+                "%.2f GB (sampled every 10 ms) against the budget of %.2f GB\n",
+                files, qPrintable(type), clock.elapsed() / 1000.0, failed, double(peakMemory()) / (1 << 30),
+                double(treePeak) / (1 << 30), double(shownBudget) / (1 << 30));
+    // Each hog fails at its helper's memory cap, as it should.
+    return treePeak <= shownBudget && (eps || failed == 0) ? 0 : 1;
 }

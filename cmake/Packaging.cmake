@@ -18,6 +18,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.kestrune.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # EPS files are drawn by Ghostscript and metafiles by GraphicsMagick's gm,
-# each run as a child process.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ghostscript, graphicsmagick")
+# each run as a child process under bubblewrap.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ghostscript, graphicsmagick, bubblewrap")
 include(CPack)

@@ -4,6 +4,7 @@
 #include "epsbox.h"
 #include "fileaccess.h"
 #include "formats.h"
+#include "ghostscript.h"
 #include "library.h"
 #include "metafile.h"
 #include "picture.h"
@@ -76,9 +77,13 @@ qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileTyp
     if (!own)
         return 0;
     const qint64 decoded = qint64(own->width()) * own->height();
-    const bool helper = format(*found.type).reader == Reader::Ghostscript
-        || format(*found.type).reader == Reader::LibraryTool;
-    const qint64 decoding = decoded * (kDecodeBytesPerPixel + (helper ? kHelperBytesPerPixel : 0));
+    const Reader reader = format(*found.type).reader;
+    // A helper program may take all the memory it is allowed, whatever it
+    // draws, while its picture comes to us beside it.
+    const qint64 helperCap = reader == Reader::Ghostscript ? detail::kGhostscriptMemory
+        : reader == Reader::LibraryTool                    ? detail::kMetafileMemory
+                                                           : 0;
+    const qint64 decoding = decoded * (kDecodeBytesPerPixel + (helperCap > 0 ? kHelperBytesPerPixel : 0)) + helperCap;
     const qint64 written = size ? qint64(size->width()) * size->height() : decoded;
     // A resize makes the new picture beside the old one; writing works beside
     // the picture it writes.

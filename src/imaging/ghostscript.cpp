@@ -42,7 +42,7 @@ std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadl
     }
     const qsizetype pixels = qsizetype(eps.box.width() * eps.box.height() * 3);
     const ChildResult drawn = runChild({QStringLiteral("gs"), arguments(eps.box), eps.postScript,
-                                        pixels + kHeaderRoom},
+                                        pixels + kHeaderRoom, kGhostscriptMemory},
                                        deadline);
     using Outcome = ChildResult::Outcome;
     if (drawn.outcome == Outcome::NotRun && drawn.reason.contains(QLatin1String("not installed"))) {
@@ -57,7 +57,7 @@ std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadl
         *reason = drawn.reason;
         return std::nullopt;
     }
-    if (const QString failed = childFailure(drawn, QStringLiteral("Ghostscript")); !failed.isEmpty()) {
+    if (const QString failed = childFailure(drawn, QStringLiteral("Ghostscript"), kGhostscriptMemory); !failed.isEmpty()) {
         *reason = failed;
         return std::nullopt;
     }

@@ -9,6 +9,10 @@
 
 namespace imaging::detail {
 
+// The most memory the Ghostscript child may map, in bytes. A file it draws
+// counts all of it in its estimated peak (imageman.h).
+inline constexpr qint64 kGhostscriptMemory = qint64(2) << 30;
+
 // Draws `eps.postScript` with Ghostscript in a child process and returns the
 // picture as raw PNM (P6) bytes, exactly eps.box.width() x eps.box.height()
 // pixels: one point per pixel, the box's lower left corner at the picture's

@@ -34,7 +34,7 @@ std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInc
     const qsizetype limit = kMaxPixels * 3 + 64;
     // The tool copies its standard input to a file in its private folder
     // before the player reads it.
-    const ChildResult drawn = runChild({QStringLiteral("gm"), arguments, metafile, limit, metafile.size() + 4096},
+    const ChildResult drawn = runChild({QStringLiteral("gm"), arguments, metafile, limit, kMetafileMemory, metafile.size() + 4096},
                                        deadline);
     using Outcome = ChildResult::Outcome;
     if (drawn.outcome == Outcome::NotRun && drawn.reason.contains(QLatin1String("not installed"))) {
@@ -51,7 +51,7 @@ std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInc
                       .arg(kMaxPixels);
         return std::nullopt;
     }
-    if (const QString failed = childFailure(drawn, QStringLiteral("The metafile player")); !failed.isEmpty()) {
+    if (const QString failed = childFailure(drawn, QStringLiteral("The metafile player"), kMetafileMemory); !failed.isEmpty()) {
         *reason = failed;
         return std::nullopt;
     }

@@ -18,6 +18,11 @@ struct PlaceableHeader {
     int unitsPerInch = 0;
 };
 
+// The most memory the metafile player's child may map, in bytes: a picture of
+// kMaxPixels at the tool's 8 bytes a pixel (1.5 GiB) and room beside it. A
+// file it draws counts all of it in its estimated peak (imageman.h).
+inline constexpr qint64 kMetafileMemory = qint64(2) << 30;
+
 // The header at the start of `head`; nothing when the bytes do not start
 // with a placeable metafile's key or end before its header does.
 std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head);

@@ -2,9 +2,12 @@
 
 #include "fileaccess.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -15,6 +18,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -27,6 +31,8 @@ using Outcome = ChildResult::Outcome;
 // Room for the PNM header ("P6", a comment, the size, the largest value).
 constexpr qsizetype kHeaderRoom = 1024;
 constexpr qsizetype kErrorRoom = 4096;
+// The program's home and temporary folder under bubblewrap.
+constexpr const char *kSandboxHome = "/tmp/work";
 
 class Fd
 {
@@ -86,9 +92,19 @@ private:
     QByteArray m_path;
 };
 
-// A started child, leader of its own process group. Until it is reaped, every
-// way out kills the whole group first, so nothing is left running and no
-// zombie remains.
+pid_t parentOf(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The name in brackets may hold spaces; the state and the parent follow.
+    const QByteArray text = stat.read(1024);
+    return pid_t(text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toInt());
+}
+
+// A started child, leader of its own session and process group. Until it is
+// reaped, every way out kills the whole group first, so nothing is left
+// running and no zombie remains.
 class Child
 {
 public:
@@ -98,6 +114,19 @@ public:
             reap();
     }
     void start(pid_t pid) { m_pid = pid; }
+
+    // bwrap's report of its first process in the sandbox. Killed, that one
+    // takes the whole sandbox with it, and bwrap collects it and ends: killed
+    // together, the dead first process would be left to the system's init,
+    // which in a container may never collect it.
+    void sandboxStarted(pid_t inner)
+    {
+        // Called directly: this C library's header lacks C linkage.
+        Fd fd(int(::syscall(SYS_pidfd_open, inner, 0)));
+        // While it is bwrap's child the number cannot have been reused.
+        if (fd.isOpen() && parentOf(inner) == m_pid)
+            m_inner = std::move(fd);
+    }
 
     // Whether it has ended; it stays unreaped so that its group id cannot be
     // reused before the group is killed.
@@ -109,6 +138,11 @@ public:
     // Kills what is left of the group and collects the child's status.
     int reap()
     {
+        if (m_inner.isOpen() && ::syscall(SYS_pidfd_send_signal, m_inner.get(), SIGKILL, nullptr, 0) == 0) {
+            for (int wait = 0; wait < 200 && !ended(); ++wait)
+                ::usleep(5000);
+        }
+        m_inner.reset();
         ::kill(-m_pid, SIGKILL);
         ::kill(m_pid, SIGKILL);
         int status = 0;
@@ -120,6 +154,7 @@ public:
 
 private:
     pid_t m_pid = -1;
+    Fd m_inner;  // a pidfd
 };
 
 // Everything the child needs, made before fork: after it only
@@ -133,6 +168,7 @@ struct Launch {
     const char *folder = nullptr;
     pid_t parent = 0;
     int in = -1, out = -1, err = -1, report = -1;
+    int info = -1;  // bwrap's report of the sandbox, when it is run
 
     void list(std::vector<char *> &to, const QList<QByteArray> &items)
     {
@@ -159,7 +195,9 @@ rlimit limit(int resource, rlim_t wanted)
 
 [[noreturn]] void becomeChild(const Launch &l)
 {
-    ::setpgid(0, 0);
+    // Without a controlling terminal nothing in it can type into ours, and
+    // one kill of the group reaches bwrap and the program it starts alike.
+    ::setsid();
     // The signal comes when the thread that forked ends; that thread waits
     // for this child, so it is the same as our process ending.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -167,22 +205,23 @@ rlimit limit(int resource, rlim_t wanted)
         ::_exit(127);
     if (::chdir(l.folder) != 0)
         failBeforeExec(l.report);
-    // Moved out of the way first: a descriptor may already sit at 0 to 3.
-    const int from[4] = {l.in, l.out, l.err, l.report};
-    int moved[4];
-    for (int i = 0; i < 4; ++i) {
+    // Moved out of the way first: a descriptor may already sit at 0 to 4.
+    const int from[5] = {l.in, l.out, l.err, l.report, l.info};
+    const int count = l.info >= 0 ? 5 : 4;
+    int moved[5];
+    for (int i = 0; i < count; ++i) {
         moved[i] = ::fcntl(from[i], F_DUPFD, 10);
         if (moved[i] < 0)
             failBeforeExec(l.report);
     }
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < count; ++i) {
         if (::dup2(moved[i], i) < 0)
             failBeforeExec(l.report);
     }
     ::fcntl(3, F_SETFD, FD_CLOEXEC);
     // Descriptors other threads opened without close-on-exec stay ours.
-    if (::close_range(4, ~0u, 0) != 0) {
-        for (int fd = 4; fd < 4096; ++fd)
+    if (::close_range(unsigned(count), ~0u, 0) != 0) {
+        for (int fd = count; fd < 4096; ++fd)
             ::close(fd);
     }
     sigset_t none;
@@ -201,11 +240,21 @@ rlimit limit(int resource, rlim_t wanted)
 // Feeds the program to the child and collects its picture and messages until
 // both streams end, the picture outgrows `limit`, or the deadline passes.
 struct Exchange {
-    Fd in, out, err;
+    Fd in, out, err, info;
     QByteArrayView input;
     qsizetype written = 0;
-    QByteArray picture, errors;
+    QByteArray picture, errors, sandbox;
     qsizetype limit = 0;
+
+    // bwrap's first process in the sandbox, once its report is whole; its
+    // report is JSON: {"child-pid": 123, ...}.
+    pid_t sandboxProcess() const
+    {
+        const qsizetype at = sandbox.indexOf("\"child-pid\":");
+        if (at < 0 || !sandbox.contains('}'))
+            return -1;
+        return pid_t(sandbox.mid(at + 12).split(',').value(0).trimmed().toInt());
+    }
 
     // Keeps at most `room` bytes in `to`; closes `fd` once its stream ends.
     static void read(Fd &fd, QByteArray &to, qsizetype room)
@@ -235,15 +284,23 @@ struct Exchange {
     }
 };
 
-Outcome exchange(Exchange &x, const Child &child, const Deadline &deadline)
+Outcome exchange(Exchange &x, Child &child, const Deadline &deadline)
 {
     while (x.out.isOpen() || x.err.isOpen()) {
         if (deadline.expired())
             return Outcome::Expired;
-        pollfd fds[3] = {{x.in.get(), POLLOUT, 0}, {x.out.get(), POLLIN, 0}, {x.err.get(), POLLIN, 0}};
+        pollfd fds[4] = {{x.in.get(), POLLOUT, 0}, {x.out.get(), POLLIN, 0}, {x.err.get(), POLLIN, 0},
+                         {x.info.get(), POLLIN, 0}};
         const auto wait = std::min(deadline.remaining(), std::chrono::milliseconds(50));
-        if (::poll(fds, 3, int(wait.count())) < 0 && errno != EINTR)
+        if (::poll(fds, 4, int(wait.count())) < 0 && errno != EINTR)
             return Outcome::Broken;
+        if (fds[3].revents) {
+            x.read(x.info, x.sandbox, 4096);
+            if (const pid_t inner = x.sandboxProcess(); inner > 0) {
+                child.sandboxStarted(inner);
+                x.info.reset();
+            }
+        }
         if (fds[0].revents)
             x.write();
         if (fds[1].revents) {
@@ -263,39 +320,64 @@ Outcome exchange(Exchange &x, const Child &child, const Deadline &deadline)
     return Outcome::Finished;
 }
 
-} // namespace
+// What bubblewrap shows the program: the system's programs and libraries and
+// the few configuration files they read, read-only. Ghostscript finds fonts
+// through the maps in /var/lib/ghostscript, the metafile player through
+// /etc/fonts.
+QList<QByteArray> bubblewrapArguments(const ChildRun &run)
+{
+    QList<QByteArray> arguments{"--unshare-all", "--die-with-parent", "--cap-drop", "ALL", "--info-fd", "4",
+                                "--ro-bind", "/usr", "/usr"};
+    for (const char *top : {"/bin", "/lib", "/lib64", "/sbin"}) {
+        const QFileInfo here(QString::fromLatin1(top));
+        if (here.isSymLink())
+            arguments << "--symlink" << QFile::encodeName(here.symLinkTarget()) << top;
+        else if (here.isDir())
+            arguments << "--ro-bind" << top << top;
+    }
+    for (const char *path : {"/etc/ld.so.cache", "/etc/fonts", "/var/lib/ghostscript"})
+        arguments << "--ro-bind-try" << path << path;
+    // The temporary folder holds what the program writes, each file within
+    // its limit; a few of them fit. It is a level down, so that the folder
+    // above it holds nothing else either: Ghostscript lists a folder by
+    // walking everything under it, links and all. For that reason there is no
+    // /proc, whose links lead back to the root; neither program needs it.
+    const qint64 room = 4 * run.fileLimit + (qint64(16) << 20);
+    arguments << "--dev" << "/dev" << "--size" << QByteArray::number(room) << "--tmpfs" << "/tmp" << "--dir"
+              << kSandboxHome << "--chdir" << kSandboxHome;
+    return arguments;
+}
 
-ChildResult runChild(const ChildRun &run, const Deadline &deadline)
+// Runs `program` (an absolute path) as `run` says, under bubblewrap when
+// `bwrap` names it, else in a private folder of ours.
+ChildResult runProgram(const ChildRun &run, const QString &program, const QString &bwrap, const Deadline &deadline)
 {
     ChildResult result;
     const auto notRun = [&](const QString &reason) {
         result.reason = reason;
         return result;
     };
-    if (deadline.expired())
-        return notRun(deadline.reason());
-    const QString found = QStandardPaths::findExecutable(run.program);
-    if (found.isEmpty())
-        return notRun(QStringLiteral("the program %1 is not installed").arg(run.program));
-    // Absolute: the child starts in its private folder.
-    const QString program = QFileInfo(found).absoluteFilePath();
+    const bool confined = !bwrap.isEmpty();
     PrivateFolder folder;
     QString reason;
-    if (!folder.create(&reason))
+    if (!confined && !folder.create(&reason))
         return notRun(reason);
     const auto cannotStart = [&](int error) {
         return notRun(QStringLiteral("%1 could not be started (%2)")
-                          .arg(QDir::toNativeSeparators(program), systemReason(error)));
+                          .arg(QDir::toNativeSeparators(confined ? bwrap : program), systemReason(error)));
     };
 
-    int in[2], out[2], err[2], report[2];
+    int in[2], out[2], err[2], report[2], info[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0)
         return cannotStart(errno);
     Exchange x;
-    Fd childIn(in[1]), childOut, childErr, childReport, reportRead;
+    Fd childIn(in[1]), childOut, childErr, childReport, reportRead, childInfo;
     x.in.reset(in[0]);
     for (auto [fds, ours, theirs] : {std::tuple{out, &x.out, &childOut}, std::tuple{err, &x.err, &childErr},
-                                     std::tuple{report, &reportRead, &childReport}}) {
+                                     std::tuple{report, &reportRead, &childReport},
+                                     std::tuple{info, &x.info, &childInfo}}) {
+        if (theirs == &childInfo && !confined)
+            break;
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return cannotStart(errno);
         ours->reset(fds[0]);
@@ -303,21 +385,26 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     }
 
     Launch launch;
-    const QByteArray home = folder.path();
-    launch.list(launch.argv, QList<QByteArray>{QFile::encodeName(program)} + run.arguments);
+    const QByteArray home = confined ? QByteArray(kSandboxHome) : folder.path();
+    QList<QByteArray> argv{QFile::encodeName(program)};
+    if (confined)
+        argv = QList<QByteArray>{QFile::encodeName(bwrap)} + bubblewrapArguments(run) + QList<QByteArray>{"--"} + argv;
+    launch.list(launch.argv, argv + run.arguments);
     launch.list(launch.envp, {"PATH=/usr/bin:/bin", "LC_ALL=C", "HOME=" + home, "TMPDIR=" + home,
                               "TEMP=" + home, "TMP=" + home});
+    // Inherited through bwrap; its own needs are small.
     const auto seconds = std::chrono::ceil<std::chrono::seconds>(deadline.remaining()).count() + 1;
-    launch.memory = limit(RLIMIT_AS, rlim_t(kChildMemory));
+    launch.memory = limit(RLIMIT_AS, rlim_t(run.memoryLimit));
     launch.cpu = limit(RLIMIT_CPU, rlim_t(seconds));
     launch.fileSize = limit(RLIMIT_FSIZE, rlim_t(run.fileLimit));
     launch.core = limit(RLIMIT_CORE, 0);
-    launch.folder = home.constData();
+    launch.folder = confined ? "/" : home.constData();
     launch.parent = ::getpid();
     launch.in = childIn.get();
     launch.out = childOut.get();
     launch.err = childErr.get();
     launch.report = childReport.get();
+    launch.info = childInfo.get();
 
     Child child;
     const pid_t pid = ::fork();
@@ -326,14 +413,14 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     if (pid < 0)
         return cannotStart(errno);
     child.start(pid);
-    // Also from here, so the group exists before we might have to kill it.
-    ::setpgid(pid, pid);
     childIn.reset();
     childOut.reset();
     childErr.reset();
     childReport.reset();
+    childInfo.reset();
 
     // The report pipe closes at exec, or carries the error that stopped it.
+    // Either way the child's session, and so its group, exists by then.
     int error = 0;
     ssize_t got;
     while ((got = ::read(reportRead.get(), &error, sizeof error)) < 0 && errno == EINTR) {
@@ -341,7 +428,7 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     if (got == ssize_t(sizeof error))
         return cannotStart(error);
 
-    for (const Fd *fd : {&x.out, &x.err})
+    for (const Fd *fd : {&x.out, &x.err, &x.info})
         ::fcntl(fd->get(), F_SETFL, O_NONBLOCK);
     x.input = run.input;
     x.limit = run.outputLimit;
@@ -350,6 +437,11 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     result.status = child.reap();
     result.output = std::move(x.picture);
     result.errors = std::move(x.errors);
+    // bwrap ends with 128 and the signal's number when the program is
+    // killed, as a shell does.
+    if (confined && WIFEXITED(result.status) && WEXITSTATUS(result.status) > 128
+        && WEXITSTATUS(result.status) < 128 + NSIG)
+        result.status = WEXITSTATUS(result.status) - 128;
     // Processor time was given from the deadline; a program on several
     // threads spends it faster than the clock does.
     if (result.outcome == Outcome::Finished && WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGXCPU)
@@ -361,7 +453,78 @@ ChildResult runChild(const ChildRun &run, const Deadline &deadline)
     return result;
 }
 
-QString childFailure(const ChildResult &result, const QString &name)
+// An absolute path to `program` on the PATH, without links: under bubblewrap
+// /etc/alternatives, say, is not there to follow. Empty when not found.
+QString findProgram(const QString &program)
+{
+    const QString found = QStandardPaths::findExecutable(program);
+    return found.isEmpty() ? found : QFileInfo(found).canonicalFilePath();
+}
+
+// Runs true under bubblewrap: where namespaces are refused it fails at once.
+QString probeBubblewrap(const QString &bwrap)
+{
+    if (bwrap.isEmpty())
+        return QStringLiteral("bwrap is not installed");
+    const QString program = findProgram(QStringLiteral("true"));
+    if (program.isEmpty())
+        return QStringLiteral("the program true is not installed");
+    const ChildResult ran = runProgram({QStringLiteral("bwrap"), {}, {}, 0, qint64(1) << 30, 0}, program, bwrap,
+                                       Deadline(std::chrono::seconds(10)));
+    if (ran.outcome != Outcome::Finished)
+        return ran.reason;
+    if (WIFEXITED(ran.status) && WEXITSTATUS(ran.status) == 0)
+        return {};
+    const QByteArray said = ran.errors.trimmed().split('\n').value(0).trimmed();
+    return said.isEmpty() ? childFailure(ran, QStringLiteral("bwrap"), qint64(1) << 30)
+                          : QString::fromLocal8Bit(said.left(300));
+}
+
+// bwrap on the PATH, or an empty text when helper programs run without it.
+// Each bwrap is tried once; where it fails, that is said once on standard
+// error.
+QString bubblewrap(QString *problem = nullptr)
+{
+    static QMutex mutex;
+    static QHash<QString, QString> problems;
+    const QString bwrap = findProgram(QStringLiteral("bwrap"));
+    const QMutexLocker lock(&mutex);
+    auto known = problems.constFind(bwrap);
+    if (known == problems.cend()) {
+        known = problems.insert(bwrap, probeBubblewrap(bwrap));
+        if (!known->isEmpty())
+            qWarning().noquote() << QStringLiteral("helper programs run without bubblewrap: %1").arg(*known);
+    }
+    if (problem)
+        *problem = *known;
+    return known->isEmpty() ? bwrap : QString();
+}
+
+} // namespace
+
+ChildResult runChild(const ChildRun &run, const Deadline &deadline)
+{
+    ChildResult notRun;
+    if (deadline.expired()) {
+        notRun.reason = deadline.reason();
+        return notRun;
+    }
+    const QString program = findProgram(run.program);
+    if (program.isEmpty()) {
+        notRun.reason = QStringLiteral("the program %1 is not installed").arg(run.program);
+        return notRun;
+    }
+    return runProgram(run, program, bubblewrap(), deadline);
+}
+
+QString bubblewrapProblem()
+{
+    QString problem;
+    bubblewrap(&problem);
+    return problem;
+}
+
+QString childFailure(const ChildResult &result, const QString &name, qint64 memoryLimit)
 {
     const int status = result.status;
     if (WIFSIGNALED(status)) {
@@ -376,7 +539,7 @@ QString childFailure(const ChildResult &result, const QString &name)
     if (errors.contains("VMerror") || errors.contains("Unable to allocate")
         || errors.contains("Memory allocation failed"))
         return QStringLiteral("drawing it needs more than the %1 GB of memory %2 may use")
-            .arg(kChildMemory >> 30)
+            .arg(memoryLimit >> 30)
             .arg(name);
     // The line that names the error, else the first one.
     const QList<QByteArray> lines = errors.trimmed().split('\n');

@@ -1,10 +1,15 @@
 #include "imaging/imageman.h"
+#include "imaging/sandbox.h"
 #include "processes.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
+#include <csignal>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -19,9 +24,9 @@ const QString kHostile = QStringLiteral(KESTRUNE_TEST_DATA "/hostile/");
 } // namespace
 
 // What the hostile manifest cannot say about EPS: what the Ghostscript child
-// leaves behind (files, folders, processes). (Which box it draws is tested
-// with ImageMan's other readers.) Each test runs with TMPDIR set to a new
-// folder, checked after it.
+// sees and leaves behind (files, folders, processes), under bubblewrap and
+// without it. (Which box it draws is tested with ImageMan's other readers.)
+// Each test runs with TMPDIR set to a new folder, checked after it.
 class TestGhostscript : public QObject
 {
     Q_OBJECT
@@ -88,12 +93,39 @@ private slots:
             if (worker.joinable())
                 worker.join();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(!childProcesses().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(testpictures::descendantProcesses().values().contains("(gs)"), 10000);
+        const QList<pid_t> started = testpictures::descendantProcesses().keys();
         const QDeadlineTimer second(1000);
         cancel.raise();
         worker.join();
         QVERIFY2(!second.hasExpired(), "took longer than a second");
         QVERIFY2(result.message().contains("the conversion was stopped"), qPrintable(result.message()));
+        // Not one of them is left, not even dead and uncollected.
+        for (const pid_t pid : started)
+            QVERIFY2(::kill(pid, 0) != 0 && errno == ESRCH, qPrintable(QStringLiteral("%1 is left").arg(pid)));
+    }
+
+    void helperSeesNoFileOfOurs()
+    {
+        // Whether this machine lets bwrap make namespaces at all, asked of
+        // bwrap directly: our own probe must agree.
+        QString why;
+        if (!testpictures::runTool(QStringLiteral("bwrap"), {"--unshare-all", "--ro-bind", "/", "/", "/usr/bin/true"}, &why))
+            QSKIP(qPrintable("bubblewrap does not work here: " + why));
+        QCOMPARE(imaging::detail::bubblewrapProblem(), QString());
+        QTemporaryFile inTmp(QStringLiteral("/tmp/kestrune-planted-XXXXXX")),
+            inHome(QDir::home().filePath(QStringLiteral("kestrune-planted-XXXXXX")));
+        QVERIFY(inTmp.open() && inHome.open());
+        const QByteArray home = QFile::encodeName(QDir::homePath());
+        const QByteArray script = "ls -A /tmp /tmp/work; for f in " + QFile::encodeName(inTmp.fileName()) + ' '
+            + QFile::encodeName(inHome.fileName()) + "; do test -e $f && echo sees $f; done; "
+            "echo x >" + home + "/written && echo wrote in home; echo x >/usr/written && echo wrote in /usr; "
+            "echo x >/tmp/work/mine && echo wrote its own; echo pid $$";
+        const auto ran = imaging::detail::runChild({QStringLiteral("sh"), {"-c", script}, {}, 4096, qint64(256) << 20, 4096},
+                                                   imaging::Deadline(std::chrono::seconds(20)));
+        QCOMPARE(ran.errors.count("\n"), 2); // the two refused writes
+        QCOMPARE(ran.output, "/tmp:\nwork\n\n/tmp/work:\nwrote its own\npid 2\n");
+        QVERIFY(!QFile::exists(QDir::home().filePath(QStringLiteral("written"))));
     }
 
     void missingGhostscriptIsNamed()
@@ -105,14 +137,43 @@ private slots:
         QVERIFY2(!loaded && loaded.message().contains("its program gs is not installed"), qPrintable(loaded.message()));
     }
 
-    void foldersOfKilledProcessesAreRemoved()
+    void withoutBubblewrapTheOldSandboxDraws_data()
     {
-        // No process id reaches 99999999: the kernel's limit is 2^22.
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("bwrap missing") << false << "bwrap is not installed";
+        // As bwrap says where unprivileged namespaces are turned off.
+        QTest::newRow("namespaces refused") << true << "bwrap: No permissions to create new namespace";
+    }
+
+    void withoutBubblewrapTheOldSandboxDraws()
+    {
+        QFETCH(bool, installed);
+        QFETCH(QString, reason);
+        // Before the PATH: gs alone, or a bwrap that fails as the real one would.
+        const QTemporaryDir bin(QDir::home().filePath(QStringLiteral("bin-XXXXXX")));
+        if (installed) {
+            testpictures::writeBytes(bin.filePath("bwrap"), "#!/bin/sh\necho '" + reason.toUtf8() + "' >&2\nexit 1\n");
+            QVERIFY(QFile::setPermissions(bin.filePath("bwrap"), QFile::ReadOwner | QFile::ExeOwner));
+        } else {
+            QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("gs")), bin.filePath("gs")));
+        }
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("PATH", QFile::encodeName(bin.path()) + (installed ? ':' + path : QByteArray()));
+        // The old sandbox's folders of killed processes are removed; no
+        // process id reaches 99999999, the kernel's limit is 2^22.
         const QDir temp(m_temp->path());
         const QString dead = QStringLiteral("kestrune-child-99999999-x"), alive = QStringLiteral("kestrune-child-%1-y").arg(::getpid());
         QVERIFY(temp.mkdir(dead) && temp.mkdir(alive));
         testpictures::writeBytes(temp.filePath(dead + "/gs_file"), "left behind");
-        QVERIFY(ImageMan().setImageFile(kHostile + "eps-cr-only.eps"));
+        // Said once, however many files follow.
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("helper programs run without bubblewrap: " + reason));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("bubblewrap")));
+        for (int i = 0; i < 2; ++i) {
+            const imaging::Result loaded = ImageMan().setImageFile(kHostile + "eps-cr-only.eps");
+            QVERIFY2(loaded, qPrintable(loaded.message()));
+        }
         QCOMPARE(temp.entryList({QStringLiteral("kestrune-child-*")}, QDir::Dirs), QStringList{alive});
         QVERIFY(temp.rmdir(alive));
     }

@@ -3,6 +3,7 @@
 #include "pictures.h"
 
 #include <QDir>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -11,18 +12,37 @@
 
 namespace testpictures {
 
-// The processes whose parent is this one, by name ("(gs)").
-inline QStringList childProcesses()
+// The processes descended from this one (all of them, or its children
+// alone), by id, with their names ("(gs)").
+inline QMap<pid_t, QString> descendantProcesses(bool childrenOnly = false)
 {
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    QMultiMap<pid_t, pid_t> children;
+    QMap<pid_t, QString> names;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(entry));
         // The name in brackets may hold spaces; the state and the parent follow.
         const qsizetype name = stat.lastIndexOf(')');
-        if (stat.mid(name + 2).split(' ').value(1) == QByteArray::number(::getpid()))
-            found << QString::fromLatin1(stat.left(name + 1));
+        const pid_t pid = entry.toInt();
+        if (pid <= 0 || name < 0)
+            continue;
+        children.insert(stat.mid(name + 2).split(' ').value(1).toInt(), pid);
+        names.insert(pid, QString::fromLatin1(stat.mid(stat.indexOf('('), name + 1 - stat.indexOf('('))));
+    }
+    QMap<pid_t, QString> found;
+    QList<pid_t> parents{::getpid()};
+    while (!parents.isEmpty()) {
+        for (const pid_t child : children.values(parents.takeFirst())) {
+            found.insert(child, names.value(child));
+            if (!childrenOnly)
+                parents << child;
+        }
     }
     return found;
+}
+
+inline QStringList childProcesses()
+{
+    return descendantProcesses(true).values();
 }
 
 // Runs another program to its end, `input` on its standard input. Its
