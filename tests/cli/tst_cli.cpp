@@ -1,6 +1,8 @@
 #include "fakes.h"
 #include "../support/menus.h"
+#include "../support/pictures.h"
 #include "../support/program.h"
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
@@ -13,7 +15,11 @@
 #include <QDirIterator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +34,27 @@ QStringList contents(const QString &root)
     }
     files.sort();
     return files;
+}
+
+bool writeNative(const QByteArray &path, const QByteArray &bytes)
+{
+    FILE *file = std::fopen(path.constData(), "wb");
+    const bool written = file && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) == size_t(bytes.size());
+    return file && std::fclose(file) == 0 && written;
+}
+
+// The program run with `arguments` as the system's bytes, which only a shell
+// can hand over: QProcess would lose the bytes that are not UTF-8.
+testprogram::Run runWithBytes(const QStringList &arguments)
+{
+    QString script = "exec \"$0\"";
+    for (const QString &argument : arguments) {
+        QString format;
+        for (const char byte : common::nativeName(argument))
+            format += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        script += " \"$(printf '" + format + "')\"";
+    }
+    return testprogram::run("/bin/sh", {"-c", script, KESTRUNE_PROGRAM});
 }
 
 } // namespace
@@ -88,6 +115,84 @@ private slots:
         QVERIFY2((status ? run.err : run.out).contains(said) && (status || run.err.isEmpty()), qPrintable(run.out + run.err));
         QCOMPARE(QDir(m_places["FULL"]).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"kept"});
         QVERIFY(!QFileInfo::exists(m_places["NONE"]));
+    }
+
+    void runsLoseNothing_data()
+    {
+        QTest::addColumn<QStringList>("files");     // name=fixture of sources/, name=| a named pipe, name=>target a link
+        QTest::addColumn<QStringList>("arguments"); // DIR and OUT stand for the run's folders
+        QTest::addColumn<int>("status");            // -1: any
+        QTest::addColumn<QStringList>("said");      // each on the standard output or error
+        QTest::addColumn<QString>("first");         // the first file afterwards: "kept", "replaced" or ""
+        QTest::addColumn<QStringList>("outputs");   // OUT's files, names shown
+        const QString raw = common::nameFromNative("bad\xff\xfe" "bytes.png");
+        const QString written = "Cannot convert DIR/a.%1: OUT/a.jpg was already written from DIR/a.bmp in this run.";
+        QTest::newRow("outputs of one run never replace each other")
+            << QStringList{"a.bmp=imagemagick-v5.bmp", "a.png=pillow-palette-transparent.png", "a.tga=pillow-rle.tga"}
+            << QStringList{"--out", "OUT", "DIR"} << 1
+            << QStringList{written.arg("png"), written.arg("tga"), "1 converted, 2 failed.\n"} << "kept" << QStringList{"a.jpg"};
+        QTest::newRow("a source is kept without --in-place") << QStringList{"shot.jpg=pillow-progressive.jpg", "b.bmp=pillow.bmp"}
+            << QStringList{"--size", "40x30", "DIR"} << 1
+            << QStringList{"Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
+                           "1 converted, 1 failed.\n"} << "kept" << QStringList{};
+        QTest::newRow("--in-place replaces it") << QStringList{"shot.jpg=pillow-progressive.jpg"}
+            << QStringList{"--in-place", "--size", "40x30", "DIR"} << 0 << QStringList{"1 converted, 0 failed.\n"}
+            << "replaced" << QStringList{};
+        QTest::newRow("a name not UTF-8 is listed, a named pipe and a link to one are left out") // the first is no picture
+            << QStringList{raw + "=../hostile/cases.tsv", "fifo.png=|", "link.png=>fifo.png"} << QStringList{"--out", "OUT", "DIR"}
+            << 1 << QStringList{"0 converted, 1 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
+                                "DIR/link.png is a symbolic link to a named pipe, not a file.\n"}
+            << "" << QStringList{};
+        QTest::newRow("end to end: a name not UTF-8 named outright") << QStringList{raw + "=pillow.bmp"}
+            << QStringList{"--to", "bmp", "--out", "OUT", "DIR/" + raw} << 0 << QStringList{"1 converted, 0 failed.\n"}
+            << "" << QStringList{"bad\\xFF\\xFEbytes.bmp"};
+    }
+    // A run replaces neither an output it wrote nor a source unless told to;
+    // names are taken as the system's bytes, and what a folder holds that is
+    // not a file is left out, and said.
+    void runsLoseNothing()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, said);
+        QFETCH(QString, first);
+        QFETCH(QStringList, outputs);
+        QTemporaryDir dir;
+        const QString in = dir.filePath("in"), out = dir.filePath("out");
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        const auto removeRawNames = qScopeGuard([&] { // which QTemporaryDir cannot name
+            QList<convert::FolderEntry> entries;
+            QString error;
+            for (const QString &folder : {in, out})
+                for (convert::listFolder(folder, &entries, &error); const convert::FolderEntry &entry : entries)
+                    unlink(common::nativeName(folder + '/' + entry.name).constData());
+        });
+        for (const QString &file : files) {
+            const QString name = file.section('=', 0, 0), what = file.section('=', 1);
+            const QByteArray path = common::nativeName(in + '/' + name);
+            if (what == "|")
+                QVERIFY(mkfifo(path.constData(), 0600) == 0);
+            else if (what.startsWith('>'))
+                QVERIFY(symlink(what.mid(1).toUtf8().constData(), path.constData()) == 0);
+            else
+                QVERIFY(writeNative(path, testpictures::readAll(KESTRUNE_TEST_DATA "/sources/" + what)));
+        }
+        const QString firstFile = in + '/' + files[0].section('=', 0, 0);
+        const QByteArray before = first.isEmpty() ? QByteArray() : testpictures::readAll(firstFile);
+        for (QString &argument : arguments)
+            argument.replace("DIR", in).replace("OUT", out);
+        const testprogram::Run run = runWithBytes(QStringList{"convert"} + arguments);
+        if (status >= 0)
+            QCOMPARE(run.status, status);
+        for (QString text : said)
+            QVERIFY2((run.out + run.err).contains(text.replace("DIR", in).replace("OUT", out)), qPrintable(run.out + run.err));
+        if (!first.isEmpty())
+            QCOMPARE(testpictures::readAll(firstFile) == before, first == "kept");
+        QStringList shown;
+        for (const QString &name : convert::matchingFiles(out, "*.*"))
+            shown << common::shownName(name);
+        QCOMPARE(shown, outputs);
     }
 
     void convertIsTheEngines_data()
