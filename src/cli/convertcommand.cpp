@@ -97,10 +97,10 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     parser.setApplicationDescription(QStringLiteral(
         "Converts pictures, and the pictures of folders, as the Batch Convert page does: each\n"
         "output is named after its source with the new type's extension, and replaces an\n"
-        "earlier file only with a complete new one; a source is replaced only with\n"
-        "--in-place. Folders give their regular, visible files of the chosen types, sorted\n"
-        "by name, and say which others they left out; files named outright are taken\n"
-        "whatever their type."));
+        "earlier file only with a complete new one, never one the run wrote itself; a\n"
+        "source only with --in-place. Folders give their regular, visible files of the\n"
+        "chosen types, sorted by name, and the summary says which others they left out;\n"
+        "files named outright are taken whatever their type."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
                                 QStringLiteral("TYPE"));
     const QCommandLineOption size(QStringLiteral("size"),
@@ -119,7 +119,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                     QStringLiteral("Types listed from folders (default: all twelve)."),
                                     QStringLiteral("TYPES"));
     const QCommandLineOption inPlace(QStringLiteral("in-place"),
-                                     QStringLiteral("Let a file whose output is its own source (jpg to jpg without\n"
+                                     QStringLiteral("Let a file whose output is its own source (jpg to jpg without "
                                                     "--out) replace it; without this such a file fails."));
     parser.addOptions({to, size, quality, jobs, out, filter, inPlace});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),

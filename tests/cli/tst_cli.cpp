@@ -119,7 +119,7 @@ private slots:
 
     void runsLoseNothing_data()
     {
-        QTest::addColumn<QStringList>("files");     // name=fixture of sources/, name=| a named pipe, name=>target a link
+        QTest::addColumn<QStringList>("files");     // name=fixture of sources/, =| a named pipe, =>target a link, =/ a folder
         QTest::addColumn<QStringList>("arguments"); // DIR and OUT stand for the run's folders
         QTest::addColumn<int>("status");            // -1: any
         QTest::addColumn<QStringList>("said");      // each on the standard output or error
@@ -139,7 +139,8 @@ private slots:
             << QStringList{"--in-place", "--size", "40x30", "DIR"} << 0 << QStringList{"1 converted, 0 failed.\n"}
             << "replaced" << QStringList{};
         QTest::newRow("a name not UTF-8 is listed, a named pipe and a link to one are left out") // the first is no picture
-            << QStringList{raw + "=../hostile/cases.tsv", "fifo.png=|", "link.png=>fifo.png"} << QStringList{"--out", "OUT", "DIR"}
+            << QStringList{raw + "=../hostile/cases.tsv", "fifo.png=|", "link.png=>fifo.png", raw + ".out=/"}
+            << QStringList{"--out", "DIR/" + raw + ".out", "DIR"}
             << 1 << QStringList{"0 converted, 1 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
                                 "DIR/link.png is a symbolic link to a named pipe, not a file.\n"}
             << "" << QStringList{};
@@ -166,13 +167,16 @@ private slots:
             QString error;
             for (const QString &folder : {in, out})
                 for (convert::listFolder(folder, &entries, &error); const convert::FolderEntry &entry : entries)
-                    unlink(common::nativeName(folder + '/' + entry.name).constData());
+                    unlink(common::nativeName(folder + '/' + entry.name).constData()),
+                        rmdir(common::nativeName(folder + '/' + entry.name).constData());
         });
         for (const QString &file : files) {
             const QString name = file.section('=', 0, 0), what = file.section('=', 1);
             const QByteArray path = common::nativeName(in + '/' + name);
             if (what == "|")
                 QVERIFY(mkfifo(path.constData(), 0600) == 0);
+            else if (what == "/")
+                QVERIFY(mkdir(path.constData(), 0700) == 0);
             else if (what.startsWith('>'))
                 QVERIFY(symlink(what.mid(1).toUtf8().constData(), path.constData()) == 0);
             else
