@@ -2,10 +2,7 @@
 
 #include "folderaccess.h"
 
-#include "convert/sourcefiles.h"
-
-#include <QDir>
-#include <QFileInfo>
+#include "common/nativename.h"
 
 namespace app {
 
@@ -24,7 +21,7 @@ QString FileList::path() const
 
 bool FileList::setPath(const QString &path)
 {
-    m_path = path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    m_path = path.isEmpty() ? path : convert::absolutePath(path);
     const bool ok = reload();
     emit pathChanged();
     return ok;
@@ -51,7 +48,7 @@ QString FileList::errorString() const
 QString FileList::entry(int row) const
 {
     const QListWidgetItem *found = item(row);
-    return found ? found->text() : QString();
+    return found ? found->data(Qt::UserRole).toString() : QString();
 }
 
 int FileList::selectedIndex() const
@@ -63,6 +60,7 @@ int FileList::selectedIndex() const
 bool FileList::reload()
 {
     clear();
+    m_leftOut.clear();
     if (m_path.isEmpty()) {
         m_error.clear();
         return true;
@@ -70,7 +68,10 @@ bool FileList::reload()
     m_error = folderFault(m_path);
     if (!m_error.isEmpty())
         return false;
-    addItems(convert::matchingFiles(m_path, m_pattern));
+    const convert::SourceListing listing = convert::listSources(m_path, m_pattern);
+    for (const QString &name : listing.names)
+        (new QListWidgetItem(common::shownName(name), this))->setData(Qt::UserRole, name);
+    m_leftOut = listing.leftOut;
     return true;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "convert/sourcefiles.h"
+
 #include <QListWidget>
 
 namespace app {
 
-// The plain, visible files of one folder whose names match the pattern
-// (';'-separated wildcards, any letter case), sorted by name, one selectable.
+// The regular, visible files of one folder whose names match the pattern
+// (';'-separated wildcards, any letter case), sorted by name, one selectable:
+// convert::listSources(). Each shows its name with common::shownName() and
+// keeps the name as the system gives it for the conversion.
 class FileList : public QListWidget
 {
     Q_OBJECT
@@ -24,8 +28,10 @@ public:
     bool setPattern(const QString &pattern);
     QString errorString() const;
 
-    // Bare file names without folder.
+    // Bare file names without folder, carried bytes and all.
     QString entry(int row) const;
+    // What the folder holds under the pattern that is not listed, and why.
+    QList<convert::LeftOut> leftOut() const { return m_leftOut; }
     // -1 when no entry is selected.
     int selectedIndex() const;
 
@@ -40,6 +46,7 @@ private:
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     QString m_error;
+    QList<convert::LeftOut> m_leftOut;
 };
 
 } // namespace app

@@ -9,7 +9,8 @@ namespace app {
 // Why the folder cannot be listed ("it does not exist", ...); empty when it can.
 QString folderFault(const QString &path);
 
-// The visible subfolders of `folder`, sorted by name.
+// The visible subfolders of `folder` (links to folders too), sorted by name,
+// as the system gives their names (common/nativename.h).
 QStringList subfolders(const QString &folder);
 
 } // namespace app

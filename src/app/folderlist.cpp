@@ -2,8 +2,9 @@
 
 #include "folderaccess.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "common/nativename.h"
+#include "common/paths.h"
+#include "convert/sourcefiles.h"
 
 namespace app {
 
@@ -44,7 +45,7 @@ bool FolderList::setPath(const QString &path)
         return false;
     }
     m_error.clear();
-    m_path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    m_path = convert::absolutePath(path);
     fill();
     emit changed();
     return true;
@@ -70,23 +71,21 @@ void FolderList::openEntry(int row)
 void FolderList::fill()
 {
     clear();
-    QStringList chain;
-    for (QDir dir(m_path);; ) {
-        chain.prepend(dir.absolutePath());
-        if (dir.isRoot() || !dir.cdUp())
-            break;
-    }
+    // The path is absolute and clean, so its text alone gives the ancestors;
+    // asking the system would lose names that are not UTF-8.
+    const auto add = [this](const QString &name, int depth, const QString &folder) {
+        (new QListWidgetItem(indented(common::shownName(name), depth), this))->setData(Qt::UserRole, folder);
+    };
     int depth = 0;
-    for (const QString &folder : std::as_const(chain)) {
-        const QString name = QDir(folder).isRoot() ? folder : QFileInfo(folder).fileName();
-        auto *entry = new QListWidgetItem(indented(name, depth++), this);
-        entry->setData(Qt::UserRole, folder);
+    add(QStringLiteral("/"), depth++, QStringLiteral("/"));
+    QString folder;
+    for (const QString &name : m_path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        folder += QLatin1Char('/') + name;
+        add(name, depth++, folder);
     }
     const int open = count() - 1;
-    for (const QString &name : subfolders(m_path)) {
-        auto *entry = new QListWidgetItem(indented(name, depth), this);
-        entry->setData(Qt::UserRole, QDir(m_path).absoluteFilePath(name));
-    }
+    for (const QString &name : subfolders(m_path))
+        add(name, depth, common::joinPath(folder, name));
     setCurrentRow(open);
     scrollToItem(item(open), QAbstractItemView::PositionAtTop);
 }

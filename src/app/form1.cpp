@@ -52,7 +52,7 @@ QString makerNotice()
 // A folder that can be listed to start from: the current one when possible.
 QString startFolder()
 {
-    for (const QString &candidate : {QDir::currentPath(), QDir::homePath(), QDir::rootPath()}) {
+    for (const QString &candidate : {convert::absolutePath(QStringLiteral(".")), QDir::homePath(), QDir::rootPath()}) {
         if (folderFault(candidate).isEmpty())
             return candidate;
     }

@@ -2,6 +2,7 @@
 
 #include "app/busypointer.h"
 #include "common/desktop.h"
+#include "convert/sourcefiles.h"
 #include "imaging/formats.h"
 #include "imaging/imageman.h"
 #include "rollover/cutlinelist.h"
@@ -150,6 +151,7 @@ private:
     void driveFault(DriveList *drives, FolderList *folders);
     // What the page's controls say now about the entry of File1 at `row`.
     convert::FileChoices conversionChoices(int row) const;
+    bool sourcesMayBeReplaced(const QList<int> &rows, bool *asked);
 
     common::Dialogs &m_dialogs;
     common::Clipboard &m_clipboard;
@@ -194,6 +196,7 @@ private:
     // The batch run and the double-clicked files (form1_convert.cpp).
     convert::BatchEngine *m_batch = nullptr;
     std::optional<BusyPointer> m_runPointer;
+    QList<convert::LeftOut> m_runLeftOut; // what the running run's folder held that is not listed
     int m_singlesInHand = 0; // double-clicked files not yet done
     std::optional<BusyPointer> m_singlePointer;
 };

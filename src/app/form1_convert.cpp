@@ -9,6 +9,8 @@
 #include "filelist.h"
 #include "folderlist.h"
 
+#include "common/maker.h"
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "convert/batchengine.h"
 #include "convert/captions.h"
@@ -32,7 +34,7 @@ void Form1::connectConversionPage()
     connect(m_dir2, &FolderList::changed, this, [this] { m_drive2->showDriveOf(m_dir2->path()); });
     for (FolderList *folders : {m_dir1, m_dir2}) {
         connect(folders, &FolderList::openFailed, this, [this](const QString &path, const QString &reason) {
-            warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(path, reason));
+            warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(path), reason));
         });
     }
     connect(m_file1, &FileList::pathChanged, this, &Form1::File1_PathChange);
@@ -54,8 +56,9 @@ void Form1::connectConversionPage()
             [this](const QList<convert::FileOutcome> &failures, qsizetype count) {
                 m_runPointer.reset();
                 m_command1->setEnabled(true);
-                if (!failures.isEmpty())
-                    warn(convert::failureMessage(failures, count));
+                const QString said = convert::endMessage(failures, count, std::exchange(m_runLeftOut, {}));
+                if (!said.isEmpty())
+                    warn(said);
             });
     connect(m_batch, &convert::BatchEngine::singleFinished, this, [this](const convert::FileOutcome &outcome) {
         if (--m_singlesInHand == 0)
@@ -92,7 +95,7 @@ void Form1::Dir1_Change()
     m_drive1->showDriveOf(m_dir1->path());
     if (!m_file1->setPath(m_dir1->path())) {
         warn(QStringLiteral("The files of the folder %1 cannot be listed: %2.")
-                 .arg(m_file1->path(), m_file1->errorString()));
+                 .arg(common::shownName(m_file1->path()), m_file1->errorString()));
     }
 }
 
@@ -105,7 +108,7 @@ void Form1::Drive2_Change()
 void Form1::Dir1_DragDrop(const QString &folder)
 {
     if (!m_dir1->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, m_dir1->errorString()));
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_dir1->errorString()));
 }
 
 void Form1::File1_DragDrop(const QString &folder)
@@ -116,7 +119,7 @@ void Form1::File1_DragDrop(const QString &folder)
 void Form1::Dir2_DragDrop(const QString &folder)
 {
     if (!m_dir2->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(folder, m_dir2->errorString()));
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_dir2->errorString()));
 }
 
 void Form1::File1_PathChange()
@@ -162,22 +165,45 @@ convert::FileChoices Form1::conversionChoices(int row) const
     return choices;
 }
 
+// False when the files of `rows` would replace their own sources and the
+// user says No; `asked` tells whether the question was put.
+bool Form1::sourcesMayBeReplaced(const QList<int> &rows, bool *asked)
+{
+    QList<convert::ConversionJob> plans;
+    for (int row : rows)
+        plans.append(convert::planConversion(conversionChoices(row), row));
+    const QStringList replaced = convert::replacedSources(plans);
+    *asked = !replaced.isEmpty();
+    return replaced.isEmpty() || m_dialogs.askYesNo(convert::replaceQuestion(replaced), QLatin1String(common::kProgramTitle));
+}
+
 void Form1::Command1_Click()
 {
     if (m_batch->isRunning())
         return;
+    QList<int> rows;
+    QStringList sources;
+    for (int row = 0; row < m_file1->count(); ++row) {
+        rows.append(row);
+        sources.append(common::joinPath(m_dir1->path(), m_file1->entry(row)));
+    }
+    // A source is replaced only when the user said so; one that a change
+    // during the run would replace fails instead.
+    bool asked = false;
+    if (!sourcesMayBeReplaced(rows, &asked))
+        return;
     m_command1->setEnabled(false);
     m_runPointer.emplace();
-    QStringList sources;
-    for (int row = 0; row < m_file1->count(); ++row)
-        sources.append(common::joinPath(m_dir1->path(), m_file1->entry(row)));
-    m_batch->start(sources, [this](qsizetype position) { return conversionChoices(int(position)); });
+    m_runLeftOut = m_file1->leftOut();
+    m_batch->start(sources, [this](qsizetype position) { return conversionChoices(int(position)); },
+                   asked ? convert::SourceRule::Replace : convert::SourceRule::Keep);
 }
 
 void Form1::File1_DblClick()
 {
     const int row = m_file1->selectedIndex();
-    if (row < 0)
+    bool asked = false;
+    if (row < 0 || !sourcesMayBeReplaced({row}, &asked))
         return;
     // The conversion runs on a worker thread; the pointer stays busy until
     // every double-clicked file is done.

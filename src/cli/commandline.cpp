@@ -4,6 +4,7 @@
 #include "rollovercommand.h"
 
 #include "common/maker.h"
+#include "common/nativename.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -84,9 +85,11 @@ int runCommand(int argc, char **argv)
     s_argc = argc;
     s_argv = argv;
     setVersion();
+    // File names are the system's bytes, which the locale's decoding would
+    // lose; the option words are ASCII and read the same either way.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(common::nameFromNative(argv[i]));
     // Nothing asks for an application object before the arguments are read,
     // so help and usage errors come out alone.
     if (arguments[1] == kConvert)

@@ -4,14 +4,14 @@
 #include "interrupt.h"
 #include "progress.h"
 
+#include "common/nativename.h"
+#include "common/paths.h"
 #include "imaging/formats.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
@@ -35,7 +35,9 @@ struct Request {
     int jobs = 0;
     QString out; // empty: beside each source
     QString pattern = convert::defaultTypePattern();
+    bool inPlace = false; // a file may replace its own source
     QStringList sources; // full paths, in the order given, folders listed
+    QList<convert::LeftOut> leftOut; // entries of the folders that are not files
 };
 
 QString typeList()
@@ -66,26 +68,27 @@ QString readSize(const QString &text, Request &request)
 
 // Folders are listed as the window's file list lists them; files named
 // outright are taken whatever their type, and each file once.
-QStringList listSources(const QStringList &inputs, const QString &pattern)
+void listSources(const QStringList &inputs, Request &request)
 {
-    QStringList sources;
     QSet<QString> seen;
     const auto add = [&](const QString &path) {
-        const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const QString clean = convert::absolutePath(path);
         if (!seen.contains(clean)) {
             seen.insert(clean);
-            sources.append(clean);
+            request.sources.append(clean);
         }
     };
     for (const QString &input : inputs) {
-        if (QFileInfo(input).isDir()) {
-            for (const QString &name : convert::matchingFiles(input, pattern))
-                add(QDir(input).filePath(name));
+        if (convert::entryKind(input) == convert::EntryKind::Folder) {
+            const convert::SourceListing listing = convert::listSources(input, request.pattern);
+            for (const QString &name : listing.names)
+                add(common::joinPath(input, name));
+            for (const convert::LeftOut &file : listing.leftOut)
+                request.leftOut.append({convert::absolutePath(file.path), file.reason});
         } else {
             add(input);
         }
     }
-    return sources;
 }
 
 std::optional<Request> parse(const QStringList &arguments, int *status)
@@ -94,9 +97,10 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     parser.setApplicationDescription(QStringLiteral(
         "Converts pictures, and the pictures of folders, as the Batch Convert page does: each\n"
         "output is named after its source with the new type's extension, and replaces an\n"
-        "earlier file only with a complete new one. Folders give their plain, visible files\n"
-        "of the chosen types, sorted by name; files named outright are taken whatever their\n"
-        "type."));
+        "earlier file only with a complete new one, never one the run wrote itself; a\n"
+        "source only with --in-place. Folders give their regular, visible files of the\n"
+        "chosen types, sorted by name, and the summary says which others they left out;\n"
+        "files named outright are taken whatever their type."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
                                 QStringLiteral("TYPE"));
     const QCommandLineOption size(QStringLiteral("size"),
@@ -114,7 +118,10 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     const QCommandLineOption filter(QStringLiteral("type-filter"),
                                     QStringLiteral("Types listed from folders (default: all twelve)."),
                                     QStringLiteral("TYPES"));
-    parser.addOptions({to, size, quality, jobs, out, filter});
+    const QCommandLineOption inPlace(QStringLiteral("in-place"),
+                                     QStringLiteral("Let a file whose output is its own source (jpg to jpg without "
+                                                    "--out) replace it; without this such a file fails."));
+    parser.addOptions({to, size, quality, jobs, out, filter, inPlace});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -150,9 +157,9 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     }
     if (parser.isSet(out)) {
         request.out = parser.value(out);
-        if (!QFileInfo(request.out).isDir())
-            return refuse(QStringLiteral("the output folder %1 does not exist").arg(QDir::toNativeSeparators(request.out)));
-        request.out = QFileInfo(request.out).absoluteFilePath();
+        if (convert::entryKind(request.out) != convert::EntryKind::Folder)
+            return refuse(QStringLiteral("the output folder %1 does not exist").arg(common::shownName(request.out)));
+        request.out = convert::absolutePath(request.out);
     }
     if (parser.isSet(filter)) {
         convert::TypeTicks ticks{};
@@ -164,18 +171,20 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         }
         request.pattern = convert::buildTypePattern(ticks);
     }
+    request.inPlace = parser.isSet(inPlace);
     if (parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("no file or folder to convert is named"));
-    request.sources = listSources(parser.positionalArguments(), request.pattern);
+    listSources(parser.positionalArguments(), request);
     return request;
 }
 
 convert::FileChoices choicesFor(const Request &request, const QString &source)
 {
-    const QFileInfo file(source);
+    // Sources are absolute and clean, so the last separator parts folder and name.
+    const qsizetype slash = source.lastIndexOf(QLatin1Char('/'));
     convert::FileChoices choices;
-    choices.folder = file.absolutePath();
-    choices.name = file.fileName();
+    choices.folder = slash > 0 ? source.left(slash) : QStringLiteral("/");
+    choices.name = source.mid(slash + 1);
     choices.count = request.sources.size();
     choices.size = request.size;
     choices.customWidth = request.width;
@@ -193,8 +202,10 @@ int runConvert(const QStringList &arguments)
     const std::optional<Request> request = parse(arguments, &status);
     if (!request)
         return status;
+    const QString leftOut = convert::leftOutSentence(request->leftOut);
     if (request->sources.isEmpty()) {
-        printOut(QStringLiteral("No files to convert."));
+        printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
+                                   : QStringLiteral("No files to convert. ") + leftOut);
         return kDone;
     }
     const std::unique_ptr<QGuiApplication> app = commandApplication();
@@ -202,13 +213,14 @@ int runConvert(const QStringList &arguments)
     convert::EngineOptions options;
     options.workers = request->jobs;
     options.jpegQuality = request->quality;
+    options.keepSourcesAdvice = QStringLiteral("use --in-place to allow it");
     convert::BatchEngine engine(std::move(options));
 #ifdef Q_OS_UNIX
     const bool terminal = isatty(STDOUT_FILENO);
 #else
     const bool terminal = false;
 #endif
-    Progress progress(request->sources.size(), terminal);
+    Progress progress(request->sources.size(), terminal, leftOut);
     QObject::connect(&engine, &convert::BatchEngine::fileFinished, &engine,
                      [&progress](const convert::FileOutcome &outcome) { progress.finished(outcome); });
     QObject::connect(&engine, &convert::BatchEngine::finished, &engine,
@@ -228,7 +240,7 @@ int runConvert(const QStringList &arguments)
         const QString &source = request->sources[position];
         progress.handedOut(source);
         return choicesFor(*request, source);
-    });
+    }, request->inPlace ? convert::SourceRule::Replace : convert::SourceRule::Keep);
     return QCoreApplication::exec();
 }
 

@@ -2,10 +2,9 @@
 
 #include "commandline.h"
 
+#include "common/nativename.h"
 #include "convert/fileoutcome.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -47,16 +46,17 @@ QString rateText(qsizetype done, qsizetype total, qint64 elapsedMs)
 
 } // namespace
 
-Progress::Progress(qsizetype total, bool terminal)
+Progress::Progress(qsizetype total, bool terminal, const QString &leftOut)
     : m_total(total)
     , m_terminal(terminal)
+    , m_leftOut(leftOut)
 {
     m_clock.start();
 }
 
 void Progress::handedOut(const QString &source)
 {
-    m_current = QFileInfo(source).fileName();
+    m_current = common::shownName(source.mid(source.lastIndexOf(QLatin1Char('/')) + 1));
     if (m_terminal)
         redraw();
 }
@@ -78,7 +78,7 @@ void Progress::finished(const convert::FileOutcome &outcome)
         printOut(QStringLiteral("%1/%2 %3 -> %4")
                      .arg(m_done)
                      .arg(m_total)
-                     .arg(QDir::toNativeSeparators(outcome.source), QDir::toNativeSeparators(outcome.output)));
+                     .arg(common::shownName(outcome.source), common::shownName(outcome.output)));
     if (outcome.converted && !outcome.message.isEmpty())
         printOut(outcome.message);
     if (m_terminal)
@@ -90,7 +90,8 @@ void Progress::end()
     if (m_terminal && m_lineShown)
         std::fputs("\n", stdout);
     m_lineShown = false;
-    printOut(QStringLiteral("%1 converted, %2 failed.").arg(m_done - m_failed).arg(m_failed));
+    const QString totals = QStringLiteral("%1 converted, %2 failed.").arg(m_done - m_failed).arg(m_failed);
+    printOut(m_leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + m_leftOut);
 }
 
 QString Progress::statusLine() const

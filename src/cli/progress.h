@@ -16,7 +16,8 @@ namespace cli {
 class Progress
 {
 public:
-    Progress(qsizetype total, bool terminal);
+    // `leftOut` is said after the totals: what the run left out and why.
+    Progress(qsizetype total, bool terminal, const QString &leftOut = {});
 
     // The file at `source` was handed to a worker.
     void handedOut(const QString &source);
@@ -33,6 +34,7 @@ private:
     qsizetype m_done = 0;
     qsizetype m_failed = 0;
     QString m_current;
+    QString m_leftOut;
     QElapsedTimer m_clock;
     bool m_lineShown = false;
 };

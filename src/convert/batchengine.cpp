@@ -2,15 +2,16 @@
 
 #include "captions.h"
 #include "memorybudget.h"
+#include "sourcefiles.h"
 #include "workerthread.h"
 
-#include "common/paths.h"
+#include "common/nativename.h"
 #include "imaging/imageman.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QHash>
 #include <QThread>
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 
 namespace convert {
@@ -21,21 +22,37 @@ namespace {
 // outside the wait.
 constexpr std::chrono::milliseconds kStopWait{750};
 
-QString shown(const QString &path)
+// The system's full path for `path`, links, "." and ".." resolved; empty
+// when nothing has that name.
+QString resolved(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    char *real = realpath(common::nativeName(path).constData(), nullptr);
+    if (!real)
+        return {};
+    const QString name = common::nameFromNative(real);
+    std::free(real);
+    return name;
 }
 
-// The key under which two names of one file are equal: the path with
-// symbolic links, "." and ".." resolved; a file that does not exist yet is
-// resolved through its folder.
+// The key of a name in its folder: the folder resolved, the name as it is.
+// A write never goes through a link standing at an output's name, so that
+// name is the file an output replaces.
+QString nameKey(const QString &path)
+{
+    const QString absolute = absolutePath(path);
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    const QString folder = resolved(slash > 0 ? absolute.left(slash) : QStringLiteral("/"));
+    if (folder.isEmpty())
+        return absolute;
+    return (folder == QLatin1String("/") ? QString() : folder) + absolute.mid(slash);
+}
+
+// The key under which two names of one source are equal: the file a read
+// reaches, links followed.
 QString fileKey(const QString &path)
 {
-    const QFileInfo file(path);
-    if (const QString canonical = file.canonicalFilePath(); !canonical.isEmpty())
-        return canonical;
-    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : common::joinPath(folder, file.fileName());
+    const QString real = resolved(path);
+    return real.isEmpty() ? nameKey(path) : real;
 }
 
 Converter onOwnInstance(std::optional<double> jpegQuality)
@@ -67,17 +84,26 @@ struct BatchEngine::Link {
     }
 };
 
+// What a running run's files may not replace, kept by its files in hand
+// (double-clicked ones too) for as long as they need it.
+struct BatchEngine::RunFiles {
+    QSet<QString> entries;           // both keys of every source
+    QHash<QString, QString> written; // output key -> the source it was written from
+    SourceRule rule = SourceRule::Replace;
+};
+
 struct BatchEngine::Job {
     enum class State { Estimating, Ready, Converting };
 
     quint64 id = 0;
     ConversionJob plan;
-    // The fileKey()s of the source and the output; the output's is empty
-    // for a file that fails untouched.
+    // The source's fileKey() and nameKey(), and the output's nameKey(),
+    // empty for a file that fails untouched.
     QString sourceKey;
+    QString sourceNameKey;
     QString outputKey;
-    // The keys of the files this one may not replace; none outside a run.
-    std::shared_ptr<Entries> entries;
+    // The running run's files; none outside a run.
+    std::shared_ptr<RunFiles> run;
     bool single = false;
     State state = State::Estimating;
     qint64 estimate = 0; // bytes
@@ -91,6 +117,7 @@ BatchEngine::BatchEngine(EngineOptions options, QObject *parent)
     , m_estimate(options.estimate ? std::move(options.estimate) : PeakEstimator(imaging::estimatePeakBytes))
     , m_convert(options.convert ? std::move(options.convert) : onOwnInstance(options.jpegQuality))
     , m_timeLimit(options.timeLimit)
+    , m_keepSourcesAdvice(std::move(options.keepSourcesAdvice))
     , m_link(std::make_shared<Link>(this))
 {
     qRegisterMetaType<convert::FileOutcome>();
@@ -102,7 +129,20 @@ BatchEngine::~BatchEngine()
     m_link->cut();
 }
 
-bool BatchEngine::start(const QStringList &sources, ChoiceSource choices)
+QStringList replacedSources(const QList<ConversionJob> &plans)
+{
+    QStringList replaced;
+    for (const ConversionJob &plan : plans) {
+        if (!plan.refusal.isEmpty())
+            continue;
+        const QString output = nameKey(plan.output);
+        if (output == fileKey(plan.source) || output == nameKey(plan.source))
+            replaced.append(plan.source);
+    }
+    return replaced;
+}
+
+bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, SourceRule rule)
 {
     if (m_running)
         return false;
@@ -112,9 +152,10 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices)
     m_next = 0;
     m_choices = std::move(choices);
     m_failures.clear();
-    m_entries = std::make_shared<Entries>();
+    m_run = std::make_shared<RunFiles>();
+    m_run->rule = rule;
     for (const QString &source : sources)
-        m_entries->insert(fileKey(source));
+        m_run->entries.unite({fileKey(source), nameKey(source)});
 
     emit captionChanged(startCaption(m_count));
     if (epoch != m_epoch)
@@ -132,7 +173,7 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices)
 
 void BatchEngine::convertOne(const FileChoices &choices)
 {
-    addJob(planConversion(choices, -1), m_running ? m_entries : nullptr, true);
+    addJob(planConversion(choices, -1), m_running ? m_run : nullptr, true);
     pump();
 }
 
@@ -160,15 +201,15 @@ void BatchEngine::handOut()
     emit captionChanged(progressCaption(position, choices.count));
     if (epoch != m_epoch)
         return;
-    addJob(planConversion(choices, position), m_entries, false);
+    addJob(planConversion(choices, position), m_run, false);
 }
 
-void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<Entries> entries, bool single)
+void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<RunFiles> run, bool single)
 {
     auto job = std::make_unique<Job>();
     job->id = ++m_lastId;
     job->single = single;
-    job->entries = std::move(entries);
+    job->run = std::move(run);
     job->plan = std::move(plan);
     if (!job->plan.refusal.isEmpty()) {
         job->state = Job::State::Ready;
@@ -176,10 +217,11 @@ void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<Entries> entries, b
         return;
     }
     job->sourceKey = fileKey(job->plan.source);
-    job->outputKey = fileKey(job->plan.output);
+    job->sourceNameKey = nameKey(job->plan.source);
+    job->outputKey = nameKey(job->plan.output);
     // A file the list gained during the run is as much the run's as the others.
-    if (!single && job->entries)
-        job->entries->insert(job->sourceKey);
+    if (!single && job->run)
+        job->run->entries.unite({job->sourceKey, job->sourceNameKey});
     // The estimate reads the file's header, which may be slow: off this thread.
     job->worker = takeWorker();
     job->worker->post([link = m_link, estimate = m_estimate, id = job->id, plan = job->plan] {
@@ -201,10 +243,29 @@ void BatchEngine::estimated(quint64 id, qint64 bytes)
         }
 }
 
-bool BatchEngine::replacesAnEntry(const Job &job) const
+// Why the file may not be converted as planned, given what the run has
+// written so far; empty when it may.
+QString BatchEngine::refusal(const Job &job) const
 {
-    return job.entries && !job.outputKey.isEmpty() && job.outputKey != job.sourceKey
-        && job.entries->contains(job.outputKey);
+    if (!job.run || job.outputKey.isEmpty())
+        return {};
+    const QString cannot = QStringLiteral("Cannot convert %1: ").arg(common::shownName(job.plan.source));
+    const QString output = common::shownName(job.plan.output);
+    const bool ownSource = job.outputKey == job.sourceKey || job.outputKey == job.sourceNameKey;
+    if (!ownSource && job.run->entries.contains(job.outputKey))
+        return cannot + QStringLiteral("%1 is %2 and would be replaced.")
+                            .arg(output, job.single ? QStringLiteral("a file of the batch run in progress")
+                                                    : QStringLiteral("another file of this run"));
+    if (const auto from = job.run->written.constFind(job.outputKey); from != job.run->written.cend())
+        return cannot + QStringLiteral("%1 was already written from %2 %3.")
+                            .arg(output, common::shownName(*from),
+                                 job.single ? QStringLiteral("by the batch run in progress")
+                                            : QStringLiteral("in this run"));
+    if (ownSource && !job.single && job.run->rule == SourceRule::Keep)
+        return cannot + QStringLiteral("the output %1 would replace its source%2.")
+                            .arg(output, m_keepSourcesAdvice.isEmpty() ? QString()
+                                                                       : QStringLiteral("; ") + m_keepSourcesAdvice);
+    return {};
 }
 
 void BatchEngine::startReady()
@@ -221,17 +282,16 @@ void BatchEngine::startReady()
         Job &job = *m_jobs[i];
         if (job.state != Job::State::Ready)
             continue;
-        if (replacesAnEntry(job)) {
-            job.plan.refusal = QStringLiteral("Cannot convert %1: %2 is %3 and would be replaced.")
-                                   .arg(shown(job.plan.source), shown(job.plan.output),
-                                        job.single ? QStringLiteral("a file of the batch run in progress")
-                                                   : QStringLiteral("another file of this run"));
-            job.outputKey.clear();
-        }
         if (!job.outputKey.isEmpty()) {
+            // What an earlier file of the same output writes decides this one's fate.
             const auto sameOutput = [&](const auto &earlier) { return earlier->outputKey == job.outputKey; };
             if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameOutput))
                 continue;
+            job.plan.refusal = refusal(job);
+            if (!job.plan.refusal.isEmpty())
+                job.outputKey.clear();
+        }
+        if (!job.outputKey.isEmpty()) {
             // A file over the budget waits until nothing converts; while it
             // converts, the sum is over the budget and nothing joins it.
             const bool fits = job.estimate > m_budget ? !converting : inUse + job.estimate <= m_budget;
@@ -274,6 +334,8 @@ void BatchEngine::ended(quint64 id, const FileOutcome &outcome)
     if (job->worker)
         m_idle.push_back(std::move(job->worker));
     const quint64 epoch = m_epoch;
+    if (!job->single && job->run && outcome.converted && !job->outputKey.isEmpty())
+        job->run->written.insert(job->outputKey, job->plan.source);
     if (job->single) {
         emit singleFinished(outcome);
     } else {
@@ -303,7 +365,7 @@ void BatchEngine::finishIfDone()
         return;
     m_running = false;
     m_choices = nullptr;
-    m_entries.reset();
+    m_run.reset();
     const QList<FileOutcome> failures = std::exchange(m_failures, {});
     emit finished(failures, m_count);
 }
@@ -321,7 +383,7 @@ void BatchEngine::stop()
     m_running = false;
     m_waitingForMemory = false;
     m_choices = nullptr;
-    m_entries.reset();
+    m_run.reset();
     m_failures.clear();
     if (inHand) {
         m_cancel.raise();

@@ -40,7 +40,21 @@ struct EngineOptions {
     std::chrono::milliseconds timeLimit = imaging::kFileTimeLimit; // for each load and each save
     std::optional<double> jpegQuality = {}; // 20 to 100; none keeps the imaging default
     Converter convert = {};       // empty means convertFile() (fileconversion.h) at jpegQuality
+    // Added to the reason of a file that a run keeping its sources refuses
+    // ("use --in-place to allow it"); empty adds nothing.
+    QString keepSourcesAdvice = {};
 };
+
+// Whether a run may replace its own sources: a file whose output is the
+// source itself (JPG to JPG into the source's folder, or through a link).
+enum class SourceRule {
+    Replace, // the source is replaced by its converted copy
+    Keep,    // the file fails untouched, with a reason
+};
+
+// The sources of `plans` that their own output would replace, in their
+// order: what a run under SourceRule::Replace replaces.
+QStringList replacedSources(const QList<ConversionJob> &plans);
 
 // Converts the files of a run, and single files, on worker threads while the
 // thread that owns the engine (the window's) stays free. No widgets: the window
@@ -50,18 +64,22 @@ struct EngineOptions {
 // hand; its choices are asked for on the engine's thread at that moment, so a
 // change the user makes during a run applies to every file handed out after
 // it. A handed-out file starts once
-// - every file handed out before it with the same output has ended, so of
-//   several entries with one output (a.bmp and a.png to a.jpg) the later
-//   one's picture stays;
+// - every file handed out before it with the same output has ended;
 // - its estimated peak memory fits the budget beside the files converting. A
 //   file over the budget on its own converts alone. While a file waits for
 //   memory no further file is handed out, so it cannot be starved.
 //
-// A conversion never replaces a file that is an entry of the running run (the
-// list's files when it started, and every file handed out since) other than
-// its own source: that file fails with a reason naming the file it would
-// have replaced. No file stops the run: each one ends converted or failed
-// with its reason.
+// Nothing of a run is lost. A conversion never replaces
+// - a file that is an entry of the running run (the list's files when it
+//   started, and every file handed out since) other than its own source;
+// - an output that a file of the running run has written: of several entries
+//   with one output (a.bmp and a.png to a.jpg) the first converted keeps it;
+// - under SourceRule::Keep, its own source.
+// Such a file fails untouched with a reason naming the file it would have
+// replaced; so does a double-clicked one during a run. No file stops the
+// run: each one ends converted or failed with its reason. Two names of one
+// file (a link, "." or "..") are one file; an output's own name is taken as
+// it is, since a write never goes through a link standing there.
 //
 // The engine is used from the thread that owns it; the choice source is
 // called and every signal emitted there, never from a worker.
@@ -84,9 +102,10 @@ public:
     // when the run starts); their number is fixed for the whole run whatever
     // the list later holds. Emits the start caption at once and the progress
     // caption of each file as it is handed out; finished() always comes later,
-    // from the event loop, even for an empty run. False, and nothing done,
-    // while a run is going.
-    bool start(const QStringList &sources, ChoiceSource choices);
+    // from the event loop, even for an empty run. `rule` says whether a file
+    // may replace its own source. False, and nothing done, while a run is
+    // going.
+    bool start(const QStringList &sources, ChoiceSource choices, SourceRule rule = SourceRule::Replace);
 
     // Converts one file by the same steps as a file of a run, in turn with the
     // files in hand that share its output, and reports it with
@@ -113,13 +132,13 @@ signals:
 private:
     struct Job;
     struct Link;
-    using Entries = QSet<QString>; // the files' keys, under which two names of one file are equal
+    struct RunFiles;
 
     void pump();
     void handOut();
-    void addJob(ConversionJob plan, std::shared_ptr<Entries> entries, bool single);
+    void addJob(ConversionJob plan, std::shared_ptr<RunFiles> run, bool single);
     void startReady();
-    bool replacesAnEntry(const Job &job) const;
+    QString refusal(const Job &job) const;
     void launch(Job &job);
     void estimated(quint64 id, qint64 bytes);
     void ended(quint64 id, const FileOutcome &outcome);
@@ -140,7 +159,8 @@ private:
     qsizetype m_count = 0;
     qsizetype m_next = 0;
     ChoiceSource m_choices;
-    std::shared_ptr<Entries> m_entries;
+    QString m_keepSourcesAdvice;
+    std::shared_ptr<RunFiles> m_run;
     QList<FileOutcome> m_failures;
     std::vector<std::unique_ptr<Job>> m_jobs; // in hand, in the order handed out
     std::vector<std::unique_ptr<WorkerThread>> m_idle;

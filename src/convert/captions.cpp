@@ -1,6 +1,9 @@
 #include "captions.h"
 
 #include "fileoutcome.h"
+#include "sourcefiles.h"
+
+#include "common/nativename.h"
 
 namespace convert {
 
@@ -23,6 +26,26 @@ QString failureMessage(const QList<FileOutcome> &failures, qsizetype attempted)
     for (const FileOutcome &failure : failures)
         text += QLatin1Char('\n') + failure.message;
     return text;
+}
+
+QString endMessage(const QList<FileOutcome> &failures, qsizetype attempted, const QList<LeftOut> &leftOut)
+{
+    QStringList parts;
+    if (!failures.isEmpty())
+        parts.append(failureMessage(failures, attempted));
+    if (!leftOut.isEmpty())
+        parts.append(leftOutSentence(leftOut));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+QString replaceQuestion(const QStringList &sources)
+{
+    const QString first = common::shownName(sources.value(0).mid(sources.value(0).lastIndexOf(QLatin1Char('/')) + 1));
+    if (sources.size() == 1)
+        return QStringLiteral("1 file will be replaced by its converted copy (first: %1). Replace it?").arg(first);
+    return QStringLiteral("%1 files will be replaced by their converted copies (first: %2). Replace them?")
+        .arg(sources.size())
+        .arg(first);
 }
 
 } // namespace convert

@@ -2,10 +2,9 @@
 
 #include "outputpath.h"
 
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "imaging/imageman.h"
-
-#include <QDir>
 
 namespace convert {
 
@@ -28,7 +27,7 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position)
     const SizeDecision decision = decideSize(choices.size, choices.customWidth, choices.customHeight);
     if (!decision.ok()) {
         job.refusal = QStringLiteral("Cannot convert %1: %2.")
-                          .arg(QDir::toNativeSeparators(job.source), decision.error);
+                          .arg(common::shownName(job.source), decision.error);
         return job;
     }
     job.size = decision.size;

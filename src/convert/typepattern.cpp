@@ -37,6 +37,21 @@ QRegularExpression wildcardExpression(const QString &wildcard)
                                               | QRegularExpression::DotMatchesEverythingOption);
 }
 
+// A name's byte that is not UTF-8 is carried as a lone surrogate, which the
+// expression engine refuses as text; as U+FFFD it is still one character.
+QString matchableName(const QString &name)
+{
+    QString text = name;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 } // namespace
 
 QString buildTypePattern(const TypeTicks &ticks)
@@ -64,8 +79,9 @@ TypeTicks restoredTicks(const QString &pattern)
     return ticks;
 }
 
-bool matchesPattern(const QString &name, const QString &pattern)
+bool matchesPattern(const QString &fileName, const QString &pattern)
 {
+    const QString name = matchableName(fileName);
     const QStringList wildcards = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (QString wildcard : wildcards) {
         wildcard = wildcard.trimmed();

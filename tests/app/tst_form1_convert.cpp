@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,7 +50,8 @@ private slots:
     void init();
     void cleanup() { tearDown(); }
     void batchRunThroughTheWidgets();
-    void runIntoItselfKeepsItsOtherFiles();
+    void runIntoItselfAsksFirst_data();
+    void runIntoItselfAsksFirst();
     void doubleClickConvertsOneFile();
     void closingDuringARunStopsIt();
 
@@ -76,10 +78,11 @@ std::unique_ptr<app::Form1> TestForm1Convert::makeForm()
 }
 
 // One broken file among good ones: the others are converted at the custom
-// size, and the run ends in one message.
+// size, and the run ends in one message, naming the pipe left out too.
 void TestForm1Convert::batchRunThroughTheWidgets()
 {
     apptest::touch(m_source + "/broken.jpg");
+    QVERIFY(mkfifo(QFile::encodeName(m_source + "/pipe.png").constData(), 0600) == 0);
     auto form = makeForm();
     QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
     QTest::mouseClick(form->Option2(1), Qt::LeftButton); // Custom
@@ -103,23 +106,51 @@ void TestForm1Convert::batchRunThroughTheWidgets()
     QVERIFY(form->Command1()->isEnabled() && !busy());
     QCOMPARE(m_dialogs.messages.size(), 1);
     const QString text = m_dialogs.messages.first().text;
-    QVERIFY2(text.startsWith("1 of 4 files could not be converted:") && text.contains(m_source + "/broken.jpg"), qPrintable(text));
+    QVERIFY2(text.startsWith("1 of 4 files could not be converted:") && text.contains(m_source + "/broken.jpg")
+                 && text.endsWith("\n\n1 file was left out: " + m_source + "/pipe.png is a named pipe, not a file."),
+             qPrintable(text));
     QCOMPARE(filesIn(m_out), QStringList({"a.PNG", "b.PNG", "c.PNG"}));
     for (const QString &name : filesIn(m_out))
         QCOMPARE(sizeOf(m_out + '/' + name), QSize(20, 12));
 }
 
-// Into its own folder with jpg: d.bmp would become d.jpg, another listed
-// file, so d.bmp fails and d.jpg keeps its picture.
-void TestForm1Convert::runIntoItselfKeepsItsOtherFiles()
+void TestForm1Convert::runIntoItselfAsksFirst_data()
 {
+    QTest::addColumn<bool>("doubleClick"); // on c.jpg, else the run
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("run, No: nothing is touched") << false << false;
+    QTest::newRow("run, Yes") << false << true;
+    QTest::newRow("double-click, No: nothing is touched") << true << false;
+}
+
+// Into its own folder with jpg: c.jpg and d.jpg would replace themselves, so
+// the window asks once. Yes converts; d.bmp would become d.jpg, another
+// listed file, so d.bmp fails and d.jpg keeps its picture.
+void TestForm1Convert::runIntoItselfAsksFirst()
+{
+    QFETCH(bool, doubleClick);
+    QFETCH(bool, yes);
     QVERIFY(writePicture(m_source + "/d.bmp", {40, 30}));
     QVERIFY(writePicture(m_source + "/d.jpg", {24, 24}));
     auto form = makeForm();
     form->Dir2()->setPath(m_source);
     QSignalSpy finished(form->findChild<convert::BatchEngine *>(), &convert::BatchEngine::finished);
-    QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    QVERIFY(finished.wait(120000));
+    const QByteArray c = testpictures::readAll(m_source + "/c.jpg");
+    m_dialogs.yesNoAnswers = {yes};
+    if (doubleClick)
+        apptest::doubleClick(form->File1(), 2);
+    else
+        QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QCOMPARE(m_dialogs.questions.value(0).prompt, doubleClick
+             ? "1 file will be replaced by its converted copy (first: c.jpg). Replace it?"
+             : "2 files will be replaced by their converted copies (first: c.jpg). Replace them?");
+    QVERIFY(yes ? finished.wait(120000) : (QCoreApplication::processEvents(), finished.isEmpty()));
+    QCOMPARE(testpictures::readAll(m_source + "/c.jpg") == c, !yes);
+    if (!yes) {
+        QVERIFY(form->Command1()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
+        QCOMPARE(filesIn(m_source), QStringList({"a.png", "b.bmp", "c.jpg", "d.bmp", "d.jpg"}));
+        return;
+    }
     QCOMPARE(m_dialogs.messages.size(), 1);
     const QString text = m_dialogs.messages.first().text;
     QVERIFY2(text.startsWith("1 of 5 files could not be converted:")

@@ -3,7 +3,11 @@
 #include "app/drivelist.h"
 #include "app/folderlist.h"
 
+#include "common/nativename.h"
+
 #include <QSignalSpy>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using apptest::entries;
 
@@ -13,7 +17,8 @@ class TestLists : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void initTestCase();
+    void cleanupTestCase();
     void fileList();
     void folderList();
     void driveListShowsDriveHoldingFolder_data();
@@ -26,17 +31,29 @@ private:
 };
 
 // pics/ holds folders (one named like a picture), a hidden folder and file,
-// and files of several types in mixed letter case.
-void TestLists::init()
+// and files of several types in mixed letter case; and names not in UTF-8, a
+// named pipe, links to it, to a folder, to a file and to nothing.
+void TestLists::initTestCase()
 {
     m_pics = QFileInfo(m_dir.path()).canonicalFilePath() + QStringLiteral("/pics");
     for (const char *folder : {"Beta", "alpha", ".cache", "dir.jpg"})
         QVERIFY(QDir(m_pics).mkpath(QLatin1String(folder)));
     for (const char *name : {"b.jpg", "A.JPG", "c.png", ".hidden.jpg", "notes"})
         apptest::touch(m_pics + QLatin1Char('/') + QLatin1String(name));
+    const QByteArray pics = QFile::encodeName(m_pics);
+    QVERIFY(mkfifo(pics + "/p.jpg", 0600) == 0 && mkdir(pics + "/f\xfe", 0700) == 0);
+    for (const auto &[link, target] : {std::pair{"/l.jpg", "p.jpg"}, {"/r\xff.jpg", "b.jpg"}, {"/gone.jpg", "none"},
+                                       {"/linked", "alpha"}, {"/pipe", "p.jpg"}})
+        QVERIFY(symlink(target, pics + link) == 0);
 }
 
-// Plain visible files only, sorted without regard to case. Listeners read
+void TestLists::cleanupTestCase() // what QTemporaryDir cannot name
+{
+    QVERIFY(unlink(QFile::encodeName(m_pics) + "/r\xff.jpg") == 0 && rmdir(QFile::encodeName(m_pics) + "/f\xfe") == 0);
+}
+
+// Plain visible files only (links to them too), sorted without regard to
+// case, shown escaped; the rest is left out, and why. Listeners read
 // the list when told of a change, so it is reloaded first; a pattern set
 // again is applied again, and a folder that cannot be read leaves the list
 // empty.
@@ -48,14 +65,22 @@ void TestLists::fileList()
     connect(&list, &app::FileList::patternChanged, this, [&] { countsAtPatternChange << list.count(); });
     list.setPattern(QStringLiteral("*.jpg"));
     QVERIFY(list.setPath(m_pics));
-    QCOMPARE(entries(&list), (QStringList{"A.JPG", "b.jpg"}));
+    const QString raw = common::nameFromNative("r\xff.jpg");
+    QCOMPARE(entries(&list), (QStringList{"A.JPG", "b.jpg", raw}));
+    QCOMPARE(list.item(2)->text(), QStringLiteral("r\\xFF.jpg"));
+    QStringList leftOut;
+    for (const convert::LeftOut &file : list.leftOut())
+        leftOut << file.path.mid(m_pics.size() + 1) + ' ' + file.reason;
+    QCOMPARE(leftOut, (QStringList{"gone.jpg is a symbolic link to nothing",
+                                   "l.jpg is a symbolic link to a named pipe, not a file",
+                                   "p.jpg is a named pipe, not a file"}));
     list.setPattern(QStringLiteral("*.png"));
     apptest::touch(m_pics + QStringLiteral("/z.png"));
     list.setPattern(QStringLiteral("*.png"));
     QCOMPARE(countsAtPatternChange, (QList<int>{0, 1, 2}));
 
     QVERIFY(!list.setPath(m_pics + QStringLiteral("/gone")));
-    QCOMPARE(countsAtPathChange, (QList<int>{2, 0}));
+    QCOMPARE(countsAtPathChange, (QList<int>{3, 0}));
 }
 
 // The open folder's ancestors from the root down, itself and its subfolders,
@@ -73,10 +98,15 @@ void TestLists::folderList()
     QStringList after;
     for (int row = open + 1; row < list.count(); ++row)
         after << list.entryPath(row);
-    QCOMPARE(after, (QStringList{m_pics + "/alpha", m_pics + "/Beta", m_pics + "/dir.jpg"}));
+    const QString raw = m_pics + common::nameFromNative("/f\xfe");
+    QCOMPARE(after, (QStringList{m_pics + "/alpha", m_pics + "/Beta", m_pics + "/dir.jpg", raw, m_pics + "/linked"}));
+    QCOMPARE(list.item(open + 4)->text().trimmed(), QStringLiteral("f\\xFE"));
     const auto indent = [&](int row) { return list.item(row)->text().size() - list.item(row)->text().trimmed().size(); };
     QVERIFY(indent(open + 1) > indent(open) && indent(open) > indent(0));
 
+    QVERIFY(list.setPath(raw));
+    QCOMPARE(list.entryPath(open + 1), raw);
+    QVERIFY(list.setPath(m_pics));
     QVERIFY(!list.setPath(m_pics + QStringLiteral("/b.jpg")));
     QCOMPARE(list.errorString(), QStringLiteral("it is not a folder"));
     QCOMPARE(list.path(), m_pics);
@@ -90,7 +120,7 @@ void TestLists::folderList()
     QCOMPARE(list.path(), m_pics + QStringLiteral("/alpha"));
     apptest::doubleClick(&list, list.currentRow() - 1); // up again
     QCOMPARE(list.path(), m_pics);
-    QCOMPARE(changes.count(), 3);
+    QCOMPARE(changes.count(), 5);
 }
 
 // Only a choice made in the box raises a change; following a folder does not.

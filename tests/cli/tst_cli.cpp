@@ -1,6 +1,8 @@
 #include "fakes.h"
 #include "../support/menus.h"
+#include "../support/pictures.h"
 #include "../support/program.h"
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
@@ -13,7 +15,10 @@
 #include <QDirIterator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,20 @@ QStringList contents(const QString &root)
     }
     files.sort();
     return files;
+}
+
+// The program run with `arguments` as the system's bytes, which only a shell
+// can hand over: QProcess would lose the bytes that are not UTF-8.
+testprogram::Run runWithBytes(const QStringList &arguments)
+{
+    QString script = "exec \"$0\"";
+    for (const QString &argument : arguments) {
+        QString format;
+        for (const char byte : common::nativeName(argument))
+            format += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        script += " \"$(printf '" + format + "')\"";
+    }
+    return testprogram::run("/bin/sh", {"-c", script, KESTRUNE_PROGRAM});
 }
 
 } // namespace
@@ -101,6 +120,52 @@ private slots:
         QVERIFY2((status ? run.err : run.out).contains(said) && (status || run.err.isEmpty()), qPrintable(run.out + run.err));
         QCOMPARE(QDir(m_places["FULL"]).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"kept"});
         QVERIFY(!QFileInfo::exists(m_places["NONE"]));
+    }
+
+    void runsLoseNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // DIR: see below; RAW: a name of bytes that are not UTF-8
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("said"); // each on the standard output or error
+        QTest::addColumn<bool>("replaced");    // shot.jpg
+        QTest::newRow("a clash and a source kept; a pipe and a link to it left out")
+            << QStringList{"--type-filter", "bmp,png,jpg", "DIR"} << 1
+            << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
+                           "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
+                           "1 converted, 2 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
+                           "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
+        QTest::newRow("--in-place") << QStringList{"--in-place", "--type-filter", "jpg", "DIR"} << 0
+                                    << QStringList{"1 converted, 0 failed.\n"} << true;
+        QTest::newRow("end to end: names not UTF-8 listed and named") << QStringList{"--type-filter", "tga", "--out", "RAW.out", "DIR"}
+            << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
+    }
+    // A run replaces neither an output it wrote nor a source unless told to;
+    // names are the system's bytes; what a folder holds that is not a file is
+    // left out, and said.
+    void runsLoseNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, said);
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const auto remove = qScopeGuard([&] { QProcess::execute("rm", {"-rf", dir.path()}); }); // RAW too
+        const QString raw = dir.filePath(common::nameFromNative("bad\xff\xfe"));
+        for (const auto &[from, to] : {std::pair{"imagemagick-v5.bmp", "a.bmp"}, {"pillow-palette-transparent.png", "a.png"},
+                                       {"pillow-progressive.jpg", "shot.jpg"}, {"pillow-rle.tga", "raw.tga"}})
+            QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/sources/" + QString(from), dir.filePath(to)));
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.png")), 0600) == 0
+                && symlink("fifo.png", QFile::encodeName(dir.filePath("link.png"))) == 0
+                && mkdir(common::nativeName(raw + ".out"), 0700) == 0
+                && rename(QFile::encodeName(dir.filePath("raw.tga")), common::nativeName(raw + ".tga")) == 0);
+        const QByteArray shot = testpictures::readAll(dir.filePath("shot.jpg"));
+        for (QString &argument : arguments)
+            argument.replace("RAW", raw).replace("DIR", dir.path());
+        const testprogram::Run run = runWithBytes(QStringList{"convert"} + arguments);
+        QCOMPARE(run.status, status);
+        for (QString text : said)
+            QVERIFY2((run.out + run.err).contains(text.replace("DIR", dir.path())), qPrintable(run.out + run.err));
+        QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
     }
 
     void convertIsTheEngines_data()

@@ -228,10 +228,58 @@ private slots:
         QCOMPARE(readPicture(f.in.filePath("a.jpg")).size(), QSize(40, 30));
     }
 
+    void nothingOfARunIsLost_data()
+    {
+        QTest::addColumn<QStringList>("files"); // the list; "!" marks a file whose conversion fails
+        QTest::addColumn<bool>("keep");         // SourceRule::Keep, into the sources' folder through a link
+        QTest::addColumn<QStringList>("said");  // per file: "ok", or its reason, IN and OUT standing for the folders
+        const QString written = "Cannot convert IN/%1: OUT/a.jpg was already written from IN/%2 in this run.";
+        QTest::newRow("three files of one output: the first keeps it") << QStringList{"a.bmp", "a.png", "a.tga", "b.png"}
+            << false << QStringList{"ok", written.arg("a.png", "a.bmp"), written.arg("a.tga", "a.bmp"), "ok"};
+        QTest::newRow("the first fails: the next one takes the output") << QStringList{"a.bmp!", "a.png", "a.tga"}
+            << false << QStringList{"failed", "ok", written.arg("a.tga", "a.png")};
+        QTest::newRow("sources kept") << QStringList{"a.jpg", "b.png", "c.jpg"} << true
+            << QStringList{"Cannot convert IN/a.jpg: the output OUT/a.jpg would replace its source; use --in-place to allow it.",
+                           "ok", "Cannot convert IN/c.jpg: the output OUT/c.jpg would replace its source; use --in-place to allow it."};
+    }
+    // A run never replaces an output it wrote itself, nor, when told to keep
+    // them, its own sources: such a file fails untouched, naming the file it
+    // would have replaced. A double-click during the run keeps to the rule.
+    void nothingOfARunIsLost()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, keep);
+        QFETCH(QStringList, said);
+        Folders f;
+        for (QString name : files) {
+            f.entries << name.remove('!');
+            writeBytes(f.in.filePath(name), "-");
+        }
+        QVERIFY(QFile::link(f.in.path(), f.out.filePath("same")));
+        f.page = {f.in.path(), {}, 0, SizeChoice::OneToOne, {}, {}, "jpg", keep ? f.out.filePath("same") : f.out.path()};
+        const auto convert = [&](const ConversionJob &job, auto, auto) {
+            return FileOutcome{job.position, job.name, job.source, job.output, !files.contains(job.name + '!'), "failed"};
+        };
+        BatchEngine engine({.workers = 2, .convert = convert, .keepSourcesAdvice = "use --in-place to allow it"});
+        QSignalSpy single(&engine, &BatchEngine::singleFinished);
+        QStringList outcomes(files.size());
+        connect(&engine, &BatchEngine::fileFinished, this, [&](FileOutcome o) {
+            outcomes[o.position] = o.converted ? "ok" : o.message.replace(f.in.path(), "IN").replace(f.page.destination, "OUT");
+            if (o.position == 0) // the third file, double-clicked
+                engine.convertOne(f.source()(2));
+        });
+        QVERIFY(engine.start(f.sources(), f.source(), keep ? SourceRule::Keep : SourceRule::Replace));
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.isRunning() && single.size() == 1, 10000);
+        QCOMPARE(outcomes, said);
+        if (!keep)
+            QCOMPARE(single.at(0).at(0).value<FileOutcome>().message, QString(said[2]).replace("IN", f.in.path()).replace("OUT", f.page.destination)
+                                  .replace("in this run", "by the batch run in progress"));
+    }
+
     // Against fake estimates and a budget of 100: the files converting at once
     // never need more together, one over the budget converts alone, and of
     // those sharing an output (d.*) each starts once the one before it in the
-    // list has ended, so the last one's picture stays.
+    // list has ended: here the first two fail, so each comes to convert.
     void memoryBudgetIsNeverExceeded()
     {
         const QMap<QString, qint64> need{{"a.png", 60}, {"b.png", 30}, {"big.png", 150}, {"c.png", 50},
@@ -262,11 +310,11 @@ private slots:
             inUse -= need.value(job.name);
             --converting;
             sharing -= shares;
-            return FileOutcome{job.position, job.name, job.source, job.output, true, {}};
+            return FileOutcome{job.position, job.name, job.source, job.output, job.name != "d.bmp" && job.name != "d.png", {}};
         };
         BatchEngine engine({.workers = 4, .memoryBudget = 100, .estimate = estimate, .convert = convert});
         QSignalSpy done(&engine, &BatchEngine::fileFinished);
-        QVERIFY(f.run(engine).isEmpty() && done.size() == f.entries.size());
+        QVERIFY(f.run(engine).size() == 2 && done.size() == f.entries.size());
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(", ")));
         QCOMPARE(sharedOutput, QStringList({"d.bmp", "d.png", "d.tga"}));
         QVERIFY(mostAtOnce > 1);

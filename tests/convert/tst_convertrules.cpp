@@ -1,8 +1,10 @@
+#include "common/nativename.h"
 #include "common/numberreader.h"
 #include "convert/captions.h"
 #include "convert/fileoutcome.h"
 #include "convert/outputpath.h"
 #include "convert/sizerule.h"
+#include "convert/sourcefiles.h"
 
 #include <QTest>
 
@@ -94,6 +96,11 @@ private slots:
             "2 of 12 files could not be converted:\n\n" + bad.message + '\n' + gone.message);
         row("failure of the only file", failureMessage({bad}, 1), "The file could not be converted:\n\n" + bad.message);
         row("one failure of three", failureMessage({bad}, 3), "1 of 3 files could not be converted:\n\n" + bad.message);
+        row("output: bytes that are not UTF-8 kept",
+            common::shownName(outputPath("/out", common::nameFromNative("\xff.\xfe.bmp"), "PNG")), "/out/\\xFF.\\xFE.PNG");
+
+        const LeftOut pipe{common::nameFromNative("/in/\xffp.jpg"), "is a named pipe, not a file"};
+        row("end: left out only, shown escaped", endMessage({}, 3, {pipe}), "1 file was left out: /in/\\xFFp.jpg is a named pipe, not a file.");
     }
     void rules()
     {
