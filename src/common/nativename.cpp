@@ -46,6 +46,13 @@ int sequenceLength(QByteArrayView bytes, qsizetype i, char32_t *value)
     return length;
 }
 
+// A unit in U+DC80..U+DCFF is a carried byte unless it is the low half of a
+// valid pair (U+10080, say).
+bool carriesByteAt(const QString &path, qsizetype i)
+{
+    return isCarriedByte(path.at(i).unicode()) && !(i > 0 && path.at(i - 1).isHighSurrogate());
+}
+
 } // namespace
 
 QByteArray nativeName(const QString &path)
@@ -92,19 +99,19 @@ QString shownName(const QString &path)
     if (!hasRawBytes(path))
         return path;
     QString shown;
-    for (const QChar c : path) {
-        if (isCarriedByte(c.unicode()))
-            shown += QLatin1String("\\x") + QString::number(c.unicode() - kEscapeBase, 16).toUpper();
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (carriesByteAt(path, i))
+            shown += QLatin1String("\\x") + QString::number(path.at(i).unicode() - kEscapeBase, 16).toUpper();
         else
-            shown += c;
+            shown += path.at(i);
     }
     return shown;
 }
 
 bool hasRawBytes(const QString &path)
 {
-    for (const QChar c : path) {
-        if (isCarriedByte(c.unicode()))
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (carriesByteAt(path, i))
             return true;
     }
     return false;

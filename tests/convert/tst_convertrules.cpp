@@ -99,6 +99,12 @@ private slots:
         row("output: bytes that are not UTF-8 kept",
             common::shownName(outputPath("/out", common::nameFromNative("\xff.\xfe.bmp"), "PNG")), "/out/\\xFF.\\xFE.PNG");
 
+        const QByteArray odd("\xed\xa0\x80\xc0\xaf\xf0\x90\x82\x80\xe2\x82");
+        row("name: escapes shown, a valid pair kept", common::shownName(common::nameFromNative(odd)),
+            QString::fromUtf8("\\xED\\xA0\\x80\\xC0\\xAF\xf0\x90\x82\x80\\xE2\\x82"));
+        row("name: every byte comes back", QString::fromLatin1(common::nativeName(common::nameFromNative(odd)).toHex()),
+            QString::fromLatin1(odd.toHex()));
+
         const LeftOut pipe{common::nameFromNative("/in/\xffp.jpg"), "is a named pipe, not a file"};
         row("end: left out only, shown escaped", endMessage({}, 3, {pipe}), "1 file was left out: /in/\\xFFp.jpg is a named pipe, not a file.");
     }
