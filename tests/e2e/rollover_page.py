@@ -1,9 +1,13 @@
 #!/usr/bin/python3
 """Opens a generated rollover page in headless Chromium, moves the pointer over
-each piece and checks that it turns into its highlight twin and back.
+each piece and checks that it turns into its highlight twin and back, and that
+the pieces abut at 100% and 150% zoom.
 
-Usage: rollover_page.py <page> <pieces.json>, which lists every piece: its
-name in the page, normal and highlight file, size and the colour each shows.
+Usage: rollover_page.py <page> <pieces.json> [modern CURRENT SCALE], where the
+file lists every piece: its name in the page, normal, highlight and selected
+file, size in pixels, the colour each shows, its label and link. A modern page
+(current entry from 1, or 0; plates drawn at SCALE times) is checked under
+the pointer, keyboard focus, touch and the accessibility tree instead.
 """
 
 import io
@@ -15,7 +19,9 @@ import tempfile
 from PIL import Image
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.actions.action_builder import ActionBuilder
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 CHROMIUM = "/usr/bin/chromium"
@@ -52,9 +58,48 @@ def image_state(driver, name):
         " x: r.left + r.width / 2, y: r.top + r.height / 2};", name)
 
 
-def shows(driver, x, y, want):
+def near(got, want):
+    return all(abs(g - w) <= 24 for g, w in zip(got, want))
+
+
+def screenshot(driver):
+    """The screenshot in device pixels and the device pixels per CSS pixel."""
     shot = Image.open(io.BytesIO(driver.get_screenshot_as_png())).convert("RGB")
-    return all(abs(g - w) <= 24 for g, w in zip(shot.getpixel((int(x), int(y))), want))
+    return shot, driver.execute_script("return devicePixelRatio")
+
+
+def shows(driver, x, y, want):
+    shot, ratio = screenshot(driver)
+    return near(shot.getpixel((int(x * ratio), int(y * ratio))), want)
+
+
+def eventually(driver, condition):
+    try:
+        return WebDriverWait(driver, GUARD_SECONDS).until(lambda d: condition())
+    except Exception:
+        return False
+
+
+def set_ratio(driver, ratio):
+    """Chromium zooms a page as it scales it for a denser screen."""
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 800, "height": 700, "deviceScaleFactor": ratio, "mobile": False})
+
+
+def check_abut(driver):
+    """No row of the white page shows between the first piece's top and the
+    last one's bottom, down the pieces' middle."""
+    driver.execute_script("document.activeElement.blur()")
+    for ratio in (1, 1.5):
+        set_ratio(driver, ratio)
+        rects = driver.execute_script("return [...document.querySelectorAll('img:not(.over)')]"
+                                      ".map(i => i.getBoundingClientRect().toJSON())")
+        shot, _ = screenshot(driver)
+        x = int((rects[0]["left"] + rects[0]["width"] / 2) * ratio)
+        rows = range(int(rects[0]["top"] * ratio) + 1, int(rects[-1]["bottom"] * ratio) - 1)
+        gaps = [y for y in rows if near(shot.getpixel((x, y)), (255, 255, 255))]
+        check(not gaps, "the pieces abut at %d%% zoom (rows of page between them: %s)" % (ratio * 100, gaps[:5]))
+    set_ratio(driver, 1)
 
 
 def move_pointer(driver, x, y):
@@ -98,6 +143,44 @@ def check_page(driver, page, pieces):
         wait_for(driver, piece, "normal")
     errors = [e["message"] for e in driver.get_log("browser") if e.get("level") == "SEVERE"]
     check(not errors, "the page's scripts ran without errors %s" % errors)
+    check_abut(driver)
+
+
+def check_modern(driver, page, pieces, current, scale):
+    set_ratio(driver, scale)
+    driver.get("file://" + page)
+    eventually(driver, lambda: driver.execute_script("return [...document.images].every(i => i.complete)"))
+    nodes = driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]
+    names = [n["name"]["value"] for n in nodes if n.get("role", {}).get("value") == "link"]
+    check(names == [p["label"] for p in pieces], "the links are named by their labels: %s" % names)
+    move_pointer(driver, 700, 5)
+    for i, piece in enumerate(pieces):
+        own = i + 1 == current
+        state = driver.execute_script(
+            "const i = document.querySelectorAll('nav li')[arguments[0]].querySelector('img'),"
+            " r = i.getBoundingClientRect(); return {src: i.currentSrc, w: i.naturalWidth, shown: r.width * arguments[1],"
+            " x: r.left + r.width / 2, y: r.top + r.height / 2};", i, scale)
+        want = piece["selected" if own else "normal"]
+        check(state["src"] == want and state["w"] == piece["width"] == state["shown"]
+              and shows(driver, state["x"], state["y"], piece["selectedColour" if own else "normalColour"]),
+              "%s shows %s, %d pixels wide in %d device pixels" % (piece["label"], want, state["w"], state["shown"]))
+        lit = piece["selectedColour" if own else "highlightColour"]
+        move_pointer(driver, state["x"], state["y"])
+        check(eventually(driver, lambda: shows(driver, state["x"], state["y"], lit)), "%s lights up under the pointer" % piece["label"])
+        move_pointer(driver, 700, 5)
+        ActionChains(driver).send_keys(Keys.TAB).perform()
+        check(eventually(driver, lambda: shows(driver, state["x"], state["y"], lit))
+              and driver.execute_script("return document.activeElement.href") == piece["link"],
+              "%s lights up under keyboard focus" % piece["label"])
+    check_abut(driver)
+    tapped = len(pieces) - 1 if current != len(pieces) else 0
+    at = driver.execute_script("const r = document.querySelectorAll('nav li')[arguments[0]].getBoundingClientRect();"
+                               "return {x: r.left + r.width / 2, y: r.top + r.height / 2};", tapped)
+    driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 1})
+    for kind, points in (("touchStart", [at]), ("touchEnd", [])):
+        driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": kind, "touchPoints": points})
+    check(eventually(driver, lambda: driver.current_url == pieces[tapped]["link"]),
+          "a touch on %s follows its link to %s" % (pieces[tapped]["label"], driver.current_url))
 
 
 def main():
@@ -106,7 +189,7 @@ def main():
         pieces = json.load(f)
     # The browser reports the pieces resolved against the page's address.
     for piece in pieces:
-        for which in ("normal", "highlight"):
+        for which in ("normal", "highlight", "selected", "link"):
             piece[which] = "file://" + os.path.dirname(page) + "/" + piece[which]
     for tool in (CHROMIUM, DRIVER):
         if not os.access(tool, os.X_OK):
@@ -115,7 +198,10 @@ def main():
     with tempfile.TemporaryDirectory(prefix="kestrune-chromium-") as profile:
         driver = start_browser(profile)
         try:
-            check_page(driver, page, pieces)
+            if sys.argv[3:4] == ["modern"]:
+                check_modern(driver, page, pieces, int(sys.argv[4]), int(sys.argv[5]))
+            else:
+                check_page(driver, page, pieces)
         finally:
             driver.quit()
     if failures:
