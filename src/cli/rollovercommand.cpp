@@ -92,7 +92,7 @@ struct PageOptions {
                              QStringLiteral("URLS")};
     QCommandLineOption current{QStringLiteral("current"),
                                QStringLiteral("Modern page: entry N (from 1) is the page's own and shows its selected "
-                                              "piece."),
+                                              "piece; 0, the default, marks none."),
                                QStringLiteral("N")};
     QCommandLineOption scale{QStringLiteral("scale"),
                              QStringLiteral("Modern page: the plates are drawn at N times the size shown, for "
@@ -120,9 +120,6 @@ std::optional<QString> readPageOptions(const QCommandLineParser &parser, const P
         if (!ok)
             return QStringLiteral("--%1 \"%2\" is not a whole number").arg(option->names().first(), parser.value(*option));
     }
-    // Told apart from a count that does not fit, which only the cut lines show.
-    if (parser.isSet(options.current) && page->current < 1)
-        return QStringLiteral("--current %1 is not an entry: they are counted from 1").arg(page->current);
     return std::nullopt;
 }
 

@@ -1,13 +1,11 @@
 #!/usr/bin/python3
 """Opens a generated rollover page in headless Chromium, moves the pointer over
 each piece and checks that it turns into its highlight twin and back, and that
-the pieces abut at 100% and 150% zoom.
+the pieces abut at 100% and 150% zoom; a modern page also under keyboard focus,
+touch and the accessibility tree.
 
-Usage: rollover_page.py <page> <pieces.json> [modern CURRENT SCALE], where the
-file lists every piece: its name in the page, normal, highlight and selected
-file, size in pixels, the colour each shows, its label and link. A modern page
-(current entry from 1, or 0; plates drawn at SCALE times) is checked under
-the pointer, keyboard focus, touch and the accessibility tree instead.
+Usage: rollover_page.py <page> <pieces.json> [modern CURRENT SCALE], which lists
+every piece: its name in the page, files, size, colours, label and link.
 """
 
 import io
@@ -63,14 +61,12 @@ def near(got, want):
 
 
 def screenshot(driver):
-    """The screenshot in device pixels and the device pixels per CSS pixel."""
-    shot = Image.open(io.BytesIO(driver.get_screenshot_as_png())).convert("RGB")
-    return shot, driver.execute_script("return devicePixelRatio")
+    return Image.open(io.BytesIO(driver.get_screenshot_as_png())).convert("RGB")
 
 
 def shows(driver, x, y, want):
-    shot, ratio = screenshot(driver)
-    return near(shot.getpixel((int(x * ratio), int(y * ratio))), want)
+    ratio = driver.execute_script("return devicePixelRatio")
+    return near(screenshot(driver).getpixel((int(x * ratio), int(y * ratio))), want)
 
 
 def eventually(driver, condition):
@@ -87,17 +83,15 @@ def set_ratio(driver, ratio):
 
 
 def check_abut(driver):
-    """No row of the white page shows between the first piece's top and the
-    last one's bottom, down the pieces' middle."""
+    """No row of the white page shows down the pieces' middle."""
     driver.execute_script("document.activeElement.blur()")
     for ratio in (1, 1.5):
         set_ratio(driver, ratio)
-        rects = driver.execute_script("return [...document.querySelectorAll('img:not(.over)')]"
-                                      ".map(i => i.getBoundingClientRect().toJSON())")
-        shot, _ = screenshot(driver)
-        x = int((rects[0]["left"] + rects[0]["width"] / 2) * ratio)
-        rows = range(int(rects[0]["top"] * ratio) + 1, int(rects[-1]["bottom"] * ratio) - 1)
-        gaps = [y for y in rows if near(shot.getpixel((x, y)), (255, 255, 255))]
+        top, bottom = driver.execute_script("const i = document.querySelectorAll('img:not(.over)');"
+                                            "return [i[0], i[i.length - 1]].map(e => e.getBoundingClientRect().toJSON())")
+        shot, x = screenshot(driver), int((top["left"] + 5) * ratio)
+        gaps = [y for y in range(int(top["top"] * ratio) + 1, int(bottom["bottom"] * ratio) - 1)
+                if near(shot.getpixel((x, y)), (255, 255, 255))]
         check(not gaps, "the pieces abut at %d%% zoom (rows of page between them: %s)" % (ratio * 100, gaps[:5]))
     set_ratio(driver, 1)
 
@@ -150,37 +144,31 @@ def check_modern(driver, page, pieces, current, scale):
     set_ratio(driver, scale)
     driver.get("file://" + page)
     eventually(driver, lambda: driver.execute_script("return [...document.images].every(i => i.complete)"))
-    nodes = driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]
-    names = [n["name"]["value"] for n in nodes if n.get("role", {}).get("value") == "link"]
+    names = [n["name"]["value"] for n in driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]
+             if n.get("role", {}).get("value") == "link"]
     check(names == [p["label"] for p in pieces], "the links are named by their labels: %s" % names)
-    move_pointer(driver, 700, 5)
     for i, piece in enumerate(pieces):
-        own = i + 1 == current
-        state = driver.execute_script(
-            "const i = document.querySelectorAll('nav li')[arguments[0]].querySelector('img'),"
-            " r = i.getBoundingClientRect(); return {src: i.currentSrc, w: i.naturalWidth, shown: r.width * arguments[1],"
-            " x: r.left + r.width / 2, y: r.top + r.height / 2};", i, scale)
-        want = piece["selected" if own else "normal"]
-        check(state["src"] == want and state["w"] == piece["width"] == state["shown"]
-              and shows(driver, state["x"], state["y"], piece["selectedColour" if own else "normalColour"]),
-              "%s shows %s, %d pixels wide in %d device pixels" % (piece["label"], want, state["w"], state["shown"]))
-        lit = piece["selectedColour" if own else "highlightColour"]
-        move_pointer(driver, state["x"], state["y"])
-        check(eventually(driver, lambda: shows(driver, state["x"], state["y"], lit)), "%s lights up under the pointer" % piece["label"])
+        shown, lit = ("selected", "selected") if i + 1 == current else ("normal", "highlight")
+        s = driver.execute_script("const i = document.querySelectorAll('nav a img:first-child')[arguments[0]],"
+                                  " r = i.getBoundingClientRect(); return {src: i.currentSrc, w: i.naturalWidth,"
+                                  " css: r.width, x: r.left + r.width / 2, y: r.top + r.height / 2};", i)
+        check(s["src"] == piece[shown] and s["w"] == piece["width"] == s["css"] * scale
+              and shows(driver, s["x"], s["y"], piece[shown + "Colour"]),
+              "%s shows %s, %d pixels wide in %g CSS pixels" % (piece["label"], s["src"], s["w"], s["css"]))
+        move_pointer(driver, s["x"], s["y"])
+        check(eventually(driver, lambda: shows(driver, s["x"], s["y"], piece[lit + "Colour"])),
+              "%s shows its %s piece under the pointer" % (piece["label"], lit))
         move_pointer(driver, 700, 5)
         ActionChains(driver).send_keys(Keys.TAB).perform()
-        check(eventually(driver, lambda: shows(driver, state["x"], state["y"], lit))
+        check(eventually(driver, lambda: shows(driver, s["x"], s["y"], piece[lit + "Colour"]))
               and driver.execute_script("return document.activeElement.href") == piece["link"],
-              "%s lights up under keyboard focus" % piece["label"])
+              "%s shows its %s piece under keyboard focus" % (piece["label"], lit))
     check_abut(driver)
-    tapped = len(pieces) - 1 if current != len(pieces) else 0
-    at = driver.execute_script("const r = document.querySelectorAll('nav li')[arguments[0]].getBoundingClientRect();"
-                               "return {x: r.left + r.width / 2, y: r.top + r.height / 2};", tapped)
     driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 1})
-    for kind, points in (("touchStart", [at]), ("touchEnd", [])):
+    for kind, points in (("touchStart", [{"x": s["x"], "y": s["y"]}]), ("touchEnd", [])):
         driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": kind, "touchPoints": points})
-    check(eventually(driver, lambda: driver.current_url == pieces[tapped]["link"]),
-          "a touch on %s follows its link to %s" % (pieces[tapped]["label"], driver.current_url))
+    check(eventually(driver, lambda: driver.current_url == pieces[-1]["link"]),
+          "a touch on %s follows its link: %s" % (pieces[-1]["label"], driver.current_url))
 
 
 def main():

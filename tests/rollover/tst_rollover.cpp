@@ -25,7 +25,6 @@ private slots:
     void pieceNames_data();
     void pieceNames();
     void page();
-    void modernPage();
 };
 
 // A gesture is a script of mouse events on the back plate:
@@ -184,20 +183,15 @@ void TestRollover::page()
     QCOMPARE(lines[37 + 4 * 11 + 3 * 10], QStringLiteral("<img src=\"images/M&u a10.jpg\" alt=\"Your Label Here\" width=\"110\" height=\"110\" border=\"0\" name=\"a10\"></a><br>"));
 
     // Labels and links take the alt texts' and hrefs' places, escaped; no other byte changes.
-    PageChoice named;
-    named.labels = QStringList{"Home", "A \"B\" & <C>"};
-    named.links = QStringList{"index.html", "b.html?x=1&y=2"};
+    const PageChoice named{PageChoice::Format::Classic, {"Home", "A \"B\" & <C>"}, {"index.html", "b.html?x=1&y=2"}, 0, 1};
     QStringList want = expected.chopped(1).split(u'\n');
     want[43].replace("connect_to.html", "index.html");
     want[45].replace("Your Label Here", "Home");
     want[46].replace("connect_to.html", "b.html?x=1&amp;y=2");
     want[48].replace("Your Label Here", "A &quot;B&quot; &amp; &lt;C&gt;");
     QCOMPARE(pageText(QStringLiteral("TST"), {QSize(126, 58), QSize(126, 121)}, named).split(QStringLiteral("\r\n")), want);
-}
 
-void TestRollover::modernPage()
-{
-    // Four entries, the second the page's own, plates drawn at twice the
+    // The modern page of four entries, the second the page's own, plates drawn at twice the
     // size with an odd last piece, a header that must be escaped in a URL.
     PageChoice choice{PageChoice::Format::Modern, {"Home", "Products & more", "<About>", "Über uns"},
                       {"index.html", "products.html", "about.html?a=1&b=2", "contact.html"}, 2, 2};
