@@ -27,7 +27,10 @@ std::optional<QString> pageChoiceFault(const PageChoice &choice, qsizetype entri
         if (texts->isEmpty())
             continue;
         if (texts->size() != entries)
-            return QStringLiteral("%1 %2s given for a menu of %3 entries").arg(texts->size()).arg(kind).arg(entries);
+            return QStringLiteral("the number of %1s (%2) is not the number of entries (%3)")
+                .arg(kind)
+                .arg(texts->size())
+                .arg(entries);
         for (qsizetype n = 0; n < texts->size(); ++n) {
             const QString &text = texts->at(n);
             if (text.trimmed().isEmpty())

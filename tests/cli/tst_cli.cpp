@@ -74,7 +74,7 @@ private slots:
         row("cut below row 768", {"rollover", "a", "b", "c", "--cuts", "57,769", "--out", "NONE"}, 2, "\"769\" is not a row");
         row("header with a separator", {"rollover", "a", "b", "c", "--cuts", "5", "--header", "a/b", "--out", "NONE"}, 2, "separator");
         row("output folder not empty", {"rollover", "a", "b", "c", "--cuts", "5", "--out", "FULL"}, 2, "is not empty");
-        row("one label for two entries", {"rollover", "a", "b", "c", "--cuts", "5", "--labels", "Home", "--out", "NONE"}, 2, "1 labels given for a menu of 2 entries");
+        row("one label for two entries", {"rollover", "a", "b", "c", "--cuts", "5", "--labels", "Home", "--out", "NONE"}, 2, "the number of labels (1) is not the number of entries (2)");
         row("current entry on the classic page", {"rollover", "a", "b", "c", "--cuts", "5", "--current", "1", "--out", "NONE"}, 2, "no place for a current entry");
         row("current entry beyond the menu", {"rollover", "a", "b", "c", "--cuts", "5", "--page", "modern", "--current", "3", "--out", "NONE"}, 2, "entry 3 is not one");
     }
