@@ -8,6 +8,7 @@
 #include "rollover/cutfinder.h"
 #include "rollover/cutlinelist.h"
 #include "rollover/generaterun.h"
+#include "rollover/modernpage.h"
 #include "rollover/piecerun.h"
 #include "rollover/plateloader.h"
 
@@ -34,6 +35,7 @@ struct Request {
     QString header = QStringLiteral("TST");
     QString quality = QStringLiteral("100"); // read as the compression prompt reads it
     QString out;
+    rollover::PageChoice page;
 };
 
 QString native(const QString &path)
@@ -76,15 +78,63 @@ QString outputFault(const QString &folder)
     return {};
 }
 
+// The page's own options; their fit with the entries is checked once the cut
+// lines are known.
+struct PageOptions {
+    QCommandLineOption page{QStringLiteral("page"),
+                            QStringLiteral("The page to write: classic (DIR/contents.htm, the default) or modern "
+                                           "(DIR/index.html and DIR/menu.css)."),
+                            QStringLiteral("FORMAT")};
+    QCommandLineOption labels{QStringLiteral("labels"),
+                              QStringLiteral("The entries' labels, one per entry separated by commas: the pieces' alt "
+                                             "texts."),
+                              QStringLiteral("TEXTS")};
+    QCommandLineOption links{QStringLiteral("links"),
+                             QStringLiteral("The entries' link targets, one per entry separated by commas."),
+                             QStringLiteral("URLS")};
+    QCommandLineOption current{QStringLiteral("current"),
+                               QStringLiteral("Modern page: entry N (from 1) is the page's own and shows its selected "
+                                              "piece; 0, the default, marks none."),
+                               QStringLiteral("N")};
+    QCommandLineOption scale{QStringLiteral("scale"),
+                             QStringLiteral("Modern page: the plates are drawn at N times the size shown, for "
+                                            "high-density screens (default 1)."),
+                             QStringLiteral("N")};
+};
+
+std::optional<QString> readPageOptions(const QCommandLineParser &parser, const PageOptions &options,
+                                       rollover::PageChoice *page)
+{
+    const QString format = parser.value(options.page);
+    if (format == QLatin1String("modern"))
+        page->format = rollover::PageChoice::Format::Modern;
+    else if (parser.isSet(options.page) && format != QLatin1String("classic"))
+        return QStringLiteral("the page \"%1\" is not classic or modern").arg(format);
+    if (parser.isSet(options.labels))
+        page->labels = parser.value(options.labels).split(QLatin1Char(','));
+    if (parser.isSet(options.links))
+        page->links = parser.value(options.links).split(QLatin1Char(','));
+    for (const auto &[option, number] : {std::pair{&options.current, &page->current}, {&options.scale, &page->scale}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        *number = parser.value(*option).toInt(&ok);
+        if (!ok)
+            return QStringLiteral("--%1 \"%2\" is not a whole number").arg(option->names().first(), parser.value(*option));
+    }
+    return std::nullopt;
+}
+
 std::optional<Request> parse(const QStringList &arguments, int *status)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Cuts three pictures of one menu (normal, highlighted, selected) into pieces along\n"
         "cut lines and writes them as DIR/images/HEADERa0.jpg ... with the page\n"
-        "DIR/contents.htm, as Parse Clips' \"Generate JPGS and Scripts\" does. DIR must be\n"
-        "new or empty. The three pictures must have one size. Each cut line belongs to the\n"
-        "piece above it."));
+        "DIR/contents.htm, as Parse Clips' \"Generate JPGS and Scripts\" does, or with\n"
+        "--page modern the page DIR/index.html and its style sheet DIR/menu.css. DIR must\n"
+        "be new or empty. The three pictures must have one size. Each cut line belongs to\n"
+        "the piece above it."));
     const QCommandLineOption cuts(QStringLiteral("cuts"),
                                   QStringLiteral("Cut lines: plate rows from 0 to 768 separated by commas, each "
                                                  "above the plates' last row, or \"auto\" to find them where the "
@@ -98,7 +148,9 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                      QStringLiteral("N"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("New or empty folder to write to."),
                                  QStringLiteral("DIR"));
-    parser.addOptions({cuts, header, quality, out});
+    const PageOptions pageOptions;
+    parser.addOptions({cuts, header, quality, out, pageOptions.page, pageOptions.labels, pageOptions.links,
+                       pageOptions.current, pageOptions.scale});
     parser.addPositionalArgument(QStringLiteral("NORMAL"), QStringLiteral("Picture of the menu as it normally looks."));
     parser.addPositionalArgument(QStringLiteral("HIGHLIGHT"), QStringLiteral("The menu with its entries highlighted."));
     parser.addPositionalArgument(QStringLiteral("SELECTED"), QStringLiteral("The menu with its entries selected."));
@@ -139,6 +191,12 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         if (!ok)
             return refuse(QStringLiteral("the quality \"%1\" is not a number").arg(parser.value(quality)));
         request.quality = parser.value(quality);
+    }
+    if (const std::optional<QString> fault = readPageOptions(parser, pageOptions, &request.page))
+        return refuse(*fault);
+    if (!request.autoCuts) {
+        if (const std::optional<QString> fault = rollover::pageChoiceFault(request.page, request.cuts.size() + 1))
+            return refuse(*fault);
     }
     if (!parser.isSet(out))
         return refuse(QStringLiteral("--out is missing: name a new or empty folder"));
@@ -237,16 +295,21 @@ int runRollover(const QStringList &arguments)
         return kFailed;
     }
     printOut(QStringLiteral("Cut lines at rows: %1.").arg(rowList(request->cuts)));
+    if (const std::optional<QString> fault = rollover::pageChoiceFault(request->page, request->cuts.size() + 1))
+        return usageError(kCommand, *fault);
 
     places.imagesFolder = common::imagesFolder(request->out);
-    places.pagePath = common::pagePath(request->out);
+    places.pagePath = request->page.format == rollover::PageChoice::Format::Modern
+        ? common::joinPath(request->out, QLatin1String(rollover::kModernPageName))
+        : common::pagePath(request->out);
     if (!QDir().mkpath(places.imagesFolder)) {
         printError(QStringLiteral("the folder %1 cannot be created").arg(native(places.imagesFolder)));
         return kFailed;
     }
     imageMan3.setJpegQuality(rollover::compressionRate(request->quality));
     const QStringList failures =
-        rollover::writePiecesAndPage(places, request->header, request->cuts, imageMan1, imageMan3, nullptr);
+        rollover::writePiecesAndPage(places, request->header, request->cuts, imageMan1, imageMan3, nullptr,
+                                     request->page);
     for (const QString &failure : failures)
         printError(userNames(failure));
     if (!failures.isEmpty())

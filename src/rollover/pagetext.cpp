@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 
 namespace rollover {
 
@@ -18,7 +19,51 @@ QString makerHost()
 
 } // namespace
 
-QString pageText(const QString &header, const QList<QSize> &pieceSizes)
+std::optional<QString> pageChoiceFault(const PageChoice &choice, qsizetype entries)
+{
+    const bool modern = choice.format == PageChoice::Format::Modern;
+    for (const auto &[texts, kind] : {std::pair{&choice.labels, QStringLiteral("label")},
+                                      std::pair{&choice.links, QStringLiteral("link")}}) {
+        if (texts->isEmpty())
+            continue;
+        if (texts->size() != entries)
+            return QStringLiteral("the number of %1s (%2) is not the number of entries (%3)")
+                .arg(kind)
+                .arg(texts->size())
+                .arg(entries);
+        for (qsizetype n = 0; n < texts->size(); ++n) {
+            const QString &text = texts->at(n);
+            if (text.trimmed().isEmpty())
+                return QStringLiteral("the %1 of entry %2 is empty").arg(kind).arg(n + 1);
+            // A line end would split the classic page's lines.
+            if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; }))
+                return QStringLiteral("the %1 of entry %2 holds a control character").arg(kind).arg(n + 1);
+        }
+    }
+    if (choice.current != 0 && !modern)
+        return QStringLiteral("the classic page has no place for a current entry");
+    if (choice.current < 0 || choice.current > entries)
+        return QStringLiteral("the current entry %1 is not one of the menu's entries 1 to %2")
+            .arg(choice.current)
+            .arg(entries);
+    if (choice.scale != 1 && !modern)
+        return QStringLiteral("the classic page has no place for a scale");
+    if (choice.scale < 1 || choice.scale > PageChoice::kMaxScale)
+        return QStringLiteral("the scale %1 is not a whole number from 1 to %2").arg(choice.scale).arg(PageChoice::kMaxScale);
+    return std::nullopt;
+}
+
+QString entryLabel(const PageChoice &choice, qsizetype n, const QString &fallback)
+{
+    return choice.labels.isEmpty() ? fallback : choice.labels.at(n).toHtmlEscaped();
+}
+
+QString entryLink(const PageChoice &choice, qsizetype n, const QString &fallback)
+{
+    return choice.links.isEmpty() ? fallback : choice.links.at(n).toHtmlEscaped();
+}
+
+QString pageText(const QString &header, const QList<QSize> &pieceSizes, const PageChoice &choice)
 {
     Q_ASSERT(!pieceSizes.isEmpty());
     const QString q = QStringLiteral("\"");
@@ -77,12 +122,14 @@ QString pageText(const QString &header, const QList<QSize> &pieceSizes)
     });
     for (qsizetype n = 0; n < pieceSizes.size(); ++n) {
         const QSize size = pieceSizes[n];
-        lines.append(QStringLiteral("<a href=\"connect_to.html\" onMouseover=\"if(document.images){rollon(&quot;")
+        lines.append(QStringLiteral("<a href=") + q + entryLink(choice, n, QStringLiteral("connect_to.html")) + q
+                     + QStringLiteral(" onMouseover=\"if(document.images){rollon(&quot;")
                      + name(n) + QStringLiteral("&quot;)};\""));
         lines.append(QStringLiteral("onMouseout=\"if(document.images){rolloff(&quot;") + name(n)
                      + QStringLiteral("&quot;)};\">"));
         lines.append(QStringLiteral("<img src=") + q + off(n) + q
-                     + QStringLiteral(" alt=\"Your Label Here\" width=") + q + QString::number(size.width()) + q
+                     + QStringLiteral(" alt=") + q + entryLabel(choice, n, QStringLiteral("Your Label Here")) + q
+                     + QStringLiteral(" width=") + q + QString::number(size.width()) + q
                      + QStringLiteral(" height=") + q + QString::number(size.height()) + q
                      + QStringLiteral(" border=\"0\" name=") + q + name(n) + q
                      + QStringLiteral("></a><br>"));

@@ -3,9 +3,11 @@
 #include "common/paths.h"
 #include "common/desktop.h"
 #include "imaging/imageman.h"
+#include "modernpage.h"
 #include "pagetext.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -59,8 +61,25 @@ void cutPlates(const RunPlaces &places, const QString &header, const QList<int> 
     }
 }
 
+// `what` names the file in a failure: "The page", "The style sheet".
+bool writeFile(const QString &what, const QString &path, const QByteArray &bytes, QStringList &failures)
+{
+    QSaveFile file(path);
+    QString error;
+    if (!file.open(QIODevice::WriteOnly))
+        error = file.errorString();
+    else if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+    } else if (!file.commit())
+        error = file.errorString();
+    if (!error.isEmpty())
+        failures.append(QStringLiteral("%1 %2 not written: %3.").arg(what, native(path), error));
+    return error.isEmpty();
+}
+
 void writePage(const RunPlaces &places, const QString &header, int pieceCount, imaging::ImageMan &imageMan1,
-               common::Clipboard *clipboard, QStringList &failures)
+               common::Clipboard *clipboard, const PageChoice &page, QStringList &failures)
 {
     QList<QSize> sizes;
     sizes.reserve(pieceCount);
@@ -72,25 +91,27 @@ void writePage(const RunPlaces &places, const QString &header, int pieceCount, i
                                 .arg(pieceFileName(header, Plate::Back, n), read.message()));
         sizes.append(QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));
     }
-    const QString text = pageText(header, sizes);
+    if (page.format == PageChoice::Format::Modern) {
+        const ModernPage modern = modernPage(header, sizes, page);
+        if (clipboard)
+            clipboard->setText(modern.html);
+        // The style sheet first: a page never links to a missing or older one.
+        const QString styleSheet =
+            common::joinPath(QFileInfo(places.pagePath).path(), QLatin1String(kStyleSheetName));
+        if (!writeFile(QStringLiteral("The style sheet"), styleSheet, modern.css.toUtf8(), failures))
+            failures.append(QStringLiteral("The page %1 not written: it needs its style sheet.").arg(native(places.pagePath)));
+        else
+            writeFile(QStringLiteral("The page"), places.pagePath, modern.html.toUtf8(), failures);
+        return;
+    }
+    const QString text = pageText(header, sizes, page);
     if (clipboard)
         clipboard->setText(text);
 
     // The file ends with a line end, as a printed text file does; the
     // clipboard holds the text without one.
     QStringEncoder encoder(QStringConverter::System);
-    const QByteArray bytes = encoder.encode(text + QStringLiteral("\r\n"));
-    QSaveFile file(places.pagePath);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly))
-        error = file.errorString();
-    else if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit())
-        error = file.errorString();
-    if (!error.isEmpty())
-        failures.append(QStringLiteral("The page %1 not written: %2.").arg(native(places.pagePath), error));
+    writeFile(QStringLiteral("The page"), places.pagePath, encoder.encode(text + QStringLiteral("\r\n")), failures);
 }
 
 } // namespace
@@ -147,14 +168,14 @@ RunPlaces RunPlaces::fixed()
 
 QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
                                imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
-                               common::Clipboard *clipboard)
+                               common::Clipboard *clipboard, const PageChoice &page)
 {
     QStringList failures;
     cutPlates(places, header, rows, imageMan1, imageMan3, failures);
     imaging::clearHeldPicture();
     if (clipboard)
         clipboard->clear();
-    writePage(places, header, int(rows.size()) + 1, imageMan1, clipboard, failures);
+    writePage(places, header, int(rows.size()) + 1, imageMan1, clipboard, page, failures);
     return failures;
 }
 

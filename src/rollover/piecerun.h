@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pagetext.h"
 #include "pieces.h"
 
 #include <QList>
@@ -54,10 +55,12 @@ std::optional<std::array<QSize, kPlateCount>> readPlateSizes(const RunPlaces &pl
 // travel from `imageMan1` to `imageMan3`. A plate that cannot be read gives no
 // pieces; nothing that fails stops the run. With a clipboard, it is emptied
 // after the pieces and then holds the page text; without one the page is only
-// written to its file. Returns what failed, one line each; empty when all
-// was written.
+// written to its file. `page` says which page is written at the page path
+// (the modern page's style sheet goes beside it) and must fit the entries
+// (pageChoiceFault). Returns what failed, one line each; empty when all was
+// written.
 QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
                                imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
-                               common::Clipboard *clipboard);
+                               common::Clipboard *clipboard, const PageChoice &page = {});
 
 } // namespace rollover

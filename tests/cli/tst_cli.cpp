@@ -103,6 +103,9 @@ private slots:
             "the normal plate PLATE is 160 x 180 pixels, the highlight plate WIDE is 161 x 180 and the selected plate PLATE");
         row("cut on the plates' last row", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "57,179", "--out", "NONE"}, 2,
             "row 179 lies outside the plates, which are 180 rows high (the normal plate PLATE)");
+        row("one label for two entries", {"rollover", "a", "b", "c", "--cuts", "5", "--labels", "Home", "--out", "NONE"}, 2, "the number of labels (1) is not the number of entries (2)");
+        row("current entry on the classic page", {"rollover", "a", "b", "c", "--cuts", "5", "--current", "1", "--out", "NONE"}, 2, "no place for a current entry");
+        row("current entry beyond the menu", {"rollover", "a", "b", "c", "--cuts", "5", "--page", "modern", "--current", "3", "--out", "NONE"}, 2, "entry 3 is not one");
     }
     // Help and usage errors write nothing, and a usage error says why.
     void exitsAndSays()

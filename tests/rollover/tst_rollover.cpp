@@ -1,6 +1,7 @@
 #include "menus.h"
 #include "pictures.h"
 #include "rollover/cutlinelist.h"
+#include "rollover/modernpage.h"
 #include "rollover/pagetext.h"
 #include "rollover/pieces.h"
 
@@ -190,6 +191,26 @@ void TestRollover::page()
     QCOMPARE(lines[14 + 2 * 10], QStringLiteral("var a10_on  = new Image();"));
     QCOMPARE(lines[18 + 2 * 11 + 2 * 10], QStringLiteral("a10_off.src = \"images/M&u a10.jpg\";"));
     QCOMPARE(lines[37 + 4 * 11 + 3 * 10], QStringLiteral("<img src=\"images/M&u a10.jpg\" alt=\"Your Label Here\" width=\"110\" height=\"110\" border=\"0\" name=\"a10\"></a><br>"));
+
+    // Labels and links take the alt texts' and hrefs' places, escaped; no other byte changes.
+    const PageChoice named{PageChoice::Format::Classic, {"Home", "A \"B\" & <C>"}, {"index.html", "b.html?x=1&y=2"}, 0, 1};
+    QStringList want = expected.chopped(1).split(u'\n');
+    want[43].replace("connect_to.html", "index.html");
+    want[45].replace("Your Label Here", "Home");
+    want[46].replace("connect_to.html", "b.html?x=1&amp;y=2");
+    want[48].replace("Your Label Here", "A &quot;B&quot; &amp; &lt;C&gt;");
+    QCOMPARE(pageText(QStringLiteral("TST"), {QSize(126, 58), QSize(126, 121)}, named).split(QStringLiteral("\r\n")), want);
+
+    // The modern page of four entries, the second the page's own, plates drawn at twice the
+    // size with an odd last piece, a header that must be escaped in a URL.
+    PageChoice choice{PageChoice::Format::Modern, {"Home", "Products & more", "<About>", "Über uns"},
+                      {"index.html", "products.html", "about.html?a=1&b=2", "contact.html"}, 2, 2};
+    const ModernPage page = rollover::modernPage("M&u ", {QSize(160, 60), QSize(160, 60), QSize(160, 60), QSize(160, 61)}, choice);
+    QCOMPARE(page.html.split(u'\n'), QString::fromUtf8(testpictures::readAll(KESTRUNE_TEST_DATA "/rollover/modern-4.html")).split(u'\n'));
+    QCOMPARE(page.css.split(u'\n'), QString::fromUtf8(testpictures::readAll(KESTRUNE_TEST_DATA "/rollover/modern-4.css")).split(u'\n'));
+    // Without labels and links, no entry reads "Your Label Here".
+    choice = {PageChoice::Format::Modern, {}, {}, 0, 1};
+    QVERIFY(rollover::modernPage("TST", {QSize(9, 9)}, choice).html.contains("<li><a href=\"#\"><img src=\"images/TSTa0.jpg\" alt=\"Entry 1\">"));
 }
 
 QTEST_GUILESS_MAIN(TestRollover)
