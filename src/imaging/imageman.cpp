@@ -5,6 +5,7 @@
 #include "ghostscript.h"
 #include "metafile.h"
 #include "library.h"
+#include "metadata/metadata.h"
 #include "dxf/dxf.h"
 #include "picture.h"
 
@@ -140,7 +141,8 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             return std::nullopt;
         return detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
     }
-    const detail::DecodeRequest request{format, found.decoder, head, hint};
+    const QSize storedHint = detail::storedSize(hint, format.scalesOnLoad ? detail::jpegOrientation(content.bytes()) : 0);
+    const detail::DecodeRequest request{format, found.decoder, head, storedHint};
     // A format of one size needs no look at its header first.
     if (format.onlySize.isEmpty()) {
         const std::optional<QSize> size = detail::pingSize(content.bytes(), request, reason);
@@ -151,7 +153,13 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             return std::nullopt;
         }
     }
-    return detail::decode(content.bytes(), request, deadline, reason);
+    std::optional<Picture> picture = detail::decode(content.bytes(), request, deadline, reason);
+    if (picture && format.readsOrientation) {
+        if (format.type == FileType::Png)
+            detail::takePngMetadata(*picture, content.bytes());
+        detail::turnUpright(*picture, deadline);
+    }
+    return picture;
 }
 
 } // namespace
@@ -160,6 +168,7 @@ struct ImageMan::Private {
     std::optional<Picture> picture;
     QString file;
     int quality = 75;
+    bool keepMetadata = false;
     double left = 0, top = 0, right = 0, bottom = 0;
     QSize sizeHint;
     std::chrono::milliseconds timeLimit = kFileTimeLimit;
@@ -268,7 +277,7 @@ Result ImageMan::saveImage(const QString &path)
 
     const Format &format = imaging::format(*type);
     QString reason;
-    const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->deadline(), &reason);
+    const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->keepMetadata, d->deadline(), &reason);
     if (bytes.isEmpty())
         return failure(reason);
     if (const QString written = detail::writeWhole(path, bytes); !written.isEmpty())
@@ -307,6 +316,11 @@ void ImageMan::setJpegQuality(double quality)
 int ImageMan::jpegQuality() const
 {
     return d->quality;
+}
+
+void ImageMan::setKeepMetadata(bool keep)
+{
+    d->keepMetadata = keep;
 }
 
 void ImageMan::setSelectLeft(double x) { d->left = x; }
