@@ -28,10 +28,10 @@ PngMetadata metadataOf(const Magick::Image &picture)
     }
     m.gamma = picture.gamma();
     double *c = m.chromaticities.data();
-    picture.chromaRedPrimary(&c[0], &c[1]);
-    picture.chromaGreenPrimary(&c[2], &c[3]);
-    picture.chromaBluePrimary(&c[4], &c[5]);
-    picture.chromaWhitePoint(&c[6], &c[7]);
+    picture.chromaWhitePoint(&c[0], &c[1]);
+    picture.chromaRedPrimary(&c[2], &c[3]);
+    picture.chromaGreenPrimary(&c[4], &c[5]);
+    picture.chromaBluePrimary(&c[6], &c[7]);
     const Magick::Blob profile = picture.iccColorProfile();
     m.iccProfile = QByteArray(static_cast<const char *>(profile.data()), qsizetype(profile.length()));
     m.exif = profileBytes(picture, "EXIF");

@@ -34,8 +34,8 @@ struct PngMetadata {
     bool resolutionInMetres = true;
     // gAMA: the encoding exponent as stored by the source, 0.45455 for 1/2.2.
     double gamma = 0;
-    // cHRM: the x and y chromaticities of red, green, blue and white, in that
-    // order; all zero for none.
+    // cHRM: the x and y chromaticities of white, red, green and blue, in
+    // the chunk's order; all zero for none.
     std::array<double, 8> chromaticities{};
     // iCCP: the ICC profile's bytes as they are (compressed here).
     QByteArray iccProfile;
