@@ -95,7 +95,8 @@ struct Format {
     // own compression, JPEG's for a JPEG source), or losslessly with deflate.
     Compression compression = Compression::EncoderChoice;
     // What of a source's metadata a file of the type carries. Types without
-    // a place for a colour profile, or for author and copyright, say false;
+    // a place for a colour profile, or for author and copyright, say false
+    // (PCX, DXF, PCD, WMF, TGA, DCX and our EPS have room for neither);
     // everything else a source holds is left out by default (metadata.h).
     bool keepsProfile = false;
     bool keepsAuthorship = false;

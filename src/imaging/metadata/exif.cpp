@@ -55,8 +55,8 @@ class Tiff
 public:
     explicit Tiff(QByteArrayView bytes) : m_bytes(bytes)
     {
-        if (bytes.size() >= 8 && (bytes.startsWith("II*\0") || bytes.startsWith(QByteArrayView("MM\0*", 4))))
-            m_little = bytes[0] == 'I', m_valid = true;
+        m_valid = bytes.size() >= 8 && (bytes.startsWith(QByteArrayView("II*\0", 4)) || bytes.startsWith(QByteArrayView("MM\0*", 4)));
+        m_little = m_valid && bytes[0] == 'I';
     }
     bool valid() const { return m_valid; }
     qint64 size() const { return m_bytes.size(); }
