@@ -34,6 +34,7 @@ struct Request {
     std::optional<double> quality;
     int jobs = 0;
     QString out; // empty: beside each source
+    bool keepMetadata = false;
     QString pattern = convert::defaultTypePattern();
     bool inPlace = false; // a file may replace its own source
     QStringList sources; // full paths, in the order given, folders listed
@@ -121,7 +122,11 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     const QCommandLineOption inPlace(QStringLiteral("in-place"),
                                      QStringLiteral("Let a file whose output is its own source (jpg to jpg without "
                                                     "--out) replace it; without this such a file fails."));
-    parser.addOptions({to, size, quality, jobs, out, filter, inPlace});
+    const QCommandLineOption keep(QStringLiteral("keep-metadata"),
+                                  QStringLiteral("Keep all the sources' metadata (place, camera, dates, comments, "
+                                                 "IPTC, XMP) but the EXIF thumbnail. By default only the colour "
+                                                 "profile and the author and copyright fields are kept."));
+    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -172,6 +177,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         request.pattern = convert::buildTypePattern(ticks);
     }
     request.inPlace = parser.isSet(inPlace);
+    request.keepMetadata = parser.isSet(keep);
     if (parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("no file or folder to convert is named"));
     listSources(parser.positionalArguments(), request);
@@ -191,6 +197,7 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
     choices.customHeight = request.height;
     choices.outext = QLatin1String(imaging::format(request.type).extension);
     choices.destination = request.out.isEmpty() ? choices.folder : request.out;
+    choices.keepMetadata = request.keepMetadata;
     return choices;
 }
 

@@ -17,6 +17,7 @@ struct FileChoices {
     QString customHeight; // `Text1(1)`
     QString outext;       // the extension of output files, in the case it is given
     QString destination;  // the open folder of `Dir2`
+    bool keepMetadata = false; // keep all the source's metadata, not only profile, author and copyright
 };
 
 } // namespace convert

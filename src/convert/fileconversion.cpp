@@ -24,6 +24,7 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position)
     }
     job.source = common::joinPath(choices.folder, choices.name);
     job.output = outputPath(choices.destination, choices.name, choices.outext);
+    job.keepMetadata = choices.keepMetadata;
     const SizeDecision decision = decideSize(choices.size, choices.customWidth, choices.customHeight);
     if (!decision.ok()) {
         job.refusal = QStringLiteral("Cannot convert %1: %2.")
@@ -50,6 +51,7 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     // twice the target size); the exact resize below follows in any case.
     if (job.size)
         imageMan.setSizeHint(job.size->width(), job.size->height());
+    imageMan.setKeepMetadata(job.keepMetadata);
     imaging::Result result = imageMan.setImageFile(job.source);
     if (result && job.size)
         result = imageMan.resizeImage(job.size->width(), job.size->height());

@@ -24,6 +24,7 @@ struct ConversionJob {
     QString output;
     std::optional<QSize> size; // exact size to resize to; none keeps the picture's own
     QString refusal;           // when set, the file fails with this reason untouched
+    bool keepMetadata = false; // as ImageMan::setKeepMetadata
 };
 
 ConversionJob planConversion(const FileChoices &choices, qsizetype position);

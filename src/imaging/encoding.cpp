@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include "library.h"
+#include "metadata/metadata.h"
 #include "dxf/dxf.h"
 #include "pcxwriter.h"
 #include "pngsave.h"
@@ -68,6 +69,10 @@ QByteArray encodeWithLibrary(Picture &picture, const Format &format, int jpegQua
     }
     if (format.type == FileType::Jpg)
         picture.quality(unsigned(jpegQuality));
+    if (format.compression == Compression::FastDeflate) {
+        picture.compressType(Magick::ZipCompression);
+        picture.quality(10); // the library's deflate level is a tenth of it
+    }
     Magick::Blob blob;
     picture.write(&blob, format.encoder);
     return fromBlob(blob);
@@ -75,13 +80,14 @@ QByteArray encodeWithLibrary(Picture &picture, const Format &format, int jpegQua
 
 } // namespace
 
-QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
+QByteArray encode(const Picture &picture, const Format &format, int jpegQuality, bool keepAllMetadata,
                   const Deadline &deadline, QString *reason)
 {
     QByteArray bytes;
     try {
         const DeadlineScope bounded(deadline);
         Picture copy = picture;
+        keepMetadata(copy, format, keepAllMetadata);
         if (format.opaque)
             flattenOntoWhite(copy);
         if (!format.onlySize.isEmpty())
@@ -109,6 +115,9 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             bytes = encodePng(copy, deadline, reason);
             break;
         }
+        // Whoever wrote a bitmap, its header has room for the profile.
+        if (format.keepsProfile)
+            bytes = withBitmapProfile(bytes, fromBlob(copy.iccColorProfile()));
     } catch (const std::exception &e) {
         *reason = plainReason(e);
         bytes.clear();

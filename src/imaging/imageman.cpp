@@ -5,6 +5,7 @@
 #include "ghostscript.h"
 #include "metafile.h"
 #include "library.h"
+#include "metadata/metadata.h"
 #include "dxf/dxf.h"
 #include "picture.h"
 
@@ -144,6 +145,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             return std::nullopt;
         return detail::decode(*pnm, {format, "PNM", {}, {}}, deadline, reason);
     }
+    const QSize storedHint = detail::storedSize(hint, format.scalesOnLoad ? detail::jpegOrientation(content.bytes()) : 0);
     detail::DecodeRequest request{format, found.decoder, head, {}};
     // A format of one size needs no look at its header first.
     if (format.onlySize.isEmpty()) {
@@ -154,9 +156,15 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
             *reason = refusal;
             return std::nullopt;
         }
-        request.sizeHint = detail::reducedDecodeFloor(hint, *size);
+        request.sizeHint = detail::reducedDecodeFloor(storedHint, *size);
     }
-    return detail::decode(content.bytes(), request, deadline, reason);
+    std::optional<Picture> picture = detail::decode(content.bytes(), request, deadline, reason);
+    if (picture && format.readsOrientation) {
+        if (format.type == FileType::Png)
+            detail::takePngMetadata(*picture, content.bytes());
+        detail::turnUpright(*picture, deadline);
+    }
+    return picture;
 }
 
 } // namespace
@@ -165,6 +173,7 @@ struct ImageMan::Private {
     std::optional<Picture> picture;
     QString file;
     int quality = 75;
+    bool keepMetadata = false;
     double left = 0, top = 0, right = 0, bottom = 0;
     QSize sizeHint;
     std::chrono::milliseconds timeLimit = kFileTimeLimit;
@@ -264,7 +273,7 @@ Result ImageMan::saveImage(const QString &path)
 
     const Format &format = imaging::format(*type);
     QString reason;
-    const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->deadline(), &reason);
+    const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->keepMetadata, d->deadline(), &reason);
     if (bytes.isEmpty())
         return failure(reason);
     if (const QString written = output.write(bytes, &whole); !written.isEmpty())
@@ -303,6 +312,11 @@ void ImageMan::setJpegQuality(double quality)
 int ImageMan::jpegQuality() const
 {
     return d->quality;
+}
+
+void ImageMan::setKeepMetadata(bool keep)
+{
+    d->keepMetadata = keep;
 }
 
 void ImageMan::setSelectLeft(double x) { d->left = x; }

@@ -30,13 +30,16 @@ public:
     // one and the selection. The type is found from the content, not the name.
     // Only a regular file (or a link to one) is read; a named pipe or device
     // is refused at once.
+    // A picture its file states to be stored turned or mirrored (EXIF or TIFF
+    // orientation) is turned upright: sizes are then those of the picture as
+    // it is seen.
     // On failure the instance holds no image, so nothing older can be saved
     // under a new name.
     Result setImageFile(const QString &path);
     // A hint for the next setImageFile() only: the picture will be resized to
-    // this size, so a JPEG may be decoded at a reduced scale that is still at
-    // least twice as large on each axis. The loaded size then differs from
-    // the file's.
+    // this size (as it is seen, upright), so a JPEG may be decoded at a
+    // reduced scale that is still at least twice as large on each axis. The
+    // loaded size then differs from the file's.
     void setSizeHint(int width, int height);
     bool hasImage() const;
 
@@ -65,6 +68,16 @@ public:
     // values outside are brought into that range, fractions are rounded.
     void setJpegQuality(double quality);
     int jpegQuality() const;
+
+    // What later saves of this instance write beside the pixels. By default
+    // the colour profile and the author and copyright fields (EXIF Artist and
+    // Copyright, XMP dc:creator and dc:rights), each where the type has room
+    // for it (the format table says), and nothing else: no place, camera,
+    // serial number, dates, maker notes, thumbnail, comment, IPTC or other
+    // XMP. With `keep` everything the source held but its EXIF thumbnail.
+    // Either way the picture is stored upright (it was turned so when read)
+    // and no orientation other than 1 is written.
+    void setKeepMetadata(bool keep);
 
     // The rectangle copySelection() takes, in pixels, edges included.
     void setSelectLeft(double x);

@@ -42,8 +42,9 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
 // The bytes of `picture` written as `format`, with its settings: put on
 // white when the type stores no transparency, stretched to the one size the
 // type holds, the format's density. `jpegQuality` (20 to 100, as
-// ImageMan::setJpegQuality keeps it) governs JPEG only.
-QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
+// ImageMan::setJpegQuality keeps it) governs JPEG only. The metadata written
+// is what keepMetadata() (metadata/metadata.h) leaves.
+QByteArray encode(const Picture &picture, const Format &format, int jpegQuality, bool keepAllMetadata,
                   const Deadline &deadline, QString *reason);
 
 // `picture` made exactly `size` (stretched when the aspect differs) by a

@@ -1,5 +1,7 @@
 #include "pngsave.h"
 #include "pngwriter.h"
+#include "metadata/exif.h"
+#include "metadata/metadata.h"
 
 #include <Magick++.h>
 
@@ -25,8 +27,19 @@ PngMetadata metadataOf(const Magick::Image &picture)
         m.resolutionY = quint32(std::lround(y * perMetre));
     }
     m.gamma = picture.gamma();
+    double *c = m.chromaticities.data();
+    picture.chromaWhitePoint(&c[0], &c[1]);
+    picture.chromaRedPrimary(&c[2], &c[3]);
+    picture.chromaGreenPrimary(&c[4], &c[5]);
+    picture.chromaBluePrimary(&c[6], &c[7]);
     const Magick::Blob profile = picture.iccColorProfile();
     m.iccProfile = QByteArray(static_cast<const char *>(profile.data()), qsizetype(profile.length()));
+    m.exif = profileBytes(picture, "EXIF");
+    if (m.exif.startsWith(kExifPrefix))
+        m.exif.remove(0, kExifPrefix.size());
+    m.xmp = profileBytes(picture, "XMP");
+    if (const MagickLib::ImageAttribute *comment = MagickLib::GetImageAttribute(picture.constImage(), "comment"))
+        m.comment = QByteArray(comment->value);
     return m;
 }
 

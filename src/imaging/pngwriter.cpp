@@ -298,8 +298,20 @@ QByteArray zlib(const QByteArray &data)
     return out;
 }
 
+// An uncompressed international text chunk, with no language.
+QByteArray internationalText(const char *keyword, const QByteArray &text)
+{
+    return QByteArray(keyword) + QByteArray(5, '\0') + text;
+}
+
 void metadataChunks(const PngMetadata &m, ChunkWriter &w)
 {
+    if (std::all_of(m.chromaticities.begin(), m.chromaticities.end(), [](double v) { return v > 0 && v <= 1; })) {
+        QByteArray values;
+        for (double v : m.chromaticities)
+            values += be32(quint32(std::lround(v * 100000)));
+        w.chunk("cHRM", values);
+    }
     const double gamma = std::round(m.gamma * 100000);
     if (gamma >= 1 && gamma <= 0x7FFFFFFF)
         w.chunk("gAMA", be32(quint32(gamma)));
@@ -312,6 +324,12 @@ void metadataChunks(const PngMetadata &m, ChunkWriter &w)
     if (m.resolutionX > 0 && m.resolutionY > 0 && m.resolutionX <= 0x7FFFFFFF
         && m.resolutionY <= 0x7FFFFFFF)
         w.chunk("pHYs", be32(m.resolutionX) + be32(m.resolutionY) + char(m.resolutionInMetres ? 1 : 0));
+    if (!m.exif.isEmpty())
+        w.chunk("eXIf", m.exif);
+    if (!m.xmp.isEmpty())
+        w.chunk("iTXt", internationalText("XML:com.adobe.xmp", m.xmp));
+    if (!m.comment.isEmpty())
+        w.chunk("iTXt", internationalText("Comment", m.comment));
 }
 
 QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadline &deadline,

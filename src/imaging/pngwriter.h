@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 
 // Our PNG encoder: 8 bits a channel, the smallest colour type that holds the
 // picture exactly (grey, grey with alpha, a palette of up to 256 colours with
@@ -33,8 +34,17 @@ struct PngMetadata {
     bool resolutionInMetres = true;
     // gAMA: the encoding exponent as stored by the source, 0.45455 for 1/2.2.
     double gamma = 0;
+    // cHRM: the x and y chromaticities of white, red, green and blue, in
+    // the chunk's order; all zero for none.
+    std::array<double, 8> chromaticities{};
     // iCCP: the ICC profile's bytes as they are (compressed here).
     QByteArray iccProfile;
+    // eXIf: an EXIF block, a TIFF structure (without JPEG's "Exif" prefix).
+    QByteArray exif;
+    // iTXt "XML:com.adobe.xmp": an XMP packet, UTF-8.
+    QByteArray xmp;
+    // iTXt "Comment": UTF-8 text.
+    QByteArray comment;
 };
 
 // The row filter used for every row after the first, as a PNG filter type,

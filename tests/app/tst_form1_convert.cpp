@@ -53,6 +53,7 @@ private slots:
     void runIntoItselfAsksFirst_data();
     void runIntoItselfAsksFirst();
     void doubleClickConvertsOneFile();
+    void doubleClickTurnsAPhotoUpright();
     void closingDuringARunStopsIt();
 
 private:
@@ -180,6 +181,27 @@ void TestForm1Convert::doubleClickConvertsOneFile()
     QVERIFY(!form->Command1()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
     // The new file is not listed until the folder or the types change.
     QCOMPARE(form->File1()->count(), 3);
+}
+
+// A phone photo stored on its side (EXIF orientation 6) comes out as it is
+// seen, through the window as through the engine.
+void TestForm1Convert::doubleClickTurnsAPhotoUpright()
+{
+    QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/orientation/orientation-6.jpg", m_source + "/d.jpg"));
+    auto form = makeForm();
+    QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
+    QSignalSpy single(form->findChild<convert::BatchEngine *>(), &convert::BatchEngine::singleFinished);
+    apptest::doubleClick(form->File1(), 3); // d.jpg
+    QVERIFY(single.wait(60000));
+    imaging::ImageMan written;
+    QVERIFY(written.setImageFile(m_out + "/d.PNG"));
+    const QImage seen = written.image();
+    QCOMPARE(seen.size(), QSize(64, 32));
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) < 30;
+    };
+    QVERIFY(near(seen.pixel(8, 4), qRgb(255, 0, 0))); // red at the top left, as seen
+    QVERIFY(near(seen.pixel(56, 28), qRgb(255, 255, 0)));
 }
 
 // Closing stops the run and the double-clicked file in hand: nothing more is

@@ -71,7 +71,8 @@ private slots:
         const QString data = KESTRUNE_TEST_DATA "/sources/";
         for (const auto &[from, to] : {std::pair{"imagemagick-v5.bmp", "photo.bmp"}, {"pillow-3plane.pcx", "Scan.PCX"},
                                        {"pillow-progressive.jpg", "shot.jpg"}, {"pillow.bmp", ".hidden.bmp"},
-                                       {"pillow-rle.tga", "notes.txt"}, {"../hostile/cases.tsv", "broken.bmp"}})
+                                       {"pillow-rle.tga", "notes.txt"}, {"../hostile/cases.tsv", "broken.bmp"},
+                                       {"../metadata/everything.jpg", "tagged.jpg"}})
             QVERIFY(QFile::copy(data + from, source + '/' + to));
         m_places = {{"SRC", source}, {"FULL", m_dir.filePath("full")}, {"NONE", m_dir.filePath("none")},
                     {"PLATE", KESTRUNE_TEST_DATA "/rollover/menu-normal.png"}, {"WIDE", m_dir.filePath("wide.png")}};
@@ -184,6 +185,9 @@ private slots:
         QTest::newRow("JPEG at quality 30, own size, bmp and pcx only")
             << QStringList{"--quality", "30", "--type-filter", "bmp,PCX", "--jobs", "1"}
             << convert::FileChoices{{}, {}, 0, S::OneToOne, {}, {}, "jpg", {}} << 30.0 << "*.bmp;*.pcx";
+        QTest::newRow("JPEG keeping all metadata, bmp and jpg only")
+            << QStringList{"--keep-metadata", "--type-filter", "bmp,jpg"}
+            << convert::FileChoices{{}, {}, 0, S::OneToOne, {}, {}, "jpg", {}, true} << 0.0 << "*.bmp;*.jpg";
     }
     // The command's files are the engine's, byte for byte, when the engine is
     // given what the window's controls would say; a broken file fails alone.

@@ -3,6 +3,9 @@
 
 #include <QDir>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -362,6 +365,73 @@ private slots:
             if (extension == QLatin1String("png") && !picture.isNull()) // transparency too, exactly
                 QCOMPARE(read.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
         }
+    }
+
+    void exiftoolFindsOnlyTheKeptMetadata_data()
+    {
+        QTest::addColumn<QString>("source"); // in tests/data/metadata
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<bool>("keepAll");
+        QTest::addColumn<QStringList>("present"); // in exiftool's "Group:Tag=value" lines
+        QTest::addColumn<QStringList>("absent");
+        const QStringList kept{"IFD0:Artist=Ann Author", "IFD0:Copyright=(c) Ann Author", "XMP-dc:Creator=Ann Author",
+                               "XMP-dc:Rights=All rights reserved, Ann Author", "ICC_Profile:ProfileDescription=sRGB built-in"};
+        const QStringList profileOnly{"ICC_Profile:ProfileDescription=sRGB built-in"};
+        const QStringList private_{"Kestrel", "KX-1", "SN48151623", "Shutterware", "2019:05:04", "GPS", "Lyon",
+                                   "holiday", "Private", "Thumbnail", "IFD1", "IPTC", "XMP-photoshop", "XMP-exif"};
+        for (const char *extension : {"jpg", "tif", "png"})
+            QTest::addRow("%s by default", extension) << "everything.jpg" << extension << false << kept << private_;
+        for (const char *extension : {"bmp", "rle"})
+            QTest::addRow("%s: the profile only", extension) << "everything.jpg" << extension << false << profileOnly
+                                                            << private_ + QStringList{"Ann Author"};
+        const QStringList exif{"Kestrel", "SN48151623", "ExifIFD:DateTimeOriginal=2019:05:04", "GPS:GPSLatitude=48.8584",
+                               "XMP-photoshop:City=Lyon", "Private comment", "Private user comment"};
+        QTest::newRow("jpg keeping all") << "everything.jpg" << "jpg" << true << kept + exif + QStringList{"IPTC:City=Lyon"}
+                                         << QStringList{"Thumbnail", "IFD1"};
+        QTest::newRow("png keeping all") << "everything.jpg" << "png" << true << kept + exif << QStringList{"Thumbnail", "IFD1"};
+        // The library's TIFF writer has no place for EXIF's own directories.
+        QTest::newRow("tif keeping all") << "everything.jpg" << "tif" << true
+                                         << kept + QStringList{"IPTC2:City=Lyon", "XMP-photoshop:City=Lyon", "Private comment"}
+                                         << QStringList{"Thumbnail", "IFD1"};
+        QTest::newRow("png: primaries and gamma kept") << "chromaticities.png" << "png" << false
+            << QStringList{"PNG:WhitePointX=0.3127", "PNG:RedX=0.64", "PNG:BlueY=0.06", "PNG:Gamma=2.2"} << QStringList();
+    }
+    // A photo carrying every kind of tag: by default only the colour profile,
+    // author and copyright are written, each where the type has room for it;
+    // keeping all drops the thumbnail, bytes and all. The orientation is 1.
+    void exiftoolFindsOnlyTheKeptMetadata()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, extension);
+        QFETCH(bool, keepAll);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+        const QString from = kData + QStringLiteral("/metadata/") + source;
+        const QString name = m_dir.filePath(QStringLiteral("%1.%2").arg(QTest::currentDataTag(), extension));
+        imaging::ImageMan ours;
+        ours.setKeepMetadata(keepAll);
+        imaging::Result result = ours.setImageFile(from);
+        if (result)
+            result = ours.saveImage(name);
+        QVERIFY2(result, qPrintable(result.message()));
+        QString why;
+        const std::optional<QByteArray> json = runTool(QStringLiteral("exiftool"), {"-j", "-a", "-G1", "-n", name}, &why);
+        QVERIFY2(json, qPrintable(why));
+        QStringList lines;
+        const QJsonObject tags = QJsonDocument::fromJson(*json).array().at(0).toObject();
+        for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+            lines << tag.key() + '=' + tag.value().toVariant().toString();
+            if (tag.key().endsWith(QLatin1String(":Orientation")))
+                QCOMPARE(tag.value().toInt(), 1);
+        }
+        const QString all = lines.join(QLatin1Char('\n'));
+        for (const QString &text : present)
+            QVERIFY2(lines.contains(text) || all.contains(text), qPrintable(text + " missing from\n" + all));
+        for (const QString &text : absent)
+            QVERIFY2(!all.contains(text), qPrintable(text + " found in\n" + all));
+        const std::optional<QByteArray> thumbnail = runTool(QStringLiteral("exiftool"), {"-b", "-ThumbnailImage", from}, &why);
+        QVERIFY(thumbnail && (source != QLatin1String("everything.jpg") || thumbnail->size() > 200));
+        QVERIFY(thumbnail->isEmpty() || !readAll(name).contains(thumbnail->right(100)));
     }
 };
 

@@ -1,0 +1,112 @@
+#include "convert/fileconversion.h"
+#include "imaging/formats.h"
+#include "imaging/imageman.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using imaging::Format;
+
+namespace {
+
+const QString kTurned = QStringLiteral(KESTRUNE_TEST_DATA "/orientation/");
+constexpr QSize kSeen(64, 32);
+
+QImage readBack(const QString &path)
+{
+    imaging::ImageMan imageMan;
+    imageMan.setImageFile(path); // a file that cannot be read shows as 0x0
+    return imageMan.image().convertToFormat(QImage::Format_RGB32);
+}
+
+// The colour of each quarter, as the nearest of the four the photos show,
+// sampled an eighth of the way in from each corner: "red green blue yellow"
+// when upright.
+QString corners(const QImage &image)
+{
+    const std::pair<const char *, QRgb> named[] = {
+        {"red", qRgb(255, 0, 0)}, {"green", qRgb(0, 255, 0)}, {"blue", qRgb(0, 0, 255)}, {"yellow", qRgb(255, 255, 0)}};
+    QStringList seen;
+    for (const auto &[fx, fy] : {std::pair{1, 1}, {7, 1}, {1, 7}, {7, 7}}) {
+        const QRgb pixel = image.pixel(image.width() * fx / 8, image.height() * fy / 8);
+        const auto distance = [pixel](QRgb c) {
+            return std::abs(qRed(c) - qRed(pixel)) + std::abs(qGreen(c) - qGreen(pixel)) + std::abs(qBlue(c) - qBlue(pixel));
+        };
+        seen << QLatin1String(std::min_element(std::begin(named), std::end(named), [&](const auto &a, const auto &b) {
+                                  return distance(a.second) < distance(b.second);
+                              })->first);
+    }
+    return seen.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+// Photos stored turned or mirrored, as cameras and phones store them, in
+// each of the eight EXIF orientations as JPEG, TIFF and PNG: every type
+// gets the picture as it is seen.
+class TestPhotos : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void photosComeOutUpright_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QSize>("size"); // empty: the picture's own
+        for (const char *extension : {"jpg", "tif", "png"}) {
+            for (int orientation = 1; orientation <= 8; ++orientation) {
+                const QString source = kTurned + QStringLiteral("orientation-%1.%2").arg(orientation).arg(extension);
+                for (const Format &format : imaging::kFormats)
+                    QTest::addRow("%s %d to %s", extension, orientation, format.caption) << source << int(format.type) << QSize();
+                // The size rule applies to the picture as it is seen.
+                QTest::addRow("%s %d to PNG at 20x40", extension, orientation) << source << int(imaging::FileType::Png)
+                                                                                << QSize(20, 40);
+            }
+        }
+    }
+    void photosComeOutUpright()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, type);
+        QFETCH(QSize, size);
+        const Format &format = imaging::format(imaging::FileType(type));
+        convert::ConversionJob job;
+        job.source = source;
+        job.output = m_dir.filePath(QStringLiteral("%1.%2").arg(QTest::currentDataTag(), QLatin1String(format.extension)));
+        if (size.isValid())
+            job.size = size;
+        const convert::FileOutcome outcome = convert::convertFile(job, imaging::kFileTimeLimit, {});
+        QVERIFY2(outcome.converted, qPrintable(outcome.message));
+
+        const QImage written = readBack(job.output);
+        const QSize expected = size.isValid() ? size : format.onlySize.isEmpty() ? kSeen : format.onlySize;
+        QCOMPARE(written.size(), expected);
+        QCOMPARE(corners(written), QStringLiteral("red green blue yellow"));
+        // Types that store every colour (and transparency) keep the picture
+        // exactly, a TIFF from a JPEG too.
+        if (!size.isValid() && !format.opaque)
+            QCOMPARE(written, readBack(source));
+    }
+
+    // A JPEG may be decoded at a reduced scale that still holds the size it
+    // is to be resized to: that size is the one seen, so for a photo stored
+    // turned a quarter the scale follows the turned size.
+    void sizeHintIsAsSeen()
+    {
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            imaging::ImageMan imageMan;
+            imageMan.setSizeHint(8, 32);
+            QVERIFY(imageMan.setImageFile(kTurned + QStringLiteral("orientation-%1.jpg").arg(orientation)));
+            QVERIFY2(imageMan.imageWidth() >= 8 && imageMan.imageHeight() >= 32
+                         && imageMan.imageWidth() == 2 * imageMan.imageHeight(),
+                     qPrintable(QStringLiteral("orientation %1: %2 x %3").arg(orientation)
+                                    .arg(imageMan.imageWidth()).arg(imageMan.imageHeight())));
+        }
+    }
+};
+
+QTEST_MAIN(TestPhotos)
+#include "tst_photos.moc"
