@@ -63,6 +63,7 @@ void Form1::connectRolloverHandlers()
     connect(Picture1(), &app::PictureBox::mousePressed, this, &Form1::Picture1_MouseDown);
     connect(Picture1(), &app::PictureBox::mouseMoved, this, &Form1::Picture1_MouseMove);
     connect(Picture1(), &app::PictureBox::mouseReleased, this, &Form1::Picture1_MouseUp);
+    connect(Picture1(), &app::PictureBox::keyPressed, this, &Form1::Picture1_KeyDown);
     connect(new app::DropTarget(Picture1(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
             &Form1::Picture1_DragDrop);
     connect(new app::DropTarget(Picture2(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
@@ -160,6 +161,18 @@ void Form1::Picture1_MouseUp(int button, int row)
             box->drawLine(line);
     showRows(List1(), m_cutLines.rows());
     showRows(List2(), m_cutLines.rows());
+}
+
+// The keys are the mouse's gestures at the guide line, so the list keeps the
+// same rules: Enter is a left release there, Delete a right click there.
+void Form1::Picture1_KeyDown(int key, int row)
+{
+    if (key == Qt::Key_Delete) {
+        Picture1_MouseDown(Qt::RightButton, row);
+        Picture1_MouseUp(Qt::RightButton, row);
+    } else {
+        Picture1_MouseUp(rollover::CutLineList::kLeftButton, row);
+    }
 }
 
 } // namespace app

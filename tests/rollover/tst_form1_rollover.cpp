@@ -1,3 +1,4 @@
+#include "cutlinetable.h"
 #include "fakes.h"
 #include "pictures.h"
 
@@ -50,6 +51,8 @@ private slots:
     void cleanup() { m_form.reset(); }
     void placeLinesAndGenerate();
     void boxesScrollTogether();
+    void keysRepeatTheCutLineTable_data() { cutlinetable::addRows(); }
+    void keysRepeatTheCutLineTable();
 
 private:
     // Clicks the plate's load button with `path` as the dialog's answer.
@@ -62,6 +65,9 @@ private:
     void move(int row) { QTest::mouseMove(m_form->Picture1(), at(row)); }
     void release(Qt::MouseButton b, int row) { QTest::mouseRelease(m_form->Picture1(), b, {}, at(row)); }
     void click(int row) { press(Qt::LeftButton, row); release(Qt::LeftButton, row); }
+    // Moves the keyboard's guide line to `row` with Up and Down; false when
+    // it cannot get there.
+    bool guideTo(int row);
 
     QTemporaryDir m_dir;
     fakes::Dialogs m_dialogs;
@@ -192,6 +198,57 @@ void TestForm1Rollover::boxesScrollTogether()
     QCOMPARE(items(m_form->List1()), QStringList{QString::number(top + row)});
     QCOMPARE(boxes[1]->grab().toImage().pixelColor(40, row), kYellow);
     QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1), boxes[0]->picture().pixelColor(40, top + row + 1));
+}
+
+bool TestForm1Rollover::guideTo(int row)
+{
+    app::PictureBox *box = m_form->Picture1();
+    for (int last = -1; box->guideRow() != row && box->guideRow() != last;) {
+        last = box->guideRow();
+        QTest::keyClick(box, box->guideRow() < row ? Qt::Key_Down : Qt::Key_Up);
+    }
+    return box->guideRow() == row;
+}
+
+// The mouse's gestures made with the keys on a back plate of 800 rows: the
+// guide line where the mouse would be, Delete for a press, Enter for a left
+// release. The lists come out the same.
+void TestForm1Rollover::keysRepeatTheCutLineTable()
+{
+    QFETCH(cutlinetable::L, start);
+    QFETCH(QString, gesture);
+    QFETCH(cutlinetable::L, after);
+    QImage plate(126, 800, QImage::Format_RGB32);
+    plate.fill(Qt::darkBlue);
+    QVERIFY(plate.save(m_dir.filePath(QStringLiteral("tall.png"))));
+    pick(0, m_dir.filePath(QStringLiteral("tall.png")));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->Picture1()->setFocus();
+    for (int row : start) {
+        QVERIFY(guideTo(row));
+        QTest::keyClick(m_form->Picture1(), Qt::Key_Return);
+    }
+    for (const QString &step : gesture.split(u';')) {
+        const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
+        const int button = parts[1].toInt(), row = parts[2].toInt();
+        if (!guideTo(row))
+            QSKIP("The guide line stays on the plate's rows; only a captured pointer leaves them.");
+        if (parts[0] == u"press")
+            QTest::keyClick(m_form->Picture1(), Qt::Key_Delete);
+        else if (parts[0] == u"release" && button == 1)
+            QTest::keyClick(m_form->Picture1(), Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QStringList shown;
+    for (int row : after)
+        shown << QString::number(row);
+    QCOMPARE(items(m_form->List1()), shown);
+    // The guide is shown, dashed, while the plate has the focus.
+    QVERIFY(guideTo(5));
+    const int shownRow = m_form->Picture1()->guideRow() - m_form->Picture1()->topRow();
+    QCOMPARE(m_form->Picture1()->grab().toImage().pixelColor(1, shownRow), kYellow);
+    m_form->Command2()->setFocus();
+    QCOMPARE(m_form->Picture1()->grab().toImage().pixelColor(1, shownRow), plate.pixelColor(0, 0));
 }
 
 int main(int argc, char **argv)

@@ -4,7 +4,9 @@
 
 #include "app/filelist.h"
 #include "app/form1.h"
+#include "app/tabcontrol.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -38,6 +40,28 @@ inline void doubleClick(QAbstractItemView *view, int row)
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+}
+
+// The controls that Tab reaches from the tab row of the window's tab
+// control, in order, by layout name (the tab row counts as SSTab1), until
+// Tab comes back to the tab row.
+inline QStringList tabStops(app::Form1 *form)
+{
+    const auto named = [](QWidget *widget) {
+        while (widget && (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_"))))
+            widget = widget->parentWidget();
+        return widget ? widget->objectName() : QString();
+    };
+    form->SSTab1()->setFocus(Qt::TabFocusReason);
+    QStringList stops;
+    for (int step = 0; step < 100; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        const QString name = named(QApplication::focusWidget());
+        if (name == QLatin1String("SSTab1"))
+            return stops;
+        stops << name;
+    }
+    return stops << QStringLiteral("(no way back to the tab row)");
 }
 
 // The settings live under the home (`config`), and its empty `source`
