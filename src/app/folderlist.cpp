@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStyle>
 
 namespace app {
 
@@ -79,14 +80,20 @@ void FolderList::fill()
     int depth = 0;
     for (const QString &folder : std::as_const(chain)) {
         const QString name = QDir(folder).isRoot() ? folder : QFileInfo(folder).fileName();
-        auto *entry = new QListWidgetItem(indented(name, depth++), this);
+        auto *entry = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirOpenIcon), indented(name, depth++), this);
         entry->setData(Qt::UserRole, folder);
     }
     const int open = count() - 1;
     for (const QString &name : subfolders(m_path)) {
-        auto *entry = new QListWidgetItem(indented(name, depth), this);
+        auto *entry = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirClosedIcon), indented(name, depth), this);
         entry->setData(Qt::UserRole, QDir(m_path).absoluteFilePath(name));
     }
+    // The open folder stays marked whichever entry is highlighted, as the
+    // desktop's folder lists do: open folders down to it, its name in bold.
+    QFont bold = font();
+    bold.setBold(true);
+    item(open)->setFont(bold);
+    item(open)->setData(Qt::AccessibleDescriptionRole, QStringLiteral("open folder"));
     setCurrentRow(open);
     scrollToItem(item(open), QAbstractItemView::PositionAtTop);
 }

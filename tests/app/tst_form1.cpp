@@ -316,7 +316,9 @@ void TestForm1::drops_data()
         << "Picture1" << QStringList{"drop/plate.BMP"} << QList<int>{3, 6};
     QTest::newRow("picture on Picture2 loads the highlight plate") << "Picture2" << QStringList{"drop/plate.BMP"} << QList<int>{4};
     QTest::newRow("picture on Dir1 is refused") << "Dir1" << QStringList{"drop/plate.BMP"} << QList<int>{};
-    QTest::newRow("PNG on Picture3 is refused, as the dialog offers none") << "Picture3" << QStringList{"drop/plate.png"} << QList<int>{};
+    QTest::newRow("TGA on Picture3 loads the selected plate, as All pictures offers it")
+        << "Picture3" << QStringList{"drop/plate.tga"} << QList<int>{5};
+    QTest::newRow("WebP on Picture3 is refused, as no plate can be read from it") << "Picture3" << QStringList{"drop/plate.webp"} << QList<int>{};
     QTest::newRow("two folders on Dir2 are refused") << "Dir2" << QStringList{"drop", "source"} << QList<int>{};
     QTest::newRow("web address on File1 is refused") << "File1" << QStringList{"http://www.kestrune.example/"} << QList<int>{};
 }
@@ -329,7 +331,8 @@ void TestForm1::drops()
     const QString drop = m_root + QStringLiteral("/drop");
     QVERIFY(QDir().mkpath(drop));
     QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow.bmp"), drop + QStringLiteral("/plate.BMP")));
-    QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QStringLiteral("/plate.png")));
+    for (const char *name : {"/plate.tga", "/plate.webp"})
+        QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QLatin1String(name)));
     auto form = newForm();
     form->Picture1_MouseDown(1, 57); // a cut line
     form->Picture1_MouseUp(1, 57);
@@ -385,7 +388,8 @@ void TestForm1::disabledButtonAndCustomBoxesStayReadable()
 }
 
 // The desktop's own file dialog shows the plate filter's description alone,
-// not followed by Qt's list of its patterns.
+// not followed by Qt's list of its patterns, and offers every type we read
+// as a second choice.
 void TestForm1::plateDialogShowsTheFilterAsItStands()
 {
     QString shown;
@@ -393,14 +397,15 @@ void TestForm1::plateDialogShowsTheFilterAsItStands()
     connect(&poll, &QTimer::timeout, [&] {
         if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
             if (const auto *filter = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
-                shown = filter->itemText(0);
+                shown = filter->itemText(0) + u'|' + filter->itemText(1);
             dialog->reject();
         }
     });
     poll.start(5);
     app::QtDialogs dialogs;
     QCOMPARE(dialogs.openFile(QStringLiteral("Load Image"), rollover::plateDialogFilter()), QString());
-    QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)"));
+    QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)|"
+                                   "All pictures (*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps)"));
 }
 
 QTEST_MAIN(TestForm1)
