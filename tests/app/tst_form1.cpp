@@ -8,6 +8,7 @@
 #include "rollover/plateloader.h"
 #include "app/tabcontrol.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -62,6 +63,7 @@ private slots:
     void init();
     void cleanup() { tearDown(); }
     void layoutIsApplied();
+    void tabStopsAndSpokenNames();
     void typeBoxes();
     void driveChangeRunsTheWholeChain();
     void vanishedFoldersAreReported();
@@ -159,6 +161,68 @@ void TestForm1::layoutIsApplied()
         QCOMPARE(form->SSTab1()->size(), QSize(qRound(outer.width() - 100 / 15.0), qRound(outer.height() - 700 / 15.0)));
     }
     QCOMPARE(form->Command1()->mapTo(form->SSTab1(), QPoint()), QPoint(1080 / 15, 3960 / 15));
+}
+
+// Tab stops at the selected button of each option group and otherwise runs in
+// the layout's order; the arrow keys move within a group, selecting. A screen
+// reader finds a name on every control it reaches, none the same as another's.
+void TestForm1::tabStopsAndSpokenNames()
+{
+    auto form = newForm();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QStringList batch{"Command1", "Text1_1", "Text1_0", "Option2_0", "Dir2", "Drive2"};
+    for (int i = 11; i >= 0; --i)
+        batch << QStringLiteral("Check1_%1").arg(i);
+    batch << "Option1_0" << "File1" << "Dir1" << "Drive1";
+    QCOMPARE(apptest::tabStops(form.get()), batch);
+    for (auto [button, key] : {std::pair{form->Option2(0), Qt::Key_Right}, std::pair{form->Option1(0), Qt::Key_Down}}) {
+        button->setFocus();
+        QTest::keyClick(button, key);
+    }
+    QVERIFY(form->Option2(4)->isChecked() && form->Option1(1)->isChecked() && form->Option1(1)->hasFocus());
+    batch[batch.indexOf("Option2_0")] = "Option2_4";
+    batch[batch.indexOf("Option1_0")] = "Option1_1";
+    QCOMPARE(apptest::tabStops(form.get()), batch);
+    form->SSTab1()->setCurrentIndex(1);
+    QCOMPARE(apptest::tabStops(form.get()),
+             (QStringList{"Picture1", "Command2", "List1", "Picture2", "Command3", "Command4", "Picture3", "Command5"}));
+
+    QHash<QString, QString> named; // by control
+    QStringList layout;
+    for (const app::Control &row : app::controls())
+        layout << app::objectName(row);
+    std::function<void(QAccessibleInterface *)> visit = [&](QAccessibleInterface *node) {
+        if (node->state().invisible)
+            return;
+        const QString name = node->text(QAccessible::Name);
+        const QString control = node->object() ? node->object()->objectName() : QString();
+        const bool container = node->childCount() > 0
+            && QList{QAccessible::Client, QAccessible::LayeredPane, QAccessible::Window}.contains(node->role());
+        QVERIFY2(container || !name.isEmpty(), qPrintable(control + u' ' + QString::number(node->role())));
+        if (layout.contains(control) && !control.startsWith(QLatin1String("Line")))
+            named.insert(control, name);
+        for (int i = 0; i < node->childCount(); ++i)
+            visit(node->child(i));
+    };
+    for (int page : {0, 1}) {
+        form->SSTab1()->setCurrentIndex(page);
+        visit(QAccessible::queryAccessibleInterface(form.get()));
+    }
+    const QStringList names = named.values();
+    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+    QCOMPARE(names.size(), 49); // all but the lines and the hidden scratch list
+    const auto spoken = [&](QWidget *control, QAccessible::Text text) {
+        return QAccessible::queryAccessibleInterface(control)->text(text);
+    };
+    QCOMPARE(spoken(form->Text1(0), QAccessible::Name), QStringLiteral("Output width in pixels"));
+    QCOMPARE(spoken(form->Check1(0), QAccessible::Name), QStringLiteral("List JPG files"));
+    QCOMPARE(spoken(form->Option1(0), QAccessible::Name), QStringLiteral("Convert to JPG"));
+    QCOMPARE(spoken(form->Picture1(), QAccessible::Name), QStringLiteral("Normal plate: click to place a cut line"));
+    QCOMPARE(spoken(form->Drive1(), QAccessible::Name) + u'=' + spoken(form->Drive1(), QAccessible::Value),
+             QStringLiteral("Source drive=") + form->Drive1()->currentText());
+    for (const app::Control &row : app::controls())
+        if (auto *widget = form->findChild<QWidget *>(app::objectName(row)))
+            QVERIFY2(!spoken(widget, QAccessible::Description).isEmpty(), qPrintable(widget->objectName()));
 }
 
 // Start-up ticks the boxes for the stored pattern and applies it once, the
@@ -363,13 +427,18 @@ void TestForm1::drops()
     QVERIFY(m_dialogs.messages.isEmpty());
 }
 
-// "BATCH CONVERT" is disabled over an empty folder: its caption must differ
+// The frame shows the window's ground; the scratch list shows nowhere, even
+// in a tall window. "BATCH CONVERT" is disabled over an empty folder: its caption must differ
 // from an enabled one and still stand out from the grey ground. A line edit
 // scrolls a text that does not fit: then the cursor's travel from before the
 // first character to past the last is shorter than the text.
 void TestForm1::disabledButtonAndCustomBoxesStayReadable()
 {
     auto form = newForm();
+    const QImage frame = form->Frame1()->grab().toImage();
+    QCOMPARE(frame.pixelColor(140, 50), app::kLightGrey);
+    form->resize(700, 900);
+    QVERIFY(!form->List2()->isVisible());
     QVERIFY(form->Dir1()->setPath(m_source + QStringLiteral("/sub")) && !form->Command1()->isEnabled());
     const QPalette colours = form->Command1()->palette();
     const QColor ink = colours.color(QPalette::Disabled, QPalette::ButtonText);
