@@ -3,9 +3,8 @@
 #include <QList>
 #include <QTest>
 
-// The cut-line table: gestures on the back plate and what each leaves. The
-// core test plays them on the cut-line list, the window test again with the
-// keys instead of the mouse. A gesture is a script of mouse events:
+// The cut-line gestures and what each leaves, played with the mouse on the
+// core's list and with the keys on the window. A gesture is a script:
 // "press <button> <row>; move <buttons> <row>; release <button> <row>".
 namespace cutlinetable {
 
