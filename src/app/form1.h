@@ -193,6 +193,8 @@ private:
 
     // --- Rollover page state (form1_rollover.cpp) ---
     void showPlate(rollover::Plate plate, const rollover::PlateLoad &loaded);
+    // Redraws the plates with `drawn` and shows the list after a release.
+    void showReleased(const QList<int> &drawn);
     rollover::CutLineList m_cutLines; // the one record of the cut lines; List1 and List2 show it
 
     // The batch run and the double-clicked files (form1_convert.cpp).

@@ -152,7 +152,16 @@ void Form1::Picture1_MouseMove(int buttons, int row)
 
 void Form1::Picture1_MouseUp(int button, int row)
 {
-    const QList<int> drawn = m_cutLines.release(button, row);
+    showReleased(m_cutLines.release(button, row));
+}
+
+void Form1::Picture1_KeyDown(int key, int row)
+{
+    showReleased(key == Qt::Key_Delete ? m_cutLines.remove(row) : m_cutLines.place(row));
+}
+
+void Form1::showReleased(const QList<int> &drawn)
+{
     const QList<app::PictureBox *> boxes = plateBoxes(*this);
     for (app::PictureBox *box : boxes)
         box->refresh();
@@ -161,18 +170,6 @@ void Form1::Picture1_MouseUp(int button, int row)
             box->drawLine(line);
     showRows(List1(), m_cutLines.rows());
     showRows(List2(), m_cutLines.rows());
-}
-
-// The keys are the mouse's gestures at the guide line, so the list keeps the
-// same rules: Enter is a left release there, Delete a right click there.
-void Form1::Picture1_KeyDown(int key, int row)
-{
-    if (key == Qt::Key_Delete) {
-        Picture1_MouseDown(Qt::RightButton, row);
-        Picture1_MouseUp(Qt::RightButton, row);
-    } else {
-        Picture1_MouseUp(rollover::CutLineList::kLeftButton, row);
-    }
 }
 
 } // namespace app

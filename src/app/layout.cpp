@@ -9,7 +9,6 @@
 #include "imaging/formats.h"
 
 #include <QButtonGroup>
-#include <qdrawutil.h>
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -20,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <qdrawutil.h>
 #include <algorithm>
 #include <array>
 #include <cmath>

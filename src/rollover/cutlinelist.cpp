@@ -32,6 +32,12 @@ QList<int> CutLineList::release(int button, int row)
     return drawn;
 }
 
+QList<int> CutLineList::remove(int row)
+{
+    press(row);
+    return release(0, row);
+}
+
 QList<int> CutLineList::normalised(QList<int> rows)
 {
     rows.removeIf([](int line) { return line < 0 || line > kLastRow; });

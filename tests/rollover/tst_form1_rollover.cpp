@@ -1,4 +1,3 @@
-#include "cutlinetable.h"
 #include "fakes.h"
 #include "pictures.h"
 
@@ -51,8 +50,7 @@ private slots:
     void cleanup() { m_form.reset(); }
     void placeLinesAndGenerate();
     void boxesScrollTogether();
-    void keysRepeatTheCutLineTable_data() { cutlinetable::addRows(); }
-    void keysRepeatTheCutLineTable();
+    void keysPlaceAndRemoveLines();
 
 private:
     // Clicks the plate's load button with `path` as the dialog's answer.
@@ -65,9 +63,6 @@ private:
     void move(int row) { QTest::mouseMove(m_form->Picture1(), at(row)); }
     void release(Qt::MouseButton b, int row) { QTest::mouseRelease(m_form->Picture1(), b, {}, at(row)); }
     void click(int row) { press(Qt::LeftButton, row); release(Qt::LeftButton, row); }
-    // Moves the keyboard's guide line to `row` with Up and Down; false when
-    // it cannot get there.
-    bool guideTo(int row);
 
     QTemporaryDir m_dir;
     fakes::Dialogs m_dialogs;
@@ -200,51 +195,25 @@ void TestForm1Rollover::boxesScrollTogether()
     QCOMPARE(boxes[0]->grab().toImage().pixelColor(40, row + 1), boxes[0]->picture().pixelColor(40, top + row + 1));
 }
 
-bool TestForm1Rollover::guideTo(int row)
+// With the normal plate focused, Up and Down move a dashed guide line, Enter
+// places a cut line there and Delete removes the one under it (the rules are
+// the cut-line table's, tst_rollover).
+void TestForm1Rollover::keysPlaceAndRemoveLines()
 {
-    app::PictureBox *box = m_form->Picture1();
-    for (int last = -1; box->guideRow() != row && box->guideRow() != last;) {
-        last = box->guideRow();
-        QTest::keyClick(box, last < row ? Qt::Key_Down : Qt::Key_Up);
-    }
-    return box->guideRow() == row;
-}
-
-// The table's gestures made with the keys on a back plate of 800 rows: the
-// guide line where the pointer would be, Delete for a press, Enter for a left
-// release. The lists come out the same.
-void TestForm1Rollover::keysRepeatTheCutLineTable()
-{
-    QFETCH(cutlinetable::L, start);
-    QFETCH(QString, gesture);
-    QFETCH(cutlinetable::L, after);
-    QImage plate(126, 800, QImage::Format_RGB32);
-    plate.fill(Qt::darkBlue);
-    QVERIFY(plate.save(m_dir.filePath(QStringLiteral("tall.png"))));
-    pick(0, m_dir.filePath(QStringLiteral("tall.png")));
     m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    m_form->Picture1()->setFocus();
-    QString script;
-    for (int row : start)
-        script += QStringLiteral("release 1 %1;").arg(row);
-    for (const QString &step : (script + gesture).split(u';', Qt::SkipEmptyParts)) {
-        const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
-        if (!guideTo(parts[2].toInt()))
-            QSKIP("The guide line stays on the plate's rows; only a captured pointer leaves them.");
-        if (parts[0] == u"press" || (parts[0] == u"release" && parts[1] == u"1"))
-            QTest::keyClick(m_form->Picture1(), parts[0] == u"press" ? Qt::Key_Delete : Qt::Key_Return);
-    }
-    QStringList expected;
-    for (int row : after)
-        expected << QString::number(row);
-    QCOMPARE(items(m_form->List1()), expected);
-    // The guide is shown, dashed, while the plate has the focus.
-    QVERIFY(guideTo(5));
-    const int shown = 5 - m_form->Picture1()->topRow();
-    QCOMPARE(m_form->Picture1()->grab().toImage().pixelColor(1, shown), kYellow);
+    app::PictureBox *box = m_form->Picture1();
+    box->setFocus();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter})
+        QTest::keyClick(box, key);
+    QCOMPARE(items(m_form->List2()), (QStringList{"2", "4"}));
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QVERIFY(box->guideRow() == 3 && items(m_form->List1()) == QStringList{"4"});
+    QCOMPARE(m_form->Picture3()->drawnRows(), QList<int>{4});
+    QCOMPARE(box->grab().toImage().pixelColor(1, 3), kYellow);
     m_form->Command2()->setFocus();
-    QCOMPARE(m_form->Picture1()->grab().toImage().pixelColor(1, shown), plate.pixelColor(0, 0));
+    QCOMPARE(box->grab().toImage().pixelColor(1, 3), box->picture().pixelColor(1, 3));
 }
 
 int main(int argc, char **argv)
