@@ -100,8 +100,9 @@ QImage programIcon(int size)
         qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
         qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
         qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
-    QImage image(size, size, QImage::Format_RGB32);
-    image.fill(palette[7]);
+    // Drawn on a transparent ground, so that the desktop's own shows round it.
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         // Drawn on a grid of 32 units. Without smoothing each edge is rounded
@@ -115,7 +116,7 @@ QImage programIcon(int size)
         painter.fillRect(QRect(8, 13, 6, 4), QColor(palette[10]));
         painter.fillRect(QRect(1, 15, 30, 2), QColor(palette[9]));
     }
-    return image.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+    return image.convertToFormat(QImage::Format_Indexed8, QList<QRgb>(palette) << qRgba(0, 0, 0, 0), Qt::ThresholdDither);
 }
 
 } // namespace app

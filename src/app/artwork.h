@@ -14,7 +14,8 @@ inline constexpr int kSamplePlateHeight = 179;
 // most.
 QImage samplePlate(int plate);
 
-// The window icon in the 16 standard colours, `size` x `size` pixels: the
+// The window icon in the 16 standard colours on a transparent ground (a 17th
+// entry of its colour table), `size` x `size` pixels: the
 // window shows it at 32; the installed icons are the same drawing at the
 // desktop's sizes (data/icons.cpp).
 QImage programIcon(int size = 32);

@@ -1,14 +1,67 @@
 #include "drivelist.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
 namespace app {
 
+namespace {
+
+// Qt names a drop-down list on Linux by its current text and leaves its name
+// to a label beside it; the drive lists have no label, so a screen reader
+// would hear "/" for both. Here the name is the list's own and the chosen
+// drive is its value.
+class AccessibleDriveList : public QAccessibleWidget
+{
+public:
+    explicit AccessibleDriveList(QComboBox *list)
+        : QAccessibleWidget(list, QAccessible::ComboBox)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? list()->currentText() : QAccessibleWidget::text(t);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child->object() == list()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
+    void doAction(const QString &name) override
+    {
+        if (name == showMenuAction())
+            list()->showPopup();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    QComboBox *list() const { return static_cast<QComboBox *>(widget()); }
+};
+
+QAccessibleInterface *accessibleDriveList(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(DriveList::staticMetaObject.className()))
+        return new AccessibleDriveList(static_cast<DriveList *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 DriveList::DriveList(QWidget *parent)
     : QComboBox(parent)
 {
+    static const bool spoken = (QAccessible::installFactory(accessibleDriveList), true);
+    Q_UNUSED(spoken);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_quiet)
             emit changed();

@@ -28,7 +28,7 @@ QString DropTarget::droppedPath(const QMimeData *data, DropKind kind)
     const QFileInfo item(data->urls().first().toLocalFile());
     const bool fits = kind == DropKind::Folder
         ? item.isDir()
-        : item.isFile() && convert::matchesPattern(item.fileName(), QLatin1String(rollover::kPlateFilterPatterns));
+        : item.isFile() && convert::matchesPattern(item.fileName(), rollover::allPicturesPatterns());
     return fits ? item.absoluteFilePath() : QString();
 }
 

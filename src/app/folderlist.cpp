@@ -6,6 +6,8 @@
 #include "common/paths.h"
 #include "convert/sourcefiles.h"
 
+#include <QStyle>
+
 namespace app {
 
 namespace {
@@ -73,19 +75,26 @@ void FolderList::fill()
     clear();
     // The path is absolute and clean, so its text alone gives the ancestors;
     // asking the system would lose names that are not UTF-8.
-    const auto add = [this](const QString &name, int depth, const QString &folder) {
-        (new QListWidgetItem(indented(common::shownName(name), depth), this))->setData(Qt::UserRole, folder);
+    const auto add = [this](QStyle::StandardPixmap icon, const QString &name, int depth, const QString &folder) {
+        auto *entry = new QListWidgetItem(style()->standardIcon(icon), indented(common::shownName(name), depth), this);
+        entry->setData(Qt::UserRole, folder);
     };
     int depth = 0;
-    add(QStringLiteral("/"), depth++, QStringLiteral("/"));
+    add(QStyle::SP_DirOpenIcon, QStringLiteral("/"), depth++, QStringLiteral("/"));
     QString folder;
     for (const QString &name : m_path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         folder += QLatin1Char('/') + name;
-        add(name, depth++, folder);
+        add(QStyle::SP_DirOpenIcon, name, depth++, folder);
     }
     const int open = count() - 1;
     for (const QString &name : subfolders(m_path))
-        add(name, depth, common::joinPath(folder, name));
+        add(QStyle::SP_DirClosedIcon, name, depth, common::joinPath(folder, name));
+    // The open folder stays marked whichever entry is highlighted, as the
+    // desktop's folder lists do: open folders down to it, its name in bold.
+    QFont bold = font();
+    bold.setBold(true);
+    item(open)->setFont(bold);
+    item(open)->setData(Qt::AccessibleDescriptionRole, QStringLiteral("open folder"));
     setCurrentRow(open);
     scrollToItem(item(open), QAbstractItemView::PositionAtTop);
 }

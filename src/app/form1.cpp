@@ -27,7 +27,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 namespace app {
 
@@ -152,6 +154,7 @@ void Form1::buildControls()
 
 void Form1::buildMenus()
 {
+    menuBar()->setAccessibleName(QStringLiteral("Menus"));
     QMenu *filex = menuBar()->addMenu(QStringLiteral("&File"));
     filex->setObjectName(QStringLiteral("filex"));
     QAction *exit = filex->addAction(QStringLiteral("E&xit"));
@@ -203,6 +206,23 @@ void Form1::Form_Load()
     m_outext = QStringLiteral("jpg");
     m_option1[0]->setChecked(true);
     move(pos().x(), 0);
+    // A window manager places and frames the window once it is mapped, after
+    // show() has returned, and a move made before is lost. When the window is
+    // first exposed it is placed and framed: the move, and the sizing that
+    // reads the frame, are made again then.
+    windowHandle()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] {
+            move(pos().x(), 0);
+            Form_Resize();
+        });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

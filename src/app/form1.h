@@ -124,6 +124,8 @@ public slots:
     void Picture1_MouseDown(int button, int row);
     void Picture1_MouseMove(int buttons, int row);
     void Picture1_MouseUp(int button, int row);
+    // Enter, Return or Delete on Picture1 (a Qt::Key) at the guide's row.
+    void Picture1_KeyDown(int key, int row);
     // A picture dropped on a plate's box loads that plate as if it had been
     // picked in the plate dialog.
     void Picture1_DragDrop(const QString &file);
@@ -132,6 +134,8 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Places the window again once it is first exposed (Form_Load).
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Stops a conversion run (form1_convert.cpp).
     void closeEvent(QCloseEvent *event) override;
 
@@ -191,6 +195,8 @@ private:
 
     // --- Rollover page state (form1_rollover.cpp) ---
     void showPlate(rollover::Plate plate, const rollover::PlateLoad &loaded);
+    // Redraws the plates with `drawn` and shows the list after a release.
+    void showReleased(const QList<int> &drawn);
     rollover::CutLineList m_cutLines; // the one record of the cut lines; List1 and List2 show it
 
     // The batch run and the double-clicked files (form1_convert.cpp).

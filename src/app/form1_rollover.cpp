@@ -72,6 +72,7 @@ void Form1::connectRolloverHandlers()
     connect(Picture1(), &app::PictureBox::mousePressed, this, &Form1::Picture1_MouseDown);
     connect(Picture1(), &app::PictureBox::mouseMoved, this, &Form1::Picture1_MouseMove);
     connect(Picture1(), &app::PictureBox::mouseReleased, this, &Form1::Picture1_MouseUp);
+    connect(Picture1(), &app::PictureBox::keyPressed, this, &Form1::Picture1_KeyDown);
     connect(new app::DropTarget(Picture1(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
             &Form1::Picture1_DragDrop);
     connect(new app::DropTarget(Picture2(), app::DropKind::PlatePicture), &app::DropTarget::dropped, this,
@@ -161,7 +162,16 @@ void Form1::Picture1_MouseMove(int buttons, int row)
 
 void Form1::Picture1_MouseUp(int button, int row)
 {
-    const QList<int> drawn = m_cutLines.release(button, row);
+    showReleased(m_cutLines.release(button, row));
+}
+
+void Form1::Picture1_KeyDown(int key, int row)
+{
+    showReleased(key == Qt::Key_Delete ? m_cutLines.remove(row) : m_cutLines.place(row));
+}
+
+void Form1::showReleased(const QList<int> &drawn)
+{
     const QList<app::PictureBox *> boxes = plateBoxes(*this);
     for (app::PictureBox *box : boxes)
         box->refresh();

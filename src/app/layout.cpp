@@ -10,13 +10,16 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <qdrawutil.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -97,6 +100,50 @@ constexpr std::array kControls{
     Control{"ImageMan3", -1, K::ImagingComponent, C::ParsePage, 5850, 3945, 1455, 3000, 51, nullptr, false, D},
 };
 
+// What a screen reader says for each control: its name and what it is for.
+// Keyed by layout name, or by the array's name for an array whose elements
+// differ by caption only; "%1" stands for the caption.
+struct Spoken {
+    const char *control;
+    const char *name;
+    const char *description;
+};
+
+constexpr std::array kSpoken{
+    Spoken{"SSTab1", "Pages", "Batch Convert converts a folder of pictures; Parse Clips cuts a menu into rollover pieces"},
+    Spoken{"List2", "Sorted cut lines", "Scratch list the cut lines are sorted through"},
+    Spoken{"Label1_0", "Destination", "Heading of the destination and output options"},
+    Spoken{"Label1_1", "Source", "Heading of the source choices"},
+    Spoken{"Line1", "Divider", "Line between the destination and the source"},
+    Spoken{"Drive2", "Destination drive", "Drive whose folders the destination folder list shows"},
+    Spoken{"Dir2", "Destination folder", "Folder the converted pictures are written to; Enter opens the highlighted folder"},
+    Spoken{"Frame1", "Output size", "Size of the converted pictures"},
+    Spoken{"Option2_0", "Output size 1 to 1", "Each picture keeps its own size"},
+    Spoken{"Option2_4", "Output size 800x600", "Every picture is resized to 800 by 600 pixels"},
+    Spoken{"Option2_3", "Output size 640x480", "Every picture is resized to 640 by 480 pixels"},
+    Spoken{"Option2_5", "Output size 1024x768", "Every picture is resized to 1024 by 768 pixels"},
+    Spoken{"Option2_1", "Custom output size", "Every picture is resized to the width and height typed beside"},
+    Spoken{"Text1_0", "Output width in pixels", "Width of the converted pictures when the size is custom"},
+    Spoken{"Text1_1", "Output height in pixels", "Height of the converted pictures when the size is custom"},
+    Spoken{"Option1", "Convert to %1", "Output format of the converted pictures"},
+    Spoken{"Command1", "Batch convert", "Converts every listed source file to the chosen format and size"},
+    Spoken{"Drive1", "Source drive", "Drive whose folders the source folder list shows"},
+    Spoken{"Dir1", "Source folder", "Folder whose pictures are listed and converted; Enter opens the highlighted folder"},
+    Spoken{"File1", "Source files", "Pictures of the source folder of the ticked types; a double-click converts one"},
+    Spoken{"Check1", "List %1 files", "Source files of this type are listed and converted"},
+    Spoken{"List1", "Cut lines", "Plate rows at which the plates are cut, top to bottom"},
+    Spoken{"Command5", "Generate JPGS and Scripts", "Cuts the three plates into JPEG pieces and writes the rollover page"},
+    Spoken{"Command2", "Load Normal", "Picks the picture of the menu as it normally looks"},
+    Spoken{"Command3", "Load Highlights", "Picks the picture of the menu with its entries highlighted"},
+    Spoken{"Command4", "Load Selected Now", "Picks the picture of the menu with its entries selected"},
+    Spoken{"Picture1", "Normal plate: click to place a cut line",
+           "Up and Down move a guide line, Enter places a cut line there and Delete removes the one under it; "
+           "dragging a line moves it, the right button removes it"},
+    Spoken{"Picture2", "Highlighted plate", "The highlight plate with the cut lines"},
+    Spoken{"Picture3", "Selected plate", "The selected plate with the cut lines"},
+    Spoken{"Line2", "Divider", "Line between two plates"},
+};
+
 } // namespace
 
 std::span<const Control> controls()
@@ -157,6 +204,73 @@ const QString kParseCaption = QStringLiteral("Parse Clips");
 // What QLineEdit keeps between its contents and its text on each side.
 constexpr int kLineEditMargin = 2;
 
+void speak(QWidget *widget, const Control &row)
+{
+    const QString name = objectName(row);
+    for (const Spoken &spoken : kSpoken) {
+        if (name == QLatin1String(spoken.control) || QLatin1String(row.name) == QLatin1String(spoken.control)) {
+            QString said = QString::fromUtf8(spoken.name);
+            if (row.caption)
+                said.replace(QLatin1String("%1"), QString::fromUtf8(row.caption));
+            widget->setAccessibleName(said);
+            widget->setAccessibleDescription(QString::fromUtf8(spoken.description));
+            return;
+        }
+    }
+    Q_ASSERT_X(false, "speak", qPrintable(name));
+}
+
+// Each group of option buttons is one Tab stop, its selected button, and the
+// arrow keys move within the group (QAbstractButton). Left alone, Qt makes
+// the group's last focused button its stop, selected or not.
+class SelectedTabStop : public QObject
+{
+public:
+    explicit SelectedTabStop(QButtonGroup *group)
+        : QObject(group)
+        , m_group(group)
+    {
+        connect(group, &QButtonGroup::buttonToggled, this, &SelectedTabStop::fix);
+        for (QAbstractButton *button : group->buttons())
+            button->installEventFilter(this);
+        fix();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // A button focused without being selected (a press taken back) took
+        // the stop; it is given back as the focus leaves.
+        if (event->type() == QEvent::FocusOut)
+            fix();
+        return false;
+    }
+
+private:
+    void fix()
+    {
+        for (QAbstractButton *button : m_group->buttons())
+            button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+
+    QButtonGroup *m_group;
+};
+
+// A frame without caption: an etched rectangle on the window's ground. The
+// style's group box shades its inside a little darker than the ground.
+class Frame : public QGroupBox
+{
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        qDrawShadeRect(&painter, rect(), palette(), true, 1, 0);
+    }
+};
+
 void paintGround(QWidget *widget, const QColor &ground)
 {
     QPalette palette = widget->palette();
@@ -177,6 +291,8 @@ QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
             tabs->addTab(sheet, title);
         }
         tabs->setCurrentIndex(0);
+        tabs->widget(0)->setAccessibleName(kBatchCaption);
+        tabs->widget(1)->setAccessibleName(kParseCaption);
         return tabs;
     }
     case Kind::ListBox: {
@@ -204,7 +320,7 @@ QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
     case Kind::FileList:
         return new FileList(parent);
     case Kind::Frame:
-        return new QGroupBox(parent);
+        return new Frame(parent);
     case Kind::OptionButton: {
         auto *option = new QRadioButton(caption, parent);
         (row.container == Container::Frame1 ? made.option2 : made.option1)->addButton(option, row.index);
@@ -262,6 +378,7 @@ Controls buildControls(QWidget *client)
             continue;
         const QString name = objectName(row);
         widget->setObjectName(name);
+        speak(widget, row);
         QRect rect = pixelRect(row);
         if (row.kind == Kind::Line)
             rect.setSize(rect.size().expandedTo(QSize(1, 1)));
@@ -275,6 +392,12 @@ Controls buildControls(QWidget *client)
             frame = widget;
         made.byName.insert(name, widget);
     }
+
+    // The scratch list lies below the client area so that nobody sees it; a
+    // taller window would show it, and Tab would reach it.
+    made.byName.value(QStringLiteral("List2"))->hide();
+    new SelectedTabStop(made.option1);
+    new SelectedTabStop(made.option2);
 
     QWidget *previous = nullptr;
     for (const Control *row : keyboardOrder()) {

@@ -1,6 +1,7 @@
 #include "picturebox.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -22,6 +23,7 @@ PictureBox::PictureBox(QWidget *parent)
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
     m_scrollBar->setObjectName(QStringLiteral("scrollBar"));
+    m_scrollBar->setAccessibleName(QStringLiteral("Plate rows shown"));
     m_scrollBar->hide();
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &PictureBox::setTopRow);
 }
@@ -105,7 +107,7 @@ int PictureBox::rowAt(qreal y) const
 
 void PictureBox::paintEvent(QPaintEvent *)
 {
-    if (m_picture.isNull() && m_lines.isEmpty())
+    if (m_picture.isNull() && m_lines.isEmpty() && !hasFocus())
         return;
     QPainter painter(this);
     // Paint in device pixels, so one picture pixel is one screen pixel and a
@@ -119,6 +121,10 @@ void PictureBox::paintEvent(QPaintEvent *)
     const qreal right = width() * ratio;
     for (int row : std::as_const(m_lines))
         painter.drawLine(QPointF(0, row), QPointF(right, row));
+    if (hasFocus()) {
+        painter.setPen(QPen(kLineColour, 0, Qt::DashLine));
+        painter.drawLine(QPointF(0, m_guideRow), QPointF(right, m_guideRow));
+    }
 }
 
 void PictureBox::resizeEvent(QResizeEvent *event)
@@ -147,6 +153,42 @@ void PictureBox::mouseMoveEvent(QMouseEvent *event)
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
     emit mouseReleased(int(event->button()), rowAt(event->position().y()));
+}
+
+void PictureBox::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int last = std::max(scrollRows(), visibleRows()) - 1;
+        m_guideRow = std::clamp(m_guideRow + (event->key() == Qt::Key_Up ? -1 : 1), 0, std::max(0, last));
+        if (m_guideRow < m_topRow)
+            setTopRow(m_guideRow);
+        else if (m_guideRow >= m_topRow + visibleRows())
+            setTopRow(m_guideRow - visibleRows() + 1);
+        update();
+        break;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Delete:
+        emit keyPressed(event->key(), m_guideRow);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void PictureBox::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void PictureBox::wheelEvent(QWheelEvent *event)

@@ -16,6 +16,11 @@ namespace app {
 //
 // Lines drawn with drawLine() are yellow, span the box and last until the
 // next refresh() or a new picture.
+//
+// The keyboard's pointer is a guide row, shown as a dashed yellow line while
+// the box has the focus: Up and Down move it a row, within the rows the box
+// can show, scrolling it into view; Enter, Return and Delete are reported
+// with it.
 class PictureBox : public QWidget
 {
     Q_OBJECT
@@ -44,6 +49,8 @@ public:
     // The picture row under a vertical position in the box's own coordinates.
     int rowAt(qreal y) const;
 
+    int guideRow() const { return m_guideRow; }
+
 signals:
     // `button` is the one button pressed or released, `buttons` the sum of the
     // buttons held: 1 left, 2 right, 4 middle.
@@ -51,6 +58,8 @@ signals:
     void mouseMoved(int buttons, int row);
     void mouseReleased(int button, int row);
     void topRowChanged(int row);
+    // Enter, Return or Delete (a Qt::Key) with the guide's row.
+    void keyPressed(int key, int row);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -60,6 +69,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void updateScrollBar();
@@ -70,6 +82,7 @@ private:
     QScrollBar *m_scrollBar = nullptr;
     int m_scrollRows = 0;
     int m_topRow = 0;
+    int m_guideRow = 0;
 };
 
 } // namespace app

@@ -45,6 +45,12 @@ QList<int> CutLineList::release(int button, int row)
     return drawn;
 }
 
+QList<int> CutLineList::remove(int row)
+{
+    press(row);
+    return release(0, row);
+}
+
 QList<int> CutLineList::normalised(QList<int> rows, int lastRow)
 {
     rows.removeIf([lastRow](int line) { return line < 0 || line > lastRow; });

@@ -51,6 +51,12 @@ public:
     // gone.
     QList<int> release(int button, int row);
 
+    // The keyboard's gestures at a guide row, as the mouse's there: place()
+    // is a left release without a press, remove() a right click. Both return
+    // the rows to draw, as release() does.
+    QList<int> place(int row) { return release(kLeftButton, row); }
+    QList<int> remove(int row);
+
     // `rows` as a release leaves them: those from 0 to `lastRow`, ascending,
     // each once.
     static QList<int> normalised(QList<int> rows, int lastRow = kLastRow);

@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "common/desktop.h"
+#include "imaging/formats.h"
 #include "imaging/imageman.h"
 
 #include <QDir>
@@ -10,11 +11,22 @@
 
 namespace rollover {
 
+QString allPicturesPatterns()
+{
+    QStringList patterns;
+    for (const imaging::Format &format : imaging::kFormats)
+        patterns << QStringLiteral("*.") + QLatin1String(format.extension);
+    return patterns.join(u';');
+}
+
 QString plateDialogFilter()
 {
-    QString patterns = QLatin1String(kPlateFilterPatterns);
-    patterns.replace(u';', u' ');
-    return QLatin1String(kPlateFilterDescription) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    const auto entry = [](const QString &description, QString patterns) {
+        return description + QStringLiteral(" (") + patterns.replace(u';', u' ') + QLatin1Char(')');
+    };
+    const QString all = allPicturesPatterns();
+    return entry(QLatin1String(kPlateFilterDescription), QLatin1String(kPlateFilterPatterns)) + QStringLiteral(";;")
+        + entry(QStringLiteral("All pictures (%1)").arg(all), all);
 }
 
 PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)

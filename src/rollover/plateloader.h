@@ -15,13 +15,18 @@ class ImageMan;
 namespace rollover {
 
 inline constexpr char kPlateDialogTitle[] = "Load Image";
-// The file dialog's one entry: its description, then its patterns. Extensions
+// The file dialog's first entry: its description, then its patterns. Extensions
 // match in any letter case.
 inline constexpr char kPlateFilterDescription[] = "Pictures (*.bmp;*.jpg;*.tif;*.pcd)";
 inline constexpr char kPlateFilterPatterns[] = "*.bmp;*.jpg;*.tif;*.pcd";
 
-// The entry as a Qt file dialog filter takes it: the description followed by
-// the patterns in parentheses, separated by blanks.
+// A second entry offers every type the imaging component reads, so that a
+// plate of any of them can be picked: "All pictures (*.jpg;...;*.eps)".
+QString allPicturesPatterns();
+
+// The two entries as a Qt file dialog filter takes them: each description
+// followed by its patterns in parentheses, separated by blanks; the first
+// entry is the one shown.
 QString plateDialogFilter();
 
 struct PlateLoad

@@ -8,6 +8,7 @@
 #include "rollover/plateloader.h"
 #include "app/tabcontrol.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -62,6 +63,7 @@ private slots:
     void init();
     void cleanup() { tearDown(); }
     void layoutIsApplied();
+    void tabStopsAndSpokenNames();
     void typeBoxes();
     void driveChangeRunsTheWholeChain();
     void vanishedFoldersAreReported();
@@ -159,6 +161,51 @@ void TestForm1::layoutIsApplied()
         QCOMPARE(form->SSTab1()->size(), QSize(qRound(outer.width() - 100 / 15.0), qRound(outer.height() - 700 / 15.0)));
     }
     QCOMPARE(form->Command1()->mapTo(form->SSTab1(), QPoint()), QPoint(1080 / 15, 3960 / 15));
+}
+
+// Tab stops at the selected button of each option group and otherwise runs in
+// the layout's order; the arrow keys move within a group, selecting. A screen
+// reader finds a name on every control it reaches, none the same as another's.
+void TestForm1::tabStopsAndSpokenNames()
+{
+    auto form = newForm();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QStringList batch{"Command1", "Text1_1", "Text1_0", "Option2_0", "Dir2", "Drive2"};
+    for (int i = 11; i >= 0; --i)
+        batch << QStringLiteral("Check1_%1").arg(i);
+    QCOMPARE(apptest::tabStops(form.get()), batch << "Option1_0" << "File1" << "Dir1" << "Drive1");
+    for (auto [button, key] : {std::pair{form->Option2(0), Qt::Key_Right}, std::pair{form->Option1(0), Qt::Key_Down}}) {
+        button->setFocus();
+        QTest::keyClick(button, key);
+    }
+    batch[3] = "Option2_4"; // "800x600", right of "1 to 1"
+    batch[18] = "Option1_1";
+    QCOMPARE(apptest::tabStops(form.get()), batch);
+    form->SSTab1()->setCurrentIndex(1);
+    QCOMPARE(apptest::tabStops(form.get()), QString("Picture1 Command2 List1 Picture2 Command3 Command4 Picture3 Command5").split(' '));
+
+    QSet<QString> layout;
+    for (const app::Control &row : app::controls())
+        layout << app::objectName(row);
+    QHash<QString, QString> names; // of the layout's controls but the lines
+    std::function<void(QAccessibleInterface *)> visit = [&](QAccessibleInterface *node) {
+        const QString name = node->text(QAccessible::Name), control = node->object() ? node->object()->objectName() : "";
+        QVERIFY2(!name.isEmpty() || (node->childCount() && node->role() == QAccessible::Client)
+                     || node->role() == QAccessible::LayeredPane || node->state().invisible, qPrintable(control));
+        if (!node->state().invisible && layout.contains(control) && !control.startsWith("Line")) {
+            names.insert(control, name);
+            QVERIFY2(!node->text(QAccessible::Description).isEmpty(), qPrintable(control));
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            visit(node->child(i));
+    };
+    for (int page : {1, 0}) {
+        form->SSTab1()->setCurrentIndex(page);
+        visit(QAccessible::queryAccessibleInterface(form.get()));
+    }
+    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), 49); // all but the hidden scratch list, named apart
+    QCOMPARE(QStringList({names["Text1_0"], names["Check1_0"], names["Option1_0"], names["Drive1"]}),
+             QStringList({"Output width in pixels", "List JPG files", "Convert to JPG", "Source drive"}));
 }
 
 // Start-up ticks the boxes for the stored pattern and applies it once, the
@@ -316,7 +363,9 @@ void TestForm1::drops_data()
         << "Picture1" << QStringList{"drop/plate.BMP"} << QList<int>{3, 6};
     QTest::newRow("picture on Picture2 loads the highlight plate") << "Picture2" << QStringList{"drop/plate.BMP"} << QList<int>{4};
     QTest::newRow("picture on Dir1 is refused") << "Dir1" << QStringList{"drop/plate.BMP"} << QList<int>{};
-    QTest::newRow("PNG on Picture3 is refused, as the dialog offers none") << "Picture3" << QStringList{"drop/plate.png"} << QList<int>{};
+    QTest::newRow("TGA on Picture3 loads the selected plate, as All pictures offers it")
+        << "Picture3" << QStringList{"drop/plate.tga"} << QList<int>{5};
+    QTest::newRow("WebP on Picture3 is refused, as no plate can be read from it") << "Picture3" << QStringList{"drop/plate.webp"} << QList<int>{};
     QTest::newRow("two folders on Dir2 are refused") << "Dir2" << QStringList{"drop", "source"} << QList<int>{};
     QTest::newRow("web address on File1 is refused") << "File1" << QStringList{"http://www.kestrune.example/"} << QList<int>{};
 }
@@ -329,7 +378,8 @@ void TestForm1::drops()
     const QString drop = m_root + QStringLiteral("/drop");
     QVERIFY(QDir().mkpath(drop));
     QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow.bmp"), drop + QStringLiteral("/plate.BMP")));
-    QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QStringLiteral("/plate.png")));
+    for (const char *name : {"/plate.tga", "/plate.webp"})
+        QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QLatin1String(name)));
     auto form = newForm();
     form->Picture1_MouseDown(1, 57); // a cut line
     form->Picture1_MouseUp(1, 57);
@@ -360,13 +410,18 @@ void TestForm1::drops()
     QVERIFY(m_dialogs.messages.isEmpty());
 }
 
-// "BATCH CONVERT" is disabled over an empty folder: its caption must differ
+// The frame shows the window's ground; the scratch list shows nowhere, even
+// in a tall window. "BATCH CONVERT" is disabled over an empty folder: its caption must differ
 // from an enabled one and still stand out from the grey ground. A line edit
 // scrolls a text that does not fit: then the cursor's travel from before the
 // first character to past the last is shorter than the text.
 void TestForm1::disabledButtonAndCustomBoxesStayReadable()
 {
     auto form = newForm();
+    const QImage frame = form->Frame1()->grab().toImage();
+    QCOMPARE(frame.pixelColor(140, 50), app::kLightGrey);
+    form->resize(700, 900);
+    QVERIFY(!form->List2()->isVisible());
     QVERIFY(form->Dir1()->setPath(m_source + QStringLiteral("/sub")) && !form->Command1()->isEnabled());
     const QPalette colours = form->Command1()->palette();
     const QColor ink = colours.color(QPalette::Disabled, QPalette::ButtonText);
@@ -385,7 +440,8 @@ void TestForm1::disabledButtonAndCustomBoxesStayReadable()
 }
 
 // The desktop's own file dialog shows the plate filter's description alone,
-// not followed by Qt's list of its patterns.
+// not followed by Qt's list of its patterns, and offers every type we read
+// as a second choice.
 void TestForm1::plateDialogShowsTheFilterAsItStands()
 {
     QString shown;
@@ -393,14 +449,15 @@ void TestForm1::plateDialogShowsTheFilterAsItStands()
     connect(&poll, &QTimer::timeout, [&] {
         if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
             if (const auto *filter = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
-                shown = filter->itemText(0);
+                shown = filter->itemText(0) + u'|' + filter->itemText(1);
             dialog->reject();
         }
     });
     poll.start(5);
     app::QtDialogs dialogs;
     QCOMPARE(dialogs.openFile(QStringLiteral("Load Image"), rollover::plateDialogFilter()), QString());
-    QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)"));
+    QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)|"
+                                   "All pictures (*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps)"));
 }
 
 QTEST_MAIN(TestForm1)

@@ -116,8 +116,14 @@ void TestLists::folderList()
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     list.setCurrentRow(open + 1);
     QCOMPARE(list.path(), m_pics);
+    // The open folder stays marked, whichever entry is highlighted: an open
+    // folder's icon (as its ancestors have) and its name in bold.
+    const auto icon = [&](int row) { return list.item(row)->icon().pixmap(16).toImage(); };
+    QVERIFY(!icon(open).isNull() && icon(open) == icon(0) && icon(open) != icon(open + 1));
+    QVERIFY(list.item(open)->font().bold() && !list.item(open - 1)->font().bold() && !list.item(open + 1)->font().bold());
     QTest::keyClick(&list, Qt::Key_Return);
     QCOMPARE(list.path(), m_pics + QStringLiteral("/alpha"));
+    QVERIFY(list.item(list.currentRow())->font().bold() && !list.item(open)->font().bold());
     apptest::doubleClick(&list, list.currentRow() - 1); // up again
     QCOMPARE(list.path(), m_pics);
     QCOMPARE(changes.count(), 5);

@@ -21,11 +21,13 @@ void TestInstall::installedTree()
     QVERIFY2(install.status == 0, qPrintable(install.out + install.err));
     const QString share = prefix.path() + QStringLiteral("/share/"), id = QLatin1String(common::kDesktopId);
 
-    // The window's own icon at every size.
+    // The window's own icon at every size, on a transparent ground.
     for (int size : {16, 32, 48, 64, 128, 256}) {
         QImageReader reader(share + QStringLiteral("icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(id));
         QCOMPARE(reader.format(), QByteArray("png"));
-        QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), app::programIcon(size).convertToFormat(QImage::Format_RGB32));
+        const QImage icon = reader.read().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(icon, app::programIcon(size).convertToFormat(QImage::Format_ARGB32));
+        QVERIFY(qAlpha(icon.pixel(0, 0)) == 0 && qAlpha(icon.pixel(size / 2, size / 2)) == 255);
     }
     // The desktop's validators pass and say nothing worse than a note.
     const QList<QStringList> checks{{"desktop-file-validate", share + "applications/" + id + ".desktop"},

@@ -53,6 +53,7 @@ private slots:
     void boxesScrollTogether();
     void startsWithTheWorkingPlates_data();
     void startsWithTheWorkingPlates();
+    void keysPlaceAndRemoveLines();
 
 private:
     void openForm();
@@ -245,6 +246,27 @@ void TestForm1Rollover::startsWithTheWorkingPlates()
     QCOMPARE(m_dialogs.messages.value(0).text, cut ? QString() : QStringLiteral("Load the three plates first."));
     QCOMPARE(m_clipboard.text, cut ? rollover::pageText(QStringLiteral("TST"), {QSize(160, 177), QSize(160, 3)}) : QString());
     QCOMPARE(QFileInfo::exists(common::outputFolder()), cut);
+}
+
+// With the normal plate focused, Up and Down move a dashed guide line, Enter
+// places a cut line there and Delete removes the one under it (the rules are
+// the cut-line table's, tst_rollover).
+void TestForm1Rollover::keysPlaceAndRemoveLines()
+{
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    app::PictureBox *box = m_form->Picture1();
+    box->setFocus();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter})
+        QTest::keyClick(box, key);
+    QCOMPARE(items(m_form->List2()), (QStringList{"2", "4"}));
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QVERIFY(box->guideRow() == 3 && items(m_form->List1()) == QStringList{"4"});
+    QCOMPARE(m_form->Picture3()->drawnRows(), QList<int>{4});
+    QCOMPARE(box->grab().toImage().pixelColor(1, 3), kYellow);
+    m_form->Command2()->setFocus();
+    QCOMPARE(box->grab().toImage().pixelColor(1, 3), box->picture().pixelColor(1, 3));
 }
 
 int main(int argc, char **argv)

@@ -95,6 +95,20 @@ void TestRollover::cutLines()
     QCOMPARE(dragged, lastDrag);
     QCOMPARE(released, drawnOnRelease);
     QCOMPARE(lines.rows(), after);
+
+    // The same with the keys at the guide line: Delete for a press, Enter for
+    // a left release.
+    CutLineList keys;
+    for (int row : start)
+        keys.place(row);
+    for (const QString &step : gesture.split(u';')) {
+        const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
+        if (parts[0] == u"press")
+            keys.remove(parts[2].toInt());
+        else if (parts[0] == u"release" && parts[1] == u"1")
+            keys.place(parts[2].toInt());
+    }
+    QCOMPARE(keys.rows(), after);
 }
 
 void TestRollover::foundCuts_data()

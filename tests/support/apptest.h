@@ -4,7 +4,9 @@
 
 #include "app/filelist.h"
 #include "app/form1.h"
+#include "app/tabcontrol.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -38,6 +40,20 @@ inline void doubleClick(QAbstractItemView *view, int row)
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+}
+
+// The controls Tab reaches from the tab row until it comes back there, by
+// layout name.
+inline QStringList tabStops(app::Form1 *form)
+{
+    form->SSTab1()->setFocus(Qt::TabFocusReason);
+    QStringList stops;
+    for (QWidget *at = nullptr; stops.size() < 100 && at != form->SSTab1(); stops << at->objectName()) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        for (at = QApplication::focusWidget(); at->objectName().isEmpty() || at->objectName().startsWith("qt_");)
+            at = at->parentWidget();
+    }
+    return stops.mid(0, stops.size() - 1);
 }
 
 // The settings live under the home (`config`), and its empty `source`
