@@ -101,6 +101,8 @@ void TestRollover::cutLines()
     CutLineList keys;
     for (int row : start)
         keys.place(row);
+    if (plateHeight)
+        keys.setPlateHeight(plateHeight);
     for (const QString &step : gesture.split(u';')) {
         const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
         if (parts[0] == u"press")
