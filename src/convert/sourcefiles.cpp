@@ -21,17 +21,6 @@ struct Judgement {
     QString reason;
 };
 
-QString whatItIs(mode_t mode)
-{
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    return QStringLiteral("a special file");
-}
-
 Judgement byMode(mode_t mode, bool throughLink)
 {
     if (S_ISREG(mode))
@@ -39,7 +28,7 @@ Judgement byMode(mode_t mode, bool throughLink)
     if (S_ISDIR(mode))
         return {EntryKind::Folder, {}};
     return {EntryKind::Other, (throughLink ? QStringLiteral("is a symbolic link to ") : QStringLiteral("is "))
-                                  + whatItIs(mode) + QStringLiteral(", not a file")};
+                                  + imaging::detail::fileKind(mode) + QStringLiteral(", not a file")};
 }
 
 // `name` relative to the folder `folder` (a descriptor, or AT_FDCWD). Only a

@@ -38,10 +38,7 @@ QString fileReason(const QFileDevice &file)
     return systemReason(file.errorString());
 }
 
-namespace {
-
-// What stands at a name that is not a regular file, with its article.
-QString kindOf(mode_t mode)
+QString fileKind(mode_t mode)
 {
     if (S_ISFIFO(mode))
         return QStringLiteral("a named pipe");
@@ -53,14 +50,18 @@ QString kindOf(mode_t mode)
         return QStringLiteral("a folder");
     if (S_ISLNK(mode))
         return QStringLiteral("a symbolic link");
-    return QStringLiteral("something");
+    if (S_ISREG(mode))
+        return QStringLiteral("a file");
+    return QStringLiteral("a special file");
 }
+
+namespace {
 
 QString notAFile(mode_t mode)
 {
     if (S_ISDIR(mode))
         return QStringLiteral("it is a folder, not a picture file");
-    return QStringLiteral("it is %1, not a file").arg(kindOf(mode));
+    return QStringLiteral("it is %1, not a file").arg(fileKind(mode));
 }
 
 // A short name that cannot clash with the user's files in practice, so that
@@ -192,7 +193,7 @@ QString OutputFile::nameRefusal(bool *whole) const
     *whole = true;
     if (S_ISLNK(status.st_mode))
         return QStringLiteral("%1 is a symbolic link; it was left alone.").arg(m_shown);
-    return QStringLiteral("%1 is %2, not a file; it was left alone.").arg(m_shown, kindOf(status.st_mode));
+    return QStringLiteral("%1 is %2, not a file; it was left alone.").arg(m_shown, fileKind(status.st_mode));
 }
 
 QString OutputFile::write(QByteArrayView bytes, bool *whole)

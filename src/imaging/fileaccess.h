@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
+#include <sys/types.h>
 
 namespace imaging::detail {
 
@@ -13,6 +14,8 @@ QString systemReason(const QString &text);
 // The same for a system error number (errno).
 QString systemReason(int error);
 QString fileReason(const QFileDevice &file);
+// What stands at a name, by its mode, with its article ("a named pipe").
+QString fileKind(mode_t mode);
 
 // Opens the picture file at `path` (a name as common::nativeName carries it)
 // for reading, following a symbolic link to it. Only a regular file is
