@@ -1,14 +1,12 @@
-#include "fakes.h"
 #include "../support/menus.h"
 #include "../support/pictures.h"
 #include "../support/program.h"
+#include "../support/rolloverrun.h"
 #include "common/nativename.h"
 #include "common/paths.h"
 #include "convert/batchengine.h"
 #include "convert/sourcefiles.h"
 #include "imaging/imageman.h"
-#include "rollover/cutlinelist.h"
-#include "rollover/generaterun.h"
 #include "rollover/plateloader.h"
 
 #include <QCryptographicHash>
@@ -27,9 +25,8 @@ QStringList contents(const QString &root)
 {
     QStringList files;
     for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-        QFile file(it.next());
-        files << QDir(root).relativeFilePath(file.fileName()) + (file.open(QIODevice::ReadOnly)
-            ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex() : "(unreadable)");
+        const QString path = it.next();
+        files << QDir(root).relativeFilePath(path) + QCryptographicHash::hash(testpictures::readAll(path), QCryptographicHash::Sha1).toHex();
     }
     files.sort();
     return files;
@@ -246,23 +243,15 @@ private slots:
         const QStringList plates{dir.filePath("normal.bmp"), dir.filePath("highlight.jpg"), dir.filePath("selected.jpg")};
         QVERIFY(menu.normal.save(plates[0]) && menu.highlight.save(plates[1]) && menu.selected.save(plates[2]));
 
-        imaging::ImageMan imageMan1, imageMan3;
+        testrollover::Run generate;
         QImage loaded[rollover::kPlateCount];
         for (rollover::Plate plate : rollover::kPlates) {
-            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], imageMan1);
+            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], generate.imageMan1);
             QVERIFY2(load.outcome == rollover::PlateLoad::Outcome::Loaded, qPrintable(load.message));
             loaded[int(plate)] = load.picture;
         }
         const QList<int> rows = cuts == "auto" ? rollover::findCuts(loaded[0], loaded[1]).cuts : QList<int>{57, 110};
-        rollover::CutLineList lines;
-        for (int row : rows)
-            lines.release(rollover::CutLineList::kLeftButton, row);
-        fakes::Dialogs dialogs;
-        dialogs.inputAnswers = {"80", "nav"};
-        dialogs.yesNoAnswers = {true};
-        fakes::Clipboard clipboard;
-        rollover::GenerateRun generate(dialogs, clipboard, imageMan1, imageMan3);
-        QCOMPARE(generate.run(lines), rollover::GenerateRun::Outcome::Finished);
+        QCOMPARE(generate.go(rows, {"80", "nav"}), rollover::GenerateRun::Outcome::Finished);
         const QDateTime plateWritten = QFileInfo(common::platePath(0)).lastModified();
 
         const testprogram::Run run = testprogram::run(KESTRUNE_PROGRAM, {"rollover", plates[0], plates[1], plates[2], "--cuts",

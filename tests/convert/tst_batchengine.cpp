@@ -1,6 +1,5 @@
 #include "convert/batchengine.h"
 #include "convert/workerthread.h"
-#include "imaging/imageman.h"
 #include "processes.h"
 
 #include <QDir>
@@ -16,19 +15,12 @@ using namespace testpictures;
 
 namespace {
 
-QImage readPicture(const QString &path)
-{
-    imaging::ImageMan imageMan;
-    imageMan.setImageFile(path); // a file that cannot be read shows as 0x0
-    return imageMan.image().convertToFormat(QImage::Format_RGB32);
-}
-
 // Every file of `folder` as "name WxH", the size read back from the file.
 QStringList pictures(const QString &folder)
 {
     QStringList list;
     for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
-        const QSize size = readPicture(QDir(folder).filePath(name)).size();
+        const QSize size = readBack(QDir(folder).filePath(name)).size();
         list << QStringLiteral("%1 %2x%3").arg(name).arg(size.width()).arg(size.height());
     }
     return list;
@@ -225,7 +217,7 @@ private slots:
                  QStringList({"a.jpg 24x24", "c.PCD 768x512", "c.jpg 16x8"}));
         engine.convertOne(bmp); // outside a run a double-click replaces what it must
         QVERIFY(single.wait(60000));
-        QCOMPARE(readPicture(f.in.filePath("a.jpg")).size(), QSize(40, 30));
+        QCOMPARE(readBack(f.in.filePath("a.jpg")).size(), QSize(40, 30));
     }
 
     void nothingOfARunIsLost_data()

@@ -5,6 +5,7 @@
 #include "convert/outputpath.h"
 #include "convert/sizerule.h"
 #include "convert/sourcefiles.h"
+#include "convert/typepattern.h"
 
 #include <QTest>
 
@@ -34,8 +35,8 @@ QString size(int button, QStringView width, QStringView height)
 } // namespace
 
 // The rules of the Batch Convert page that need no file: how typed numbers
-// are read, the size buttons and texts, the output's name and the message
-// after a run with failures. The engine's runs show the captions and the
+// are read, the size buttons and texts, names matched against the type
+// pattern, the output's name and the message after a run with failures. The engine's runs show the captions and the
 // output's letter case.
 class TestConvertRules : public QObject
 {
@@ -83,6 +84,22 @@ private slots:
             "the custom width \"2147483647.5\" is too large: a side can be at most 2147483647 pixels");
         row("size: height huge", size(1, u"10", u"1e12"),
             "the custom height \"1e12\" is too large: a side can be at most 2147483647 pixels");
+
+        const auto match = [](const char *name, const char *pattern) {
+            return QString::fromLatin1(matchesPattern(name, pattern) ? "matches" : "misses");
+        };
+        row("pattern: in capitals", match("photo.jpg", "*.JPG"), "matches");
+        row("pattern: second wildcard", match("logo.bmp", "*.jpg;*.bmp"), "matches");
+        row("pattern: no wildcard matches", match("logo.png", "*.jpg;*.bmp"), "misses");
+        row("pattern: longer extension", match("scan.jpeg", "*.jpg"), "misses");
+        row("pattern: extension only inside", match("jpg.txt", "*.jpg"), "misses");
+        row("pattern: question mark", match("a1.tga", "a?.tga"), "matches");
+        row("pattern: blanks around pieces", match("x.png", "*.jpg; *.png"), "matches");
+        row("pattern: all files, also without dot", match("notes", "*.*"), "matches");
+        row("pattern: foreign text matches itself, any case", match("ReadMe.txt", "readme.TXT"), "matches");
+        row("pattern: foreign text misses others", match("photos.jpg", "photos"), "misses");
+        row("pattern: empty lists nothing", match("a.jpg", ""), "misses");
+        row("pattern: brackets are literal", match("[a].jpg", "[a].jpg"), "matches");
 
         row("output: four-letter extension replaced whole", outputPath("/out", "scan.jpeg", "TIF"), "/out/scan.TIF");
         row("output: last dot counts", outputPath("/out", "holiday.2024.tif", "PNG"), "/out/holiday.2024.PNG");

@@ -1,45 +1,15 @@
 #include "convert/fileconversion.h"
 #include "imaging/formats.h"
 #include "imaging/imageman.h"
+#include "pictures.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using imaging::Format;
 
-namespace {
-
 const QString kTurned = QStringLiteral(KESTRUNE_TEST_DATA "/orientation/");
 constexpr QSize kSeen(64, 32);
-
-QImage readBack(const QString &path)
-{
-    imaging::ImageMan imageMan;
-    imageMan.setImageFile(path); // a file that cannot be read shows as 0x0
-    return imageMan.image().convertToFormat(QImage::Format_RGB32);
-}
-
-// The colour of each quarter, as the nearest of the four the photos show,
-// sampled an eighth of the way in from each corner: "red green blue yellow"
-// when upright.
-QString corners(const QImage &image)
-{
-    const std::pair<const char *, QRgb> named[] = {
-        {"red", qRgb(255, 0, 0)}, {"green", qRgb(0, 255, 0)}, {"blue", qRgb(0, 0, 255)}, {"yellow", qRgb(255, 255, 0)}};
-    QStringList seen;
-    for (const auto &[fx, fy] : {std::pair{1, 1}, {7, 1}, {1, 7}, {7, 7}}) {
-        const QRgb pixel = image.pixel(image.width() * fx / 8, image.height() * fy / 8);
-        const auto distance = [pixel](QRgb c) {
-            return std::abs(qRed(c) - qRed(pixel)) + std::abs(qGreen(c) - qGreen(pixel)) + std::abs(qBlue(c) - qBlue(pixel));
-        };
-        seen << QLatin1String(std::min_element(std::begin(named), std::end(named), [&](const auto &a, const auto &b) {
-                                  return distance(a.second) < distance(b.second);
-                              })->first);
-    }
-    return seen.join(QLatin1Char(' '));
-}
-
-} // namespace
 
 // Photos stored turned or mirrored, as cameras and phones store them, in
 // each of the eight EXIF orientations as JPEG, TIFF and PNG: every type
@@ -81,14 +51,14 @@ private slots:
         const convert::FileOutcome outcome = convert::convertFile(job, imaging::kFileTimeLimit, {});
         QVERIFY2(outcome.converted, qPrintable(outcome.message));
 
-        const QImage written = readBack(job.output);
+        const QImage written = testpictures::readBack(job.output);
         const QSize expected = size.isValid() ? size : format.onlySize.isEmpty() ? kSeen : format.onlySize;
         QCOMPARE(written.size(), expected);
-        QCOMPARE(corners(written), QStringLiteral("red green blue yellow"));
+        QCOMPARE(testpictures::corners(written), QStringLiteral("red green blue yellow"));
         // Types that store every colour (and transparency) keep the picture
         // exactly, a TIFF from a JPEG too.
         if (!size.isValid() && !format.opaque)
-            QCOMPARE(written, readBack(source));
+            QCOMPARE(written, testpictures::readBack(source));
     }
 
     // A JPEG may be decoded at a reduced scale that still holds the size it
@@ -100,10 +70,9 @@ private slots:
             imaging::ImageMan imageMan;
             imageMan.setSizeHint(8, 32);
             QVERIFY(imageMan.setImageFile(kTurned + QStringLiteral("orientation-%1.jpg").arg(orientation)));
-            QVERIFY2(imageMan.imageWidth() >= 8 && imageMan.imageHeight() >= 32
-                         && imageMan.imageWidth() == 2 * imageMan.imageHeight(),
-                     qPrintable(QStringLiteral("orientation %1: %2 x %3").arg(orientation)
-                                    .arg(imageMan.imageWidth()).arg(imageMan.imageHeight())));
+            const QSize seen(imageMan.imageWidth(), imageMan.imageHeight());
+            QVERIFY2(seen.width() >= 8 && seen.height() >= 32 && seen.width() == 2 * seen.height(),
+                     qPrintable(QStringLiteral("orientation %1: %2 x %3").arg(orientation).arg(seen.width()).arg(seen.height())));
         }
     }
 };

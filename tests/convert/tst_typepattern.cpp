@@ -8,8 +8,8 @@
 
 const QString kAllTypes = QStringLiteral("*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps");
 
-// The type boxes' pattern: built from the boxes, ticks restored from it,
-// names matched against it, and kept in the store.
+// The type boxes' pattern: built from the boxes, ticks restored from it, and
+// kept in the store. Names are matched against it in tst_convertrules.
 class TestTypePattern : public QObject
 {
     Q_OBJECT
@@ -17,8 +17,6 @@ class TestTypePattern : public QObject
 private slots:
     void buildsAndRestores_data();
     void buildsAndRestores();
-    void matches_data();
-    void matches();
     void storesAndReads();
 };
 
@@ -48,33 +46,6 @@ void TestTypePattern::buildsAndRestores()
     QCOMPARE(convert::restoredTicks(pattern), ticks);
 }
 
-void TestTypePattern::matches_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<bool>("matches");
-    QTest::newRow("pattern in capitals") << "photo.jpg" << "*.JPG" << true;
-    QTest::newRow("second wildcard") << "logo.bmp" << "*.jpg;*.bmp" << true;
-    QTest::newRow("no wildcard matches") << "logo.png" << "*.jpg;*.bmp" << false;
-    QTest::newRow("longer extension") << "scan.jpeg" << "*.jpg" << false;
-    QTest::newRow("extension only inside") << "jpg.txt" << "*.jpg" << false;
-    QTest::newRow("question mark") << "a1.tga" << "a?.tga" << true;
-    QTest::newRow("blanks around pieces") << "x.png" << "*.jpg; *.png" << true;
-    QTest::newRow("all files, also without dot") << "notes" << "*.*" << true;
-    QTest::newRow("foreign text matches itself, any case") << "ReadMe.txt" << "readme.TXT" << true;
-    QTest::newRow("foreign text misses others") << "photos.jpg" << "photos" << false;
-    QTest::newRow("empty pattern lists nothing") << "a.jpg" << "" << false;
-    QTest::newRow("brackets are literal") << "[a].jpg" << "[a].jpg" << true;
-}
-
-void TestTypePattern::matches()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, pattern);
-    QFETCH(bool, matches);
-    QCOMPARE(convert::matchesPattern(name, pattern), matches);
-}
-
 // Nothing stored gives every type and writes nothing; a value is taken as it
 // stands, even a list written by hand. (Writing is checked through the
 // window, tests/app.)
@@ -87,10 +58,9 @@ void TestTypePattern::storesAndReads()
     QCOMPARE(convert::readStoredTypePattern(), kAllTypes);
     QVERIFY(!QFile::exists(file));
 
-    QDir().mkpath(home.filePath(QStringLiteral("Kestrune")));
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("Kestrune"))));
     QFile edited(file);
-    QVERIFY(edited.open(QIODevice::WriteOnly));
-    edited.write("[stashes]\nfiletypes=*.jpg,*.png\n");
+    QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write("[stashes]\nfiletypes=*.jpg,*.png\n") > 0);
     edited.close();
     QCOMPARE(convert::readStoredTypePattern(), QStringLiteral("*.jpg,*.png"));
 }

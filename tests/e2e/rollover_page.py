@@ -103,19 +103,15 @@ def move_pointer(driver, x, y):
 
 
 def wait_for(driver, piece, which):
-    """The piece's state once it shows `which` fully loaded, else as it is."""
-    def shown(d):
-        state = image_state(d, piece["name"])
-        return state if state and state["src"] == piece[which] and state["complete"] else False
-    try:
-        state = WebDriverWait(driver, GUARD_SECONDS).until(shown)
-    except Exception:
+    """The piece's state once it shows `which` fully loaded, else None."""
+    def loaded():
         state = image_state(driver, piece["name"])
-    ok = bool(state) and state["src"] == piece[which] and state["complete"]
-    check(ok and state["w"] == piece["width"] and state["h"] == piece["height"]
+        return state if state and state["src"] == piece[which] and state["complete"] else None
+    state = eventually(driver, loaded)
+    check(bool(state) and state["w"] == piece["width"] and state["h"] == piece["height"]
           and shows(driver, state["x"], state["y"], piece[which + "Colour"]),
           "%s shows %s, %d x %d, in its colour" % (piece["name"], piece[which], piece["width"], piece["height"]))
-    return state if ok else None
+    return state or None
 
 
 def check_page(driver, page, pieces):

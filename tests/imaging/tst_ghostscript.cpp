@@ -17,11 +17,7 @@ using imaging::ImageMan;
 using testpictures::childProcesses;
 using testpictures::readAll;
 
-namespace {
-
 const QString kHostile = QStringLiteral(KESTRUNE_TEST_DATA "/hostile/");
-
-} // namespace
 
 // What the hostile manifest cannot say about EPS: what the Ghostscript child
 // sees and leaves behind (files, folders, processes), under bubblewrap and

@@ -96,11 +96,8 @@ private slots:
         const auto took = std::chrono::milliseconds(clock.elapsed());
 
         QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
-        QVERIFY2(result.ok() == loads, qPrintable(result.message()));
-        if (!loads) {
-            QVERIFY2(result.message().contains(file), qPrintable(result.message()));
-            QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
-        }
+        QVERIFY2(result.ok() == loads && (loads || (result.message().contains(file) && result.message().contains(reason))),
+                 qPrintable(result.message()));
         if (loads && outcome != QLatin1String("loads"))
             saveLoaded(imageMan, made.path(), outcome, reason);
     }
@@ -137,8 +134,7 @@ private slots:
         const auto took = std::chrono::milliseconds(clock.elapsed());
 
         QVERIFY2(took < limit + kWindDown, qPrintable(QStringLiteral("took %1 ms").arg(took.count())));
-        QVERIFY2(result.ok() == reason.isEmpty(), qPrintable(result.message()));
-        QVERIFY2(result.message().contains(reason), qPrintable(result.message()));
+        QVERIFY2(result.ok() == reason.isEmpty() && result.message().contains(reason), qPrintable(result.message()));
         QCOMPARE(QFile::exists(dir.filePath(file)), reason.isEmpty());
     }
 

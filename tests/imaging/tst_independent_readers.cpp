@@ -118,6 +118,7 @@ class TestIndependentReaders : public QObject
     QStringList m_sources;
     QHash<QString, QString> m_conversions; // output path: failure message, empty when written
     QHash<QString, Reading> m_readings;    // file: what its witness saw
+    QHash<QString, QString> m_sourceSeen;  // source: the file its witness reads
 
     QString output(const QString &source, const Format &format, bool resized) const
     {
@@ -173,16 +174,13 @@ private slots:
         // reads neither metafiles nor drawings, so for those our reading stands.
         QStringList lines;
         for (const QString &source : m_sources) {
+            QString &seen = m_sourceSeen[source] = source;
             if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
                 imaging::ImageMan man;
-                QVERIFY(man.setImageFile(source));
-                const QString png = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
-                QVERIFY(man.image().save(png));
-                lines << QStringLiteral("raster ") + png;
-                m_readings[source] = {};
-                continue;
+                seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
+                QVERIFY(man.setImageFile(source) && man.image().save(seen));
             }
-            lines << QStringLiteral("raster ") + source;
+            lines << QStringLiteral("raster ") + seen;
         }
 
         for (const QString &source : m_sources) {
@@ -218,10 +216,6 @@ private slots:
             }
         }
         witness(lines);
-        for (const QString &source : m_sources) {
-            if (m_readings.contains(source) && m_readings[source].size.isEmpty())
-                m_readings[source] = m_readings[m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"))];
-        }
     }
 
     void readersOpenOurFiles_data()
@@ -250,7 +244,7 @@ private slots:
         const QString failure = m_conversions.value(file);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-        const Reading &original = m_readings.value(source);
+        const Reading &original = m_readings.value(m_sourceSeen.value(source));
         QVERIFY2(original.error.isEmpty() && !original.size.isEmpty(), qPrintable(original.error));
         const QString seen = format.witness == Witness::Pillow || format.witness == Witness::Ezdxf
             ? file : file + QStringLiteral(".png");

@@ -1,22 +1,14 @@
-#include "fakes.h"
+#include "apptest.h"
 #include "pictures.h"
 
 #include "app/artwork.h"
-#include "app/form1.h"
 #include "app/picturebox.h"
-#include "app/tabcontrol.h"
 #include "common/paths.h"
 #include "rollover/pagetext.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 #ifndef KESTRUNE_TEST_SCALE
 #define KESTRUNE_TEST_SCALE 1
@@ -43,12 +35,16 @@ QStringList items(const QListWidget *list)
 // file dialog answering, cut lines placed with real mouse events on Picture1.
 // The gestures' rules are the cut-line table's (tst_rollover); here the mouse
 // reaches them and the window shows their outcome.
-class TestForm1Rollover : public QObject
+class TestForm1Rollover : public QObject, apptest::Fixture
 {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { m_form.reset(); }
+    void cleanup()
+    {
+        m_form.reset();
+        tearDown();
+    }
     void placeLinesAndGenerate();
     void boxesScrollTogether();
     void startsWithTheWorkingPlates_data();
@@ -68,10 +64,6 @@ private:
     void release(Qt::MouseButton b, int row) { QTest::mouseRelease(m_form->Picture1(), b, {}, at(row)); }
     void click(int row) { press(Qt::LeftButton, row); release(Qt::LeftButton, row); }
 
-    QTemporaryDir m_dir;
-    fakes::Dialogs m_dialogs;
-    fakes::Clipboard m_clipboard;
-    fakes::UrlOpener m_opener;
     std::unique_ptr<app::Form1> m_form;
 };
 
@@ -85,17 +77,15 @@ void TestForm1Rollover::pick(int plate, const QString &path)
 void TestForm1Rollover::init()
 {
     // Nothing left by an earlier run: the window starts from the samples.
-    QDir(QFileInfo(common::platePath(0)).absolutePath()).removeRecursively();
+    setUp();
     QDir(common::outputFolder()).removeRecursively();
     openForm();
 }
 
 void TestForm1Rollover::openForm()
 {
-    m_dialogs = fakes::Dialogs();
-    m_clipboard = fakes::Clipboard();
-    m_form = std::make_unique<app::Form1>(m_dialogs, m_clipboard, m_opener);
-    m_form->Form_Load();
+    m_dialogs = {};
+    m_form = newForm();
     m_form->SSTab1()->setCurrentIndex(1);
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     QCOMPARE(scale(), KESTRUNE_TEST_SCALE);
@@ -151,7 +141,7 @@ void TestForm1Rollover::placeLinesAndGenerate()
     // A cancelled or failed load keeps the plate shown and the cut lines, and
     // a failure names the file.
     const QImage before = boxes[0]->picture();
-    const QString bad = m_dir.filePath(QStringLiteral("bad.bmp"));
+    const QString bad = m_dir->filePath(QStringLiteral("bad.bmp"));
     testpictures::writeBytes(bad, "BM but nothing more");
     for (const QString &answer : {QString(), bad}) {
         pick(0, answer);
@@ -167,8 +157,7 @@ void TestForm1Rollover::placeLinesAndGenerate()
     pick(2, kPlates[2]);
     QCOMPARE(items(m_form->List1()), QStringList{"100"});
     pick(0, kPlates[0]);
-    QVERIFY(items(m_form->List1()).isEmpty());
-    QVERIFY(boxes[0]->drawnRows().isEmpty());
+    QVERIFY(items(m_form->List1()).isEmpty() && boxes[0]->drawnRows().isEmpty());
     QCOMPARE(items(m_form->List2()), QStringList{"100"});
     // Lines reach down to the row above the new plate's last (the sample's is higher).
     click(178);
@@ -179,11 +168,9 @@ void TestForm1Rollover::boxesScrollTogether()
 {
     // A back plate taller than its box, a different colour on every row.
     const int tall = 700;
-    QImage plate(126, tall, QImage::Format_RGB32);
-    for (int y = 0; y < tall; ++y)
-        std::fill_n(reinterpret_cast<QRgb *>(plate.scanLine(y)), plate.width(), qRgb(y % 256, 90, y / 256 * 100));
-    QVERIFY(plate.save(m_dir.filePath(QStringLiteral("tall.png"))));
-    pick(0, m_dir.filePath(QStringLiteral("tall.png")));
+    const QImage plate = testpictures::painted(126, tall, [](int, int y) { return qRgb(y % 256, 90, y / 256 * 100); });
+    QVERIFY(plate.save(m_dir->filePath(QStringLiteral("tall.png"))));
+    pick(0, m_dir->filePath(QStringLiteral("tall.png")));
     pick(1, kPlates[1]);
     app::PictureBox *boxes[] = {m_form->Picture1(), m_form->Picture2(), m_form->Picture3()};
     // Every row is reachable, in all three boxes alike.

@@ -76,40 +76,35 @@ void TestRollover::cutLines()
     QFETCH(L, drawnOnRelease);
     QFETCH(L, after);
 
-    CutLineList lines;
-    for (int row : start)
+    // The keys replay the gesture at the guide line: Delete for a press, Enter
+    // for a left release.
+    CutLineList lines, keys;
+    for (int row : start) {
         lines.release(CutLineList::kLeftButton, row);
-    if (plateHeight)
+        keys.place(row);
+    }
+    if (plateHeight) {
         lines.setPlateHeight(plateHeight);
+        keys.setPlateHeight(plateHeight);
+    }
     L dragged, released;
     for (const QString &step : gesture.split(u';')) {
         const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
         const int button = parts[1].toInt(), row = parts[2].toInt();
-        if (parts[0] == u"press")
+        if (parts[0] == u"press") {
             lines.press(row);
-        else if (parts[0] == u"move")
+            keys.remove(row);
+        } else if (parts[0] == u"move") {
             dragged = lines.drag(button, row);
-        else
+        } else {
             released = lines.release(button, row);
+            if (button == CutLineList::kLeftButton)
+                keys.place(row);
+        }
     }
     QCOMPARE(dragged, lastDrag);
     QCOMPARE(released, drawnOnRelease);
     QCOMPARE(lines.rows(), after);
-
-    // The same with the keys at the guide line: Delete for a press, Enter for
-    // a left release.
-    CutLineList keys;
-    for (int row : start)
-        keys.place(row);
-    if (plateHeight)
-        keys.setPlateHeight(plateHeight);
-    for (const QString &step : gesture.split(u';')) {
-        const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
-        if (parts[0] == u"press")
-            keys.remove(parts[2].toInt());
-        else if (parts[0] == u"release" && parts[1] == u"1")
-            keys.place(parts[2].toInt());
-    }
     QCOMPARE(keys.rows(), after);
 }
 
@@ -192,10 +187,9 @@ void TestRollover::page()
 {
     // Header "TST", one cut line at row 57 on 126 x 179 plates.
     const QString expected = QString::fromUtf8(testpictures::readAll(QStringLiteral(KESTRUNE_TEST_DATA "/rollover/page-TST-57.htm")));
-    // Lines end in CR LF, never a lone CR or LF, and nothing follows "</html>".
+    // Lines end in CR LF, never a lone CR or LF (the expected lines hold
+    // neither), and nothing follows "</html>".
     const QString text = pageText(QStringLiteral("TST"), {QSize(126, 58), QSize(126, 121)});
-    QCOMPARE(text.count(u'\n'), text.count(QLatin1String("\r\n")));
-    QCOMPARE(text.count(u'\r'), text.count(QLatin1String("\r\n")));
     QCOMPARE(text.split(QStringLiteral("\r\n")), expected.chopped(1).split(u'\n'));
 
     // Eleven pieces: every part of the page runs to a10, the header as typed.

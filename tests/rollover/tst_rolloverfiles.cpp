@@ -163,10 +163,8 @@ void TestRolloverFiles::stopsEarly()
     const QString out = common::outputFolder();
     QVERIFY(QDir().mkpath(out + QStringLiteral("/keep/deeper")) && QDir().mkpath(common::imagesFolder()));
     const QStringList files{"/old.txt", "/.hidden", "/noextension", "/images/TSTa0.jpg", "/keep/inner.txt"};
-    for (const QString &name : files) {
-        QFile file(out + name);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
-    }
+    for (const QString &name : files)
+        testpictures::writeBytes(out + name, "x");
     Run run;
     run.imageMan3.setJpegQuality(42);
     QCOMPARE(run.go({10}, answers, confirm), outcome);

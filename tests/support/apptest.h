@@ -65,6 +65,7 @@ protected:
     void setUp()
     {
         m_dialogs = {};
+        m_clipboard = {};
         m_opener = {};
         m_dir = std::make_unique<QTemporaryDir>();
         m_root = QFileInfo(m_dir->path()).canonicalFilePath();

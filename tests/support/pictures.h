@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/aci.h"
+#include "imaging/imageman.h"
 
 #include <QFile>
 #include <QImage>
@@ -90,11 +91,12 @@ inline QImage reducedToAci(const QImage &image)
     });
 }
 
-// The largest and the mean difference of any channel of any pixel; a size
-// that differs counts as everything different.
+// The largest, the mean and the mean squared difference of any channel of
+// any pixel; a size that differs counts as everything different.
 struct Difference {
     int largest = 255;
     double mean = 255;
+    double meanSquare = 255 * 255;
     QString text() const { return QStringLiteral("pixels differ by up to %1, %2 on average").arg(largest).arg(mean); }
 };
 
@@ -105,16 +107,19 @@ inline Difference difference(const QImage &a, const QImage &b)
         return d;
     d.largest = 0;
     qint64 total = 0;
+    double squares = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
             for (int channel : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
                 d.largest = std::max(d.largest, std::abs(channel));
                 total += std::abs(channel);
+                squares += double(channel) * channel;
             }
         }
     }
     d.mean = double(total) / (3.0 * a.width() * a.height());
+    d.meanSquare = squares / (3.0 * a.width() * a.height());
     return d;
 }
 
@@ -122,17 +127,36 @@ inline Difference difference(const QImage &a, const QImage &b)
 // dB; 0 when the sizes differ, 99 when they are equal.
 inline double psnr(const QImage &a, const QImage &b)
 {
-    if (a.size() != b.size() || a.isNull())
-        return 0;
-    double squares = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            for (int channel : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
-                squares += double(channel) * channel;
-        }
-    const double mean = squares / (3.0 * a.width() * a.height());
+    const double mean = difference(a, b).meanSquare;
     return mean > 0 ? 10 * std::log10(255.0 * 255.0 / mean) : 99;
+}
+
+// A file as our reader shows it, in RGB32; one that cannot be read is 0x0.
+inline QImage readBack(const QString &path)
+{
+    imaging::ImageMan imageMan;
+    imageMan.setImageFile(path);
+    return imageMan.image().convertToFormat(QImage::Format_RGB32);
+}
+
+// The colour of each quarter, as the nearest of the four the photos of
+// tests/data/orientation show, sampled an eighth of the way in from each
+// corner: "red green blue yellow" when upright.
+inline QString corners(const QImage &image)
+{
+    const std::pair<const char *, QRgb> named[] = {
+        {"red", qRgb(255, 0, 0)}, {"green", qRgb(0, 255, 0)}, {"blue", qRgb(0, 0, 255)}, {"yellow", qRgb(255, 255, 0)}};
+    QStringList seen;
+    for (const auto &[fx, fy] : {std::pair{1, 1}, {7, 1}, {1, 7}, {7, 7}}) {
+        const QRgb pixel = image.pixel(image.width() * fx / 8, image.height() * fy / 8);
+        const auto distance = [pixel](QRgb c) {
+            return std::abs(qRed(c) - qRed(pixel)) + std::abs(qGreen(c) - qGreen(pixel)) + std::abs(qBlue(c) - qBlue(pixel));
+        };
+        seen << QLatin1String(std::min_element(std::begin(named), std::end(named), [&](const auto &a, const auto &b) {
+                                  return distance(a.second) < distance(b.second);
+                              })->first);
+    }
+    return seen.join(QLatin1Char(' '));
 }
 
 inline QByteArray readAll(const QString &path)
