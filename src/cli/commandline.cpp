@@ -8,7 +8,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 
 namespace cli {
@@ -26,6 +28,14 @@ bool isHelpOrVersion(const QString &argument)
     return words.contains(argument);
 }
 
+// A first word that is neither an option (the toolkit's own among them) nor
+// an existing file is meant as a command, known or not.
+bool isCommandWord(const char *first)
+{
+    struct stat status;
+    return QLatin1String(first) == kConvert || QLatin1String(first) == kRollover || (first[0] != '-' && ::stat(first, &status) != 0);
+}
+
 int s_argc = 0;
 char **s_argv = nullptr;
 
@@ -38,7 +48,7 @@ void setVersion()
 QString programHelp()
 {
     return QStringLiteral(
-        "Usage: kestrune [FILE...]\n"
+        "Usage: kestrune\n"
         "       kestrune convert [options] FILE_OR_FOLDER...\n"
         "       kestrune rollover NORMAL HIGHLIGHT SELECTED --cuts ROWS|auto --out DIR [options]\n"
         "\n"
@@ -64,14 +74,43 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+int editDistance(const QString &a, const QString &b)
+{
+    std::vector<int> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// A mistyped command is refused with the nearest one offered, rather than
+// taken for a file to open: that would start the window, which a server has
+// no display for.
+int unknownCommand(const QString &word)
+{
+    printError(QStringLiteral("\"%1\" is not a command").arg(common::shownName(word)));
+    const QString nearest = editDistance(word, kConvert) <= editDistance(word, kRollover) ? kConvert : kRollover;
+    if (editDistance(word, nearest) <= 3)
+        print(stderr, QStringLiteral("Did you mean \"kestrune %1\"?\n").arg(nearest));
+    print(stderr, QStringLiteral("Try 'kestrune --help'.\n"));
+    return kUsageError;
+}
+
 } // namespace
 
 bool wantsWindow(int argc, char **argv)
 {
     if (argc < 2)
         return true;
-    const QString first = QString::fromLocal8Bit(argv[1]);
-    if (first == kConvert || first == kRollover)
+    if (isCommandWord(argv[1]))
         return false;
     for (int i = 1; i < argc; ++i) {
         if (isHelpOrVersion(QString::fromLocal8Bit(argv[i])))
@@ -96,6 +135,8 @@ int runCommand(int argc, char **argv)
         return runConvert(arguments);
     if (arguments[1] == kRollover)
         return runRollover(arguments);
+    if (isCommandWord(argv[1]))
+        return unknownCommand(arguments[1]);
     if (arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version")))
         printOut(QStringLiteral("kestrune ") + QCoreApplication::applicationVersion());
     else

@@ -15,9 +15,12 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -114,7 +117,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                   QStringLiteral("Files converted at once (default: one per processor core)."),
                                   QStringLiteral("N"));
     const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("Existing folder to write to (default: each source's own)."),
+                                 QStringLiteral("Folder to write to, made with its parents when missing (default: each source's own)."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption filter(QStringLiteral("type-filter"),
                                     QStringLiteral("Types listed from folders (default: all twelve)."),
@@ -160,12 +163,8 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
             return refuse(QStringLiteral("the number of jobs \"%1\" is not a whole number from 1 to 256")
                               .arg(parser.value(jobs)));
     }
-    if (parser.isSet(out)) {
-        request.out = parser.value(out);
-        if (convert::entryKind(request.out) != convert::EntryKind::Folder)
-            return refuse(QStringLiteral("the output folder %1 does not exist").arg(common::shownName(request.out)));
-        request.out = convert::absolutePath(request.out);
-    }
+    if (parser.isSet(out))
+        request.out = convert::absolutePath(parser.value(out));
     if (parser.isSet(filter)) {
         convert::TypeTicks ticks{};
         for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
@@ -182,6 +181,23 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         return refuse(QStringLiteral("no file or folder to convert is named"));
     listSources(parser.positionalArguments(), request);
     return request;
+}
+
+// Makes `folder` and the folders above it that are missing, as mkdir -p
+// does; the reason it could not, or empty.
+QString makeFolders(const QString &folder)
+{
+    for (qsizetype slash = folder.indexOf(QLatin1Char('/'), 1); ; slash = folder.indexOf(QLatin1Char('/'), slash + 1)) {
+        const QString part = slash < 0 ? folder : folder.left(slash);
+        if (::mkdir(common::nativeName(part).constData(), 0777) != 0 && errno != EEXIST)
+            return QStringLiteral("the output folder %1 cannot be created: %2")
+                .arg(common::shownName(part), QString::fromLocal8Bit(std::strerror(errno)));
+        if (slash < 0)
+            break;
+    }
+    if (convert::entryKind(folder) != convert::EntryKind::Folder)
+        return QStringLiteral("the output folder %1 is not a folder").arg(common::shownName(folder));
+    return {};
 }
 
 convert::FileChoices choicesFor(const Request &request, const QString &source)
@@ -214,6 +230,12 @@ int runConvert(const QStringList &arguments)
         printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
                                    : QStringLiteral("No files to convert. ") + leftOut);
         return kDone;
+    }
+    if (!request->out.isEmpty()) {
+        if (const QString fault = makeFolders(request->out); !fault.isEmpty()) {
+            printError(fault);
+            return kFailed;
+        }
     }
     const std::unique_ptr<QGuiApplication> app = commandApplication();
 

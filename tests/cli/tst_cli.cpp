@@ -89,8 +89,8 @@ private slots:
         row("--help names both commands", {"--help"}, 0, "kestrune rollover NORMAL");
         row("--version", {"--version"}, 0, "kestrune " KESTRUNE_VERSION "\n");
         row("unknown type", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "the type \"gif\" is not one of");
-        row("bad size", {"convert", "--size", "640", "--out", "FULL", "SRC"}, 2, "the size \"640\" is not own");
-        row("no output folder", {"convert", "--out", "NONE", "SRC"}, 2, "does not exist");
+        row("bad size; --out not made", {"convert", "--size", "640", "--out", "NONE/web", "SRC"}, 2, "the size \"640\" is not own");
+        row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
         row("nothing to convert", {"convert", "--to", "png"}, 2, "no file or folder to convert");
         row("cut below row 768", {"rollover", "a", "b", "c", "--cuts", "57,769", "--out", "NONE"}, 2, "\"769\" is not a row");
         row("header with a separator", {"rollover", "a", "b", "c", "--cuts", "5", "--header", "a/b", "--out", "NONE"}, 2, "separator");
@@ -137,7 +137,7 @@ private slots:
                            "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
         QTest::newRow("--in-place") << QStringList{"--in-place", "--type-filter", "jpg", "DIR"} << 0
                                     << QStringList{"1 converted, 0 failed.\n"} << true;
-        QTest::newRow("end to end: names not UTF-8 listed and named") << QStringList{"--type-filter", "tga", "--out", "RAW.out", "DIR"}
+        QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
             << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
     }
     // A run replaces neither an output it wrote nor a source unless told to;
@@ -157,7 +157,6 @@ private slots:
             QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/sources/" + QString(from), dir.filePath(to)));
         QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.png")), 0600) == 0
                 && symlink("fifo.png", QFile::encodeName(dir.filePath("link.png"))) == 0
-                && mkdir(common::nativeName(raw + ".out"), 0700) == 0
                 && rename(QFile::encodeName(dir.filePath("raw.tga")), common::nativeName(raw + ".tga")) == 0);
         const QByteArray shot = testpictures::readAll(dir.filePath("shot.jpg"));
         for (QString &argument : arguments)
