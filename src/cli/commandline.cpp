@@ -5,6 +5,7 @@
 
 #include "common/maker.h"
 #include "common/nativename.h"
+#include "imaging/imageman.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -157,6 +158,13 @@ std::unique_ptr<QGuiApplication> commandApplication()
     args.insert(args.begin() + 1, {platform, offscreen});
     static int count = 0;
     count = int(args.size());
+    // Qt's note that it made a runtime folder of its own is no concern of a
+    // command's user; every other message is passed on as it was.
+    static QtMessageHandler passOn = nullptr;
+    passOn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+            passOn(type, context, text);
+    });
     args.push_back(nullptr);
     return std::make_unique<QGuiApplication>(count, args.data());
 }
@@ -169,6 +177,15 @@ void printOut(const QString &text)
 void printError(const QString &text)
 {
     print(stderr, QStringLiteral("kestrune: ") + text + QLatin1Char('\n'));
+}
+
+void sayQualityUsed(const QString &text, double asked)
+{
+    const int used = imaging::ImageMan::usableJpegQuality(asked);
+    if (used != asked)
+        printError(QStringLiteral("the quality %1 is used as %2: JPEG quality is a whole number from 20 to 100")
+                       .arg(text)
+                       .arg(used));
 }
 
 int usageError(const QString &command, const QString &reason)

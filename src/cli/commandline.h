@@ -36,6 +36,10 @@ std::unique_ptr<QGuiApplication> commandApplication();
 // encoding; errors are prefixed with the program's name.
 void printOut(const QString &text);
 void printError(const QString &text);
+// Says on the standard error, once, that the JPEG quality typed as `text`
+// is written as the whole number from 20 to 100 nearest to `asked`, when that
+// is another number.
+void sayQualityUsed(const QString &text, double asked);
 // Prints the reason and where to find the usage; returns kUsageError.
 int usageError(const QString &command, const QString &reason);
 

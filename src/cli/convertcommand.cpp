@@ -35,6 +35,8 @@ struct Request {
     convert::SizeChoice size = convert::SizeChoice::OneToOne;
     QString width, height; // the custom texts, read by the size rule
     std::optional<double> quality;
+    QString qualityText;
+    QString sizeNote; // how a size too small was raised; empty when it was not
     int jobs = 0;
     QString out; // empty: beside each source
     bool keepMetadata = false;
@@ -67,7 +69,14 @@ QString readSize(const QString &text, Request &request)
     request.size = convert::SizeChoice::Custom;
     request.width = match.captured(1);
     request.height = match.captured(2);
-    return convert::decideSize(request.size, request.width, request.height).error;
+    const convert::SizeDecision decision = convert::decideSize(request.size, request.width, request.height);
+    if (decision.size && (QString::number(decision.size->width()) != request.width
+                          || QString::number(decision.size->height()) != request.height))
+        request.sizeNote = QStringLiteral("the size %1 is used as %2x%3: a side is at least 5 pixels")
+                               .arg(text)
+                               .arg(decision.size->width())
+                               .arg(decision.size->height());
+    return decision.error;
 }
 
 // Folders are listed as the window's file list lists them; files named
@@ -112,7 +121,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                  "side of less than 5 pixels becomes 5."),
                                   QStringLiteral("SIZE"));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG quality, 20 to 100 (default 75)."), QStringLiteral("N"));
+                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75)."), QStringLiteral("N"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Files converted at once (default: one per processor core)."),
                                   QStringLiteral("N"));
@@ -153,6 +162,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     if (parser.isSet(quality)) {
         bool ok = false;
         request.quality = parser.value(quality).toDouble(&ok);
+        request.qualityText = parser.value(quality);
         if (!ok || !std::isfinite(*request.quality))
             return refuse(QStringLiteral("the quality \"%1\" is not a number").arg(parser.value(quality)));
     }
@@ -225,6 +235,10 @@ int runConvert(const QStringList &arguments)
     const std::optional<Request> request = parse(arguments, &status);
     if (!request)
         return status;
+    if (request->quality)
+        sayQualityUsed(request->qualityText, *request->quality);
+    if (!request->sizeNote.isEmpty())
+        printError(request->sizeNote);
     const QString leftOut = convert::leftOutSentence(request->leftOut);
     if (request->sources.isEmpty()) {
         printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
@@ -260,7 +274,7 @@ int runConvert(const QStringList &arguments)
     // Each file's save is whole or nothing, so an interrupted run leaves no
     // partial file: the files in hand are stopped and the totals shown.
     onInterrupt(&engine, [&engine, &progress] {
-        engine.stop();
+        engine.stopReportingEnded();
         progress.end();
         printError(QStringLiteral("stopped."));
         QCoreApplication::exit(kInterrupted);

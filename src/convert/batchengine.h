@@ -119,6 +119,12 @@ public:
     // thread. No outcome, finished() or singleFinished() follows for what was
     // in hand. Nothing when idle.
     void stop();
+    // For an interrupted run that still owes its totals: stops as stop()
+    // does, but first reports with fileFinished() each run file that had
+    // ended when it was called, converted or failed, then each whose whole
+    // output was written while its conversion was giving up. Files that
+    // gave up are not reported.
+    void stopReportingEnded();
 
 signals:
     void captionChanged(const QString &caption);
@@ -141,7 +147,9 @@ private:
     QString refusal(const Job &job) const;
     void launch(Job &job);
     void estimated(quint64 id, qint64 bytes);
-    void ended(quint64 id, const FileOutcome &outcome);
+    // `afterStop`: the conversion returned after it was told to give up, so
+    // a failure is its giving up rather than a fault of the file.
+    void ended(quint64 id, const FileOutcome &outcome, bool afterStop = false);
     std::unique_ptr<WorkerThread> takeWorker();
     void finishIfDone();
     void releaseWorkers();
@@ -154,6 +162,7 @@ private:
 
     bool m_running = false;
     bool m_waitingForMemory = false;
+    bool m_stopping = false; // in stopReportingEnded()
     quint64 m_epoch = 0; // changes with every start and stop
     quint64 m_lastId = 0;
     qsizetype m_count = 0;

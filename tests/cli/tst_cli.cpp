@@ -88,6 +88,8 @@ private slots:
         };
         row("--help names both commands", {"--help"}, 0, "kestrune rollover NORMAL");
         row("--version", {"--version"}, 0, "kestrune " KESTRUNE_VERSION "\n");
+        row("one word for quality: convert", {"convert", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
+        row("one word for quality: rollover", {"rollover", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
         row("unknown type", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "the type \"gif\" is not one of");
         row("bad size; --out not made", {"convert", "--size", "640", "--out", "NONE/web", "SRC"}, 2, "the size \"640\" is not own");
         row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
@@ -135,14 +137,14 @@ private slots:
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
                            "1 converted, 2 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
                            "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
-        QTest::newRow("--in-place") << QStringList{"--in-place", "--type-filter", "jpg", "DIR"} << 0
-                                    << QStringList{"1 converted, 0 failed.\n"} << true;
+        QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
+            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed.\n"} << true;
         QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
             << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
     }
     // A run replaces neither an output it wrote nor a source unless told to;
     // names are the system's bytes; what a folder holds that is not a file is
-    // left out, and said.
+    // left out, and said; each thing is said once, and only by the program.
     void runsLoseNothing()
     {
         QFETCH(QStringList, arguments);
@@ -164,7 +166,9 @@ private slots:
         const testprogram::Run run = runWithBytes(QStringList{"convert"} + arguments);
         QCOMPARE(run.status, status);
         for (QString text : said)
-            QVERIFY2((run.out + run.err).contains(text.replace("DIR", dir.path())), qPrintable(run.out + run.err));
+            QVERIFY2((run.out + run.err).count(text.replace("DIR", dir.path())) == 1, qPrintable(run.out + run.err));
+        for (const QString &line : run.err.split('\n', Qt::SkipEmptyParts)) // the program's own, none of Qt's
+            QVERIFY2(line.startsWith("kestrune: "), qPrintable(line));
         QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
     }
 
