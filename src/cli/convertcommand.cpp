@@ -42,6 +42,7 @@ struct Request {
     bool keepMetadata = false;
     QString pattern = convert::defaultTypePattern();
     bool inPlace = false; // a file may replace its own source
+    bool json = false;
     QStringList sources; // full paths, in the order given, folders listed
     QList<convert::LeftOut> leftOut; // entries of the folders that are not files
 };
@@ -138,7 +139,11 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                   QStringLiteral("Keep all the sources' metadata (place, camera, dates, comments, "
                                                  "IPTC, XMP) but the EXIF thumbnail. By default only the colour "
                                                  "profile and the author and copyright fields are kept."));
-    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep});
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print one JSON object a line for each file (source, output, status, "
+                                                 "reason, bytes, milliseconds) and a last one with the totals, and "
+                                                 "nothing else, on the standard output."));
+    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep, json});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -187,6 +192,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     }
     request.inPlace = parser.isSet(inPlace);
     request.keepMetadata = parser.isSet(keep);
+    request.json = parser.isSet(json);
     if (parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("no file or folder to convert is named"));
     listSources(parser.positionalArguments(), request);
@@ -240,6 +246,10 @@ int runConvert(const QStringList &arguments)
     if (!request->sizeNote.isEmpty())
         printError(request->sizeNote);
     const QString leftOut = convert::leftOutSentence(request->leftOut);
+    if (request->sources.isEmpty() && request->json) {
+        Progress(0, false, leftOut, true, request->leftOut.size()).end();
+        return kDone;
+    }
     if (request->sources.isEmpty()) {
         printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
                                    : QStringLiteral("No files to convert. ") + leftOut);
@@ -259,11 +269,11 @@ int runConvert(const QStringList &arguments)
     options.keepSourcesAdvice = QStringLiteral("use --in-place to allow it");
     convert::BatchEngine engine(std::move(options));
 #ifdef Q_OS_UNIX
-    const bool terminal = isatty(STDOUT_FILENO);
+    const bool terminal = isatty(request->json ? STDERR_FILENO : STDOUT_FILENO);
 #else
     const bool terminal = false;
 #endif
-    Progress progress(request->sources.size(), terminal, leftOut);
+    Progress progress(request->sources.size(), terminal, leftOut, request->json, request->leftOut.size());
     QObject::connect(&engine, &convert::BatchEngine::fileFinished, &engine,
                      [&progress](const convert::FileOutcome &outcome) { progress.finished(outcome); });
     QObject::connect(&engine, &convert::BatchEngine::finished, &engine,

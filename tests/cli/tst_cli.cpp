@@ -11,6 +11,8 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
@@ -139,6 +141,10 @@ private slots:
                            "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
         QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
             << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed.\n"} << true;
+        QTest::newRow("--json: the same run, a line a file and the totals")
+            << QStringList{"--json", "--type-filter", "bmp,png,jpg", "DIR"} << 1
+            << QStringList{"{\"source\":\"DIR/a.png\",\"output\":\"DIR/a.jpg\",\"status\":\"failed\",\"reason\":\"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.\",\"bytes\":0,",
+                           "\n{\"converted\":1,\"failed\":2,\"left out\":2,\"milliseconds\":"} << false;
         QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
             << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
     }
@@ -169,6 +175,11 @@ private slots:
             QVERIFY2((run.out + run.err).count(text.replace("DIR", dir.path())) == 1, qPrintable(run.out + run.err));
         for (const QString &line : run.err.split('\n', Qt::SkipEmptyParts)) // the program's own, none of Qt's
             QVERIFY2(line.startsWith("kestrune: "), qPrintable(line));
+        for (const QString &line : arguments.contains("--json") ? run.out.split('\n', Qt::SkipEmptyParts) : QStringList()) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(object.size() == 6 || object.size() == 4, qPrintable(line));
+            QCOMPARE(object["bytes"].toInteger(), QFileInfo(object["output"].toString()).size() * (object["status"] == "converted"));
+        }
         QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
     }
 
