@@ -34,7 +34,8 @@ bool isHelpOrVersion(const QString &argument)
 bool isCommandWord(const char *first)
 {
     struct stat status;
-    return QLatin1String(first) == kConvert || QLatin1String(first) == kRollover || (first[0] != '-' && ::stat(first, &status) != 0);
+    const QLatin1String word(first);
+    return word == kConvert || word == kRollover || (first[0] != '-' && ::stat(first, &status) != 0);
 }
 
 int s_argc = 0;

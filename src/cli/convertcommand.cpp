@@ -29,6 +29,7 @@ namespace cli {
 namespace {
 
 const QString kCommand = QStringLiteral("convert");
+const QString kKeepSourcesAdvice = QStringLiteral("use --in-place to allow it");
 
 struct Request {
     imaging::FileType type = imaging::FileType::Jpg;
@@ -43,6 +44,7 @@ struct Request {
     QString pattern = convert::defaultTypePattern();
     bool inPlace = false; // a file may replace its own source
     bool json = false;
+    bool dryRun = false;
     QStringList sources; // full paths, in the order given, folders listed
     QList<convert::LeftOut> leftOut; // entries of the folders that are not files
 };
@@ -143,7 +145,11 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                   QStringLiteral("Print one JSON object a line for each file (source, output, status, "
                                                  "reason, bytes, milliseconds) and a last one with the totals, and "
                                                  "nothing else, on the standard output."));
-    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep, json});
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Write nothing; say for each file what it would be written to and "
+                                                   "whether that is a new file, replaces one, or replaces its source, "
+                                                   "and why a file would fail. The exit status is the run's."));
+    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep, json, dryRun});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -193,6 +199,9 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     request.inPlace = parser.isSet(inPlace);
     request.keepMetadata = parser.isSet(keep);
     request.json = parser.isSet(json);
+    request.dryRun = parser.isSet(dryRun);
+    if (request.dryRun && request.json)
+        return refuse(QStringLiteral("--dry-run and --json cannot be given together"));
     if (parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("no file or folder to convert is named"));
     listSources(parser.positionalArguments(), request);
@@ -233,6 +242,38 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
     return choices;
 }
 
+// What the run would do, as the engine plans it, for files that all convert;
+// no picture is read, so a file the run cannot read is not foreseen.
+int dryRun(const Request &request, const QString &leftOut)
+{
+    const auto choices = [&](qsizetype position) { return choicesFor(request, request.sources[position]); };
+    const QList<convert::ConversionJob> plans = convert::BatchEngine({.keepSourcesAdvice = kKeepSourcesAdvice})
+        .plan(request.sources, choices, request.inPlace ? convert::SourceRule::Replace : convert::SourceRule::Keep);
+    const QStringList replacingSources = convert::replacedSources(plans);
+    qsizetype failing = 0;
+    for (const convert::ConversionJob &plan : plans) {
+        QString what;
+        if (!plan.refusal.isEmpty()) {
+            ++failing;
+            printError(plan.refusal);
+            what = QStringLiteral("would fail");
+        } else if (replacingSources.contains(plan.source)) {
+            what = QStringLiteral("replaces its source");
+        } else {
+            struct stat status;
+            const bool taken = ::lstat(common::nativeName(plan.output).constData(), &status) == 0;
+            what = taken ? QStringLiteral("replaces a file") : QStringLiteral("new");
+        }
+        printOut(QStringLiteral("%1 -> %2 (%3)")
+                     .arg(common::shownName(plan.source), common::shownName(plan.output), what));
+    }
+    const QString totals = QStringLiteral("Dry run: %1 would be converted, %2 would fail; nothing was written.")
+                               .arg(plans.size() - failing)
+                               .arg(failing);
+    printOut(leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + leftOut);
+    return failing ? kFailed : kDone;
+}
+
 } // namespace
 
 int runConvert(const QStringList &arguments)
@@ -255,6 +296,8 @@ int runConvert(const QStringList &arguments)
                                    : QStringLiteral("No files to convert. ") + leftOut);
         return kDone;
     }
+    if (request->dryRun)
+        return dryRun(*request, leftOut);
     if (!request->out.isEmpty()) {
         if (const QString fault = makeFolders(request->out); !fault.isEmpty()) {
             printError(fault);
@@ -266,7 +309,7 @@ int runConvert(const QStringList &arguments)
     convert::EngineOptions options;
     options.workers = request->jobs;
     options.jpegQuality = request->quality;
-    options.keepSourcesAdvice = QStringLiteral("use --in-place to allow it");
+    options.keepSourcesAdvice = kKeepSourcesAdvice;
     convert::BatchEngine engine(std::move(options));
 #ifdef Q_OS_UNIX
     const bool terminal = isatty(request->json ? STDERR_FILENO : STDOUT_FILENO);

@@ -172,6 +172,30 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, Source
     return true;
 }
 
+QList<ConversionJob> BatchEngine::plan(const QStringList &sources, const ChoiceSource &choices, SourceRule rule) const
+{
+    auto run = std::make_shared<RunFiles>();
+    run->rule = rule;
+    for (const QString &source : sources)
+        run->entries.unite({fileKey(source), nameKey(source)});
+    QList<ConversionJob> plans;
+    for (qsizetype position = 0; position < sources.size(); ++position) {
+        Job job;
+        job.plan = planConversion(choices(position), position);
+        job.run = run;
+        if (job.plan.refusal.isEmpty()) {
+            job.sourceKey = fileKey(job.plan.source);
+            job.sourceNameKey = nameKey(job.plan.source);
+            job.outputKey = nameKey(job.plan.output);
+            job.plan.refusal = refusal(job);
+            if (job.plan.refusal.isEmpty())
+                run->written.insert(job.outputKey, job.plan.source);
+        }
+        plans.append(job.plan);
+    }
+    return plans;
+}
+
 void BatchEngine::convertOne(const FileChoices &choices)
 {
     addJob(planConversion(choices, -1), m_running ? m_run : nullptr, true);

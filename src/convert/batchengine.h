@@ -107,6 +107,11 @@ public:
     // going.
     bool start(const QStringList &sources, ChoiceSource choices, SourceRule rule = SourceRule::Replace);
 
+    // The plans a run of `sources` would make, in their order, each with the
+    // refusal it would get were every file before it converted. Reads no
+    // picture and writes nothing.
+    QList<ConversionJob> plan(const QStringList &sources, const ChoiceSource &choices, SourceRule rule) const;
+
     // Converts one file by the same steps as a file of a run, in turn with the
     // files in hand that share its output, and reports it with
     // singleFinished(). During a run it may not replace the run's entries.

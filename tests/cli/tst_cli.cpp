@@ -141,6 +141,13 @@ private slots:
                            "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
         QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
             << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed.\n"} << true;
+        QTest::newRow("--dry-run: the same run foretold, nothing written")
+            << QStringList{"--dry-run", "--type-filter", "bmp,png,jpg", "DIR"} << 1
+            << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
+                           "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
+                           "DIR/a.bmp -> DIR/a.jpg (new)\n", "Dry run: 1 would be converted, 2 would fail; nothing was written. 2 files"} << false;
+        QTest::newRow("--dry-run --in-place") << QStringList{"--dry-run", "--in-place", "--type-filter", "jpg", "DIR"} << 0
+            << QStringList{"DIR/shot.jpg -> DIR/shot.jpg (replaces its source)\n"} << false;
         QTest::newRow("--json: the same run, a line a file and the totals")
             << QStringList{"--json", "--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"{\"source\":\"DIR/a.png\",\"output\":\"DIR/a.jpg\",\"status\":\"failed\",\"reason\":\"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.\",\"bytes\":0,",
@@ -181,6 +188,7 @@ private slots:
             QCOMPARE(object["bytes"].toInteger(), QFileInfo(object["output"].toString()).size() * (object["status"] == "converted"));
         }
         QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
+        QCOMPARE(QFile::exists(dir.filePath("a.jpg")), !arguments.contains("--dry-run") && arguments.contains("bmp,png,jpg"));
     }
 
     void convertIsTheEngines_data()
