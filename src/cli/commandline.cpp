@@ -5,10 +5,13 @@
 
 #include "common/maker.h"
 #include "common/nativename.h"
+#include "imaging/imageman.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 
 namespace cli {
@@ -26,6 +29,15 @@ bool isHelpOrVersion(const QString &argument)
     return words.contains(argument);
 }
 
+// A first word that is neither an option (the toolkit's own among them) nor
+// an existing file is meant as a command, known or not.
+bool isCommandWord(const char *first)
+{
+    struct stat status;
+    const QLatin1String word(first);
+    return word == kConvert || word == kRollover || (first[0] != '-' && ::stat(first, &status) != 0);
+}
+
 int s_argc = 0;
 char **s_argv = nullptr;
 
@@ -38,7 +50,7 @@ void setVersion()
 QString programHelp()
 {
     return QStringLiteral(
-        "Usage: kestrune [FILE...]\n"
+        "Usage: kestrune\n"
         "       kestrune convert [options] FILE_OR_FOLDER...\n"
         "       kestrune rollover NORMAL HIGHLIGHT SELECTED --cuts ROWS|auto --out DIR [options]\n"
         "\n"
@@ -64,14 +76,43 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+int editDistance(const QString &a, const QString &b)
+{
+    std::vector<int> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// A mistyped command is refused with the nearest one offered, rather than
+// taken for a file to open: that would start the window, which a server has
+// no display for.
+int unknownCommand(const QString &word)
+{
+    printError(QStringLiteral("\"%1\" is not a command").arg(common::shownName(word)));
+    const QString nearest = editDistance(word, kConvert) <= editDistance(word, kRollover) ? kConvert : kRollover;
+    if (editDistance(word, nearest) <= 3)
+        print(stderr, QStringLiteral("Did you mean \"kestrune %1\"?\n").arg(nearest));
+    print(stderr, QStringLiteral("Try 'kestrune --help'.\n"));
+    return kUsageError;
+}
+
 } // namespace
 
 bool wantsWindow(int argc, char **argv)
 {
     if (argc < 2)
         return true;
-    const QString first = QString::fromLocal8Bit(argv[1]);
-    if (first == kConvert || first == kRollover)
+    if (isCommandWord(argv[1]))
         return false;
     for (int i = 1; i < argc; ++i) {
         if (isHelpOrVersion(QString::fromLocal8Bit(argv[i])))
@@ -96,6 +137,8 @@ int runCommand(int argc, char **argv)
         return runConvert(arguments);
     if (arguments[1] == kRollover)
         return runRollover(arguments);
+    if (isCommandWord(argv[1]))
+        return unknownCommand(arguments[1]);
     if (arguments.contains(QStringLiteral("-v")) || arguments.contains(QStringLiteral("--version")))
         printOut(QStringLiteral("kestrune ") + QCoreApplication::applicationVersion());
     else
@@ -116,6 +159,13 @@ std::unique_ptr<QGuiApplication> commandApplication()
     args.insert(args.begin() + 1, {platform, offscreen});
     static int count = 0;
     count = int(args.size());
+    // Qt's note that it made a runtime folder of its own is no concern of a
+    // command's user; every other message is passed on as it was.
+    static QtMessageHandler passOn = nullptr;
+    passOn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+            passOn(type, context, text);
+    });
     args.push_back(nullptr);
     return std::make_unique<QGuiApplication>(count, args.data());
 }
@@ -128,6 +178,15 @@ void printOut(const QString &text)
 void printError(const QString &text)
 {
     print(stderr, QStringLiteral("kestrune: ") + text + QLatin1Char('\n'));
+}
+
+void sayQualityUsed(const QString &text, double asked)
+{
+    const int used = imaging::ImageMan::usableJpegQuality(asked);
+    if (used != asked)
+        printError(QStringLiteral("the quality %1 is used as %2: JPEG quality is a whole number from 20 to 100")
+                       .arg(text)
+                       .arg(used));
 }
 
 int usageError(const QString &command, const QString &reason)

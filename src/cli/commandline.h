@@ -17,8 +17,9 @@ inline constexpr int kDone = 0;       // everything asked for was done
 inline constexpr int kFailed = 1;     // some file could not be converted or written
 inline constexpr int kUsageError = 2; // the command line was wrong; nothing was done
 
-// True when the arguments ask for the window: none, or anything that is not
-// a command, --help or --version (files to open, the toolkit's own options).
+// True when the arguments ask for the window: none, or options that are not
+// --help or --version (the toolkit's own). A first word that is not an
+// existing file is taken for a command, and an unknown one is a usage error.
 bool wantsWindow(int argc, char **argv);
 
 // Runs what the arguments ask for when wantsWindow() is false and returns the
@@ -35,6 +36,10 @@ std::unique_ptr<QGuiApplication> commandApplication();
 // encoding; errors are prefixed with the program's name.
 void printOut(const QString &text);
 void printError(const QString &text);
+// Says on the standard error, once, that the JPEG quality typed as `text`
+// is written as the whole number from 20 to 100 nearest to `asked`, when that
+// is another number.
+void sayQualityUsed(const QString &text, double asked);
 // Prints the reason and where to find the usage; returns kUsageError.
 int usageError(const QString &command, const QString &reason);
 

@@ -15,9 +15,12 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -26,17 +29,22 @@ namespace cli {
 namespace {
 
 const QString kCommand = QStringLiteral("convert");
+const QString kKeepSourcesAdvice = QStringLiteral("use --in-place to allow it");
 
 struct Request {
     imaging::FileType type = imaging::FileType::Jpg;
     convert::SizeChoice size = convert::SizeChoice::OneToOne;
     QString width, height; // the custom texts, read by the size rule
     std::optional<double> quality;
+    QString qualityText;
+    QString sizeNote; // how a size too small was raised; empty when it was not
     int jobs = 0;
     QString out; // empty: beside each source
     bool keepMetadata = false;
     QString pattern = convert::defaultTypePattern();
     bool inPlace = false; // a file may replace its own source
+    bool json = false;
+    bool dryRun = false;
     QStringList sources; // full paths, in the order given, folders listed
     QList<convert::LeftOut> leftOut; // entries of the folders that are not files
 };
@@ -64,7 +72,14 @@ QString readSize(const QString &text, Request &request)
     request.size = convert::SizeChoice::Custom;
     request.width = match.captured(1);
     request.height = match.captured(2);
-    return convert::decideSize(request.size, request.width, request.height).error;
+    const convert::SizeDecision decision = convert::decideSize(request.size, request.width, request.height);
+    if (decision.size && (QString::number(decision.size->width()) != request.width
+                          || QString::number(decision.size->height()) != request.height))
+        request.sizeNote = QStringLiteral("the size %1 is used as %2x%3: a side is at least 5 pixels")
+                               .arg(text)
+                               .arg(decision.size->width())
+                               .arg(decision.size->height());
+    return decision.error;
 }
 
 // Folders are listed as the window's file list lists them; files named
@@ -109,12 +124,12 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                  "side of less than 5 pixels becomes 5."),
                                   QStringLiteral("SIZE"));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG quality, 20 to 100 (default 75)."), QStringLiteral("N"));
+                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75)."), QStringLiteral("N"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Files converted at once (default: one per processor core)."),
                                   QStringLiteral("N"));
     const QCommandLineOption out(QStringLiteral("out"),
-                                 QStringLiteral("Existing folder to write to (default: each source's own)."),
+                                 QStringLiteral("Folder to write to, made with its parents when missing (default: each source's own)."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption filter(QStringLiteral("type-filter"),
                                     QStringLiteral("Types listed from folders (default: all twelve)."),
@@ -126,7 +141,15 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                   QStringLiteral("Keep all the sources' metadata (place, camera, dates, comments, "
                                                  "IPTC, XMP) but the EXIF thumbnail. By default only the colour "
                                                  "profile and the author and copyright fields are kept."));
-    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep});
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print one JSON object a line for each file (source, output, status, "
+                                                 "reason, bytes, milliseconds) and a last one with the totals, and "
+                                                 "nothing else, on the standard output."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Write nothing; say for each file what it would be written to and "
+                                                   "whether that is a new file, replaces one, or replaces its source, "
+                                                   "and why a file would fail. The exit status is the run's."));
+    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep, json, dryRun});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -150,6 +173,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     if (parser.isSet(quality)) {
         bool ok = false;
         request.quality = parser.value(quality).toDouble(&ok);
+        request.qualityText = parser.value(quality);
         if (!ok || !std::isfinite(*request.quality))
             return refuse(QStringLiteral("the quality \"%1\" is not a number").arg(parser.value(quality)));
     }
@@ -160,12 +184,8 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
             return refuse(QStringLiteral("the number of jobs \"%1\" is not a whole number from 1 to 256")
                               .arg(parser.value(jobs)));
     }
-    if (parser.isSet(out)) {
-        request.out = parser.value(out);
-        if (convert::entryKind(request.out) != convert::EntryKind::Folder)
-            return refuse(QStringLiteral("the output folder %1 does not exist").arg(common::shownName(request.out)));
-        request.out = convert::absolutePath(request.out);
-    }
+    if (parser.isSet(out))
+        request.out = convert::absolutePath(parser.value(out));
     if (parser.isSet(filter)) {
         convert::TypeTicks ticks{};
         for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
@@ -178,10 +198,31 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     }
     request.inPlace = parser.isSet(inPlace);
     request.keepMetadata = parser.isSet(keep);
+    request.json = parser.isSet(json);
+    request.dryRun = parser.isSet(dryRun);
+    if (request.dryRun && request.json)
+        return refuse(QStringLiteral("--dry-run and --json cannot be given together"));
     if (parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("no file or folder to convert is named"));
     listSources(parser.positionalArguments(), request);
     return request;
+}
+
+// Makes `folder` and the folders above it that are missing, as mkdir -p
+// does; the reason it could not, or empty.
+QString makeFolders(const QString &folder)
+{
+    for (qsizetype slash = folder.indexOf(QLatin1Char('/'), 1); ; slash = folder.indexOf(QLatin1Char('/'), slash + 1)) {
+        const QString part = slash < 0 ? folder : folder.left(slash);
+        if (::mkdir(common::nativeName(part).constData(), 0777) != 0 && errno != EEXIST)
+            return QStringLiteral("the output folder %1 cannot be created: %2")
+                .arg(common::shownName(part), QString::fromLocal8Bit(std::strerror(errno)));
+        if (slash < 0)
+            break;
+    }
+    if (convert::entryKind(folder) != convert::EntryKind::Folder)
+        return QStringLiteral("the output folder %1 is not a folder").arg(common::shownName(folder));
+    return {};
 }
 
 convert::FileChoices choicesFor(const Request &request, const QString &source)
@@ -201,6 +242,38 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
     return choices;
 }
 
+// What the run would do, as the engine plans it, for files that all convert;
+// no picture is read, so a file the run cannot read is not foreseen.
+int dryRun(const Request &request, const QString &leftOut)
+{
+    const auto choices = [&](qsizetype position) { return choicesFor(request, request.sources[position]); };
+    const QList<convert::ConversionJob> plans = convert::BatchEngine({.keepSourcesAdvice = kKeepSourcesAdvice})
+        .plan(request.sources, choices, request.inPlace ? convert::SourceRule::Replace : convert::SourceRule::Keep);
+    const QStringList replacingSources = convert::replacedSources(plans);
+    qsizetype failing = 0;
+    for (const convert::ConversionJob &plan : plans) {
+        QString what;
+        if (!plan.refusal.isEmpty()) {
+            ++failing;
+            printError(plan.refusal);
+            what = QStringLiteral("would fail");
+        } else if (replacingSources.contains(plan.source)) {
+            what = QStringLiteral("replaces its source");
+        } else {
+            struct stat status;
+            const bool taken = ::lstat(common::nativeName(plan.output).constData(), &status) == 0;
+            what = taken ? QStringLiteral("replaces a file") : QStringLiteral("new");
+        }
+        printOut(QStringLiteral("%1 -> %2 (%3)")
+                     .arg(common::shownName(plan.source), common::shownName(plan.output), what));
+    }
+    const QString totals = QStringLiteral("Dry run: %1 would be converted, %2 would fail; nothing was written.")
+                               .arg(plans.size() - failing)
+                               .arg(failing);
+    printOut(leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + leftOut);
+    return failing ? kFailed : kDone;
+}
+
 } // namespace
 
 int runConvert(const QStringList &arguments)
@@ -209,25 +282,41 @@ int runConvert(const QStringList &arguments)
     const std::optional<Request> request = parse(arguments, &status);
     if (!request)
         return status;
+    if (request->quality)
+        sayQualityUsed(request->qualityText, *request->quality);
+    if (!request->sizeNote.isEmpty())
+        printError(request->sizeNote);
     const QString leftOut = convert::leftOutSentence(request->leftOut);
+    if (request->sources.isEmpty() && request->json) {
+        Progress(0, false, leftOut, true, request->leftOut.size()).end();
+        return kDone;
+    }
     if (request->sources.isEmpty()) {
         printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
                                    : QStringLiteral("No files to convert. ") + leftOut);
         return kDone;
+    }
+    if (request->dryRun)
+        return dryRun(*request, leftOut);
+    if (!request->out.isEmpty()) {
+        if (const QString fault = makeFolders(request->out); !fault.isEmpty()) {
+            printError(fault);
+            return kFailed;
+        }
     }
     const std::unique_ptr<QGuiApplication> app = commandApplication();
 
     convert::EngineOptions options;
     options.workers = request->jobs;
     options.jpegQuality = request->quality;
-    options.keepSourcesAdvice = QStringLiteral("use --in-place to allow it");
+    options.keepSourcesAdvice = kKeepSourcesAdvice;
     convert::BatchEngine engine(std::move(options));
 #ifdef Q_OS_UNIX
-    const bool terminal = isatty(STDOUT_FILENO);
+    const bool terminal = isatty(request->json ? STDERR_FILENO : STDOUT_FILENO);
 #else
     const bool terminal = false;
 #endif
-    Progress progress(request->sources.size(), terminal, leftOut);
+    Progress progress(request->sources.size(), terminal, leftOut, request->json, request->leftOut.size());
     QObject::connect(&engine, &convert::BatchEngine::fileFinished, &engine,
                      [&progress](const convert::FileOutcome &outcome) { progress.finished(outcome); });
     QObject::connect(&engine, &convert::BatchEngine::finished, &engine,
@@ -238,7 +327,7 @@ int runConvert(const QStringList &arguments)
     // Each file's save is whole or nothing, so an interrupted run leaves no
     // partial file: the files in hand are stopped and the totals shown.
     onInterrupt(&engine, [&engine, &progress] {
-        engine.stop();
+        engine.stopReportingEnded();
         progress.end();
         printError(QStringLiteral("stopped."));
         QCoreApplication::exit(kInterrupted);

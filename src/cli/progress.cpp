@@ -9,6 +9,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -16,14 +17,44 @@ namespace cli {
 
 namespace {
 
-int terminalColumns()
+int terminalColumns(FILE *stream)
 {
 #ifdef Q_OS_UNIX
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20)
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 20)
         return size.ws_col;
 #endif
     return 80;
+}
+
+QString jsonText(const QString &text)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20)
+            quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    return quoted + QLatin1Char('"');
+}
+
+void printJson(const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+qint64 fileBytes(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status;
+    if (::stat(common::nativeName(path).constData(), &status) == 0)
+        return status.st_size;
+#endif
+    return 0;
 }
 
 QString duration(qint64 seconds)
@@ -46,16 +77,20 @@ QString rateText(qsizetype done, qsizetype total, qint64 elapsedMs)
 
 } // namespace
 
-Progress::Progress(qsizetype total, bool terminal, const QString &leftOut)
+Progress::Progress(qsizetype total, bool terminal, const QString &leftOut, bool json, qsizetype leftOutCount)
     : m_total(total)
     , m_terminal(terminal)
     , m_leftOut(leftOut)
+    , m_json(json)
+    , m_leftOutCount(leftOutCount)
+    , m_human(json ? stderr : stdout)
 {
     m_clock.start();
 }
 
 void Progress::handedOut(const QString &source)
 {
+    m_handedOutAt.insert(source, m_clock.elapsed());
     m_current = common::shownName(source.mid(source.lastIndexOf(QLatin1Char('/')) + 1));
     if (m_terminal)
         redraw();
@@ -68,19 +103,27 @@ void Progress::finished(const convert::FileOutcome &outcome)
         ++m_failed;
     if (m_terminal && m_lineShown) {
         // The failure gets a line of its own above the progress line.
-        std::fputs("\r\033[K", stdout);
-        std::fflush(stdout);
+        std::fputs("\r\033[K", m_human);
+        std::fflush(m_human);
         m_lineShown = false;
     }
+    if (m_json)
+        printJson(QStringLiteral("{\"source\":%1,\"output\":%2,\"status\":\"%3\",\"reason\":%4,\"bytes\":%5,"
+                                 "\"milliseconds\":%6}")
+                      .arg(jsonText(common::shownName(outcome.source)), jsonText(common::shownName(outcome.output)),
+                           QLatin1String(outcome.converted ? "converted" : "failed"),
+                           outcome.message.isEmpty() ? QStringLiteral("null") : jsonText(outcome.message))
+                      .arg(outcome.converted ? fileBytes(outcome.output) : 0)
+                      .arg(m_clock.elapsed() - m_handedOutAt.value(outcome.source, 0)));
     if (!outcome.converted)
         printError(outcome.message);
-    else if (!m_terminal)
+    else if (!m_terminal && !m_json)
         printOut(QStringLiteral("%1/%2 %3 -> %4")
                      .arg(m_done)
                      .arg(m_total)
                      .arg(common::shownName(outcome.source), common::shownName(outcome.output)));
     if (outcome.converted && !outcome.message.isEmpty())
-        printOut(outcome.message);
+        m_json ? printError(outcome.message) : printOut(outcome.message);
     if (m_terminal)
         redraw();
 }
@@ -88,10 +131,23 @@ void Progress::finished(const convert::FileOutcome &outcome)
 void Progress::end()
 {
     if (m_terminal && m_lineShown)
-        std::fputs("\n", stdout);
+        std::fputs("\n", m_human);
     m_lineShown = false;
     const QString totals = QStringLiteral("%1 converted, %2 failed.").arg(m_done - m_failed).arg(m_failed);
-    printOut(m_leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + m_leftOut);
+    const QString words = m_leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + m_leftOut;
+    if (!m_json) {
+        printOut(words);
+        return;
+    }
+    if (m_terminal) {
+        std::fputs((words + QLatin1Char('\n')).toLocal8Bit().constData(), m_human);
+        std::fflush(m_human);
+    }
+    printJson(QStringLiteral("{\"converted\":%1,\"failed\":%2,\"left out\":%3,\"milliseconds\":%4}")
+                  .arg(m_done - m_failed)
+                  .arg(m_failed)
+                  .arg(m_leftOutCount)
+                  .arg(m_clock.elapsed()));
 }
 
 QString Progress::statusLine() const
@@ -100,7 +156,7 @@ QString Progress::statusLine() const
     const QString rate = rateText(m_done, m_total, m_clock.elapsed());
     const QString tail = rate.isEmpty() ? QString() : QStringLiteral("  ") + rate;
     // The name gives way first, so the count and the time left stay in view.
-    const qsizetype room = terminalColumns() - 1 - line.size() - tail.size();
+    const qsizetype room = terminalColumns(m_human) - 1 - line.size() - tail.size();
     QString name = m_current;
     if (name.size() > room)
         name = room > 1 ? QChar(0x2026) + name.right(room - 1) : QString();
@@ -109,8 +165,8 @@ QString Progress::statusLine() const
 
 void Progress::redraw()
 {
-    std::fputs(("\r" + statusLine().toLocal8Bit() + "\033[K").constData(), stdout);
-    std::fflush(stdout);
+    std::fputs(("\r" + statusLine().toLocal8Bit() + "\033[K").constData(), m_human);
+    std::fflush(m_human);
     m_lineShown = true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
+#include <cstdio>
 
 namespace convert {
 struct FileOutcome;
@@ -16,8 +18,13 @@ namespace cli {
 class Progress
 {
 public:
-    // `leftOut` is said after the totals: what the run left out and why.
-    Progress(qsizetype total, bool terminal, const QString &leftOut = {});
+    // `leftOut` is said after the totals: what the run left out and why, in
+    // `leftOutCount` files. With `json` the standard output carries only one
+    // JSON object a line for each file (source, output, status, reason,
+    // bytes, milliseconds) and a last one with the totals; the line rewritten
+    // in place and the totals in words then go to the standard error, when
+    // it is a terminal.
+    Progress(qsizetype total, bool terminal, const QString &leftOut = {}, bool json = false, qsizetype leftOutCount = 0);
 
     // The file at `source` was handed to a worker.
     void handedOut(const QString &source);
@@ -35,6 +42,10 @@ private:
     qsizetype m_failed = 0;
     QString m_current;
     QString m_leftOut;
+    bool m_json;
+    qsizetype m_leftOutCount;
+    FILE *m_human; // where the line rewritten in place goes
+    QHash<QString, qint64> m_handedOutAt; // source -> ms on m_clock
     QElapsedTimer m_clock;
     bool m_lineShown = false;
 };

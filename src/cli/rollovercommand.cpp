@@ -144,7 +144,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                     QStringLiteral("File name header of the pieces (default TST)."),
                                     QStringLiteral("TEXT"));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG compression rate, 20 to 100 (default 100)."),
+                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 100)."),
                                      QStringLiteral("N"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("New or empty folder to write to."),
                                  QStringLiteral("DIR"));
@@ -234,6 +234,7 @@ int runRollover(const QStringList &arguments)
     std::optional<Request> request = parse(arguments, &status);
     if (!request)
         return status;
+    sayQualityUsed(request->quality, rollover::compressionRate(request->quality));
     const std::unique_ptr<QGuiApplication> app = commandApplication();
 
     // The plates go through the window's load steps into working files of

@@ -8,6 +8,7 @@
 #include "common/nativename.h"
 #include "imaging/imageman.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QThread>
 #include <algorithm>
@@ -171,6 +172,30 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, Source
     return true;
 }
 
+QList<ConversionJob> BatchEngine::plan(const QStringList &sources, const ChoiceSource &choices, SourceRule rule) const
+{
+    auto run = std::make_shared<RunFiles>();
+    run->rule = rule;
+    for (const QString &source : sources)
+        run->entries.unite({fileKey(source), nameKey(source)});
+    QList<ConversionJob> plans;
+    for (qsizetype position = 0; position < sources.size(); ++position) {
+        Job job;
+        job.plan = planConversion(choices(position), position);
+        job.run = run;
+        if (job.plan.refusal.isEmpty()) {
+            job.sourceKey = fileKey(job.plan.source);
+            job.sourceNameKey = nameKey(job.plan.source);
+            job.outputKey = nameKey(job.plan.output);
+            job.plan.refusal = refusal(job);
+            if (job.plan.refusal.isEmpty())
+                run->written.insert(job.outputKey, job.plan.source);
+        }
+        plans.append(job.plan);
+    }
+    return plans;
+}
+
 void BatchEngine::convertOne(const FileChoices &choices)
 {
     addJob(planConversion(choices, -1), m_running ? m_run : nullptr, true);
@@ -179,6 +204,8 @@ void BatchEngine::convertOne(const FileChoices &choices)
 
 void BatchEngine::pump()
 {
+    if (m_stopping)
+        return;
     const quint64 epoch = m_epoch;
     startReady();
     while (m_running && !m_waitingForMemory && m_next < m_count && qsizetype(m_jobs.size()) < m_workerCount) {
@@ -319,11 +346,12 @@ void BatchEngine::launch(Job &job)
     job.worker->post([link = m_link, convert = m_convert, limit = m_timeLimit, cancel = m_cancel, id,
                       plan = job.plan] {
         const FileOutcome outcome = convert(plan, limit, cancel);
-        link->post([id, outcome](BatchEngine &engine) { engine.ended(id, outcome); });
+        const bool afterStop = cancel.raised();
+        link->post([id, outcome, afterStop](BatchEngine &engine) { engine.ended(id, outcome, afterStop); });
     });
 }
 
-void BatchEngine::ended(quint64 id, const FileOutcome &outcome)
+void BatchEngine::ended(quint64 id, const FileOutcome &outcome, bool afterStop)
 {
     const auto at = std::find_if(m_jobs.begin(), m_jobs.end(), [id](const auto &job) { return job->id == id; });
     // A stopped run's outcomes may still be queued.
@@ -338,7 +366,7 @@ void BatchEngine::ended(quint64 id, const FileOutcome &outcome)
         job->run->written.insert(job->outputKey, job->plan.source);
     if (job->single) {
         emit singleFinished(outcome);
-    } else {
+    } else if (outcome.converted || !afterStop) {
         if (!outcome.converted)
             m_failures.append(outcome);
         emit fileFinished(outcome);
@@ -374,6 +402,30 @@ void BatchEngine::releaseWorkers()
 {
     // Idle: each ends at once.
     m_idle.clear();
+}
+
+void BatchEngine::stopReportingEnded()
+{
+    if (!m_running && m_jobs.empty())
+        return;
+    // Nothing more is handed out or started.
+    m_stopping = true;
+    m_running = false;
+    m_choices = nullptr;
+    m_cancel.raise();
+    const QDeadlineTimer deadline(kStopWait);
+    std::vector<WorkerThread *> busy;
+    for (const auto &job : m_jobs)
+        if (job->worker)
+            busy.push_back(job->worker.get());
+    for (WorkerThread *worker : busy)
+        worker->quit();
+    for (WorkerThread *worker : busy)
+        worker->wait(deadline);
+    // Each file that ended has its outcome queued by now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_stopping = false;
+    stop();
 }
 
 void BatchEngine::stop()

@@ -107,6 +107,11 @@ public:
     // going.
     bool start(const QStringList &sources, ChoiceSource choices, SourceRule rule = SourceRule::Replace);
 
+    // The plans a run of `sources` would make, in their order, each with the
+    // refusal it would get were every file before it converted. Reads no
+    // picture and writes nothing.
+    QList<ConversionJob> plan(const QStringList &sources, const ChoiceSource &choices, SourceRule rule) const;
+
     // Converts one file by the same steps as a file of a run, in turn with the
     // files in hand that share its output, and reports it with
     // singleFinished(). During a run it may not replace the run's entries.
@@ -119,6 +124,12 @@ public:
     // thread. No outcome, finished() or singleFinished() follows for what was
     // in hand. Nothing when idle.
     void stop();
+    // For an interrupted run that still owes its totals: stops as stop()
+    // does, but first reports with fileFinished() each run file that had
+    // ended when it was called, converted or failed, then each whose whole
+    // output was written while its conversion was giving up. Files that
+    // gave up are not reported.
+    void stopReportingEnded();
 
 signals:
     void captionChanged(const QString &caption);
@@ -141,7 +152,9 @@ private:
     QString refusal(const Job &job) const;
     void launch(Job &job);
     void estimated(quint64 id, qint64 bytes);
-    void ended(quint64 id, const FileOutcome &outcome);
+    // `afterStop`: the conversion returned after it was told to give up, so
+    // a failure is its giving up rather than a fault of the file.
+    void ended(quint64 id, const FileOutcome &outcome, bool afterStop = false);
     std::unique_ptr<WorkerThread> takeWorker();
     void finishIfDone();
     void releaseWorkers();
@@ -154,6 +167,7 @@ private:
 
     bool m_running = false;
     bool m_waitingForMemory = false;
+    bool m_stopping = false; // in stopReportingEnded()
     quint64 m_epoch = 0; // changes with every start and stop
     quint64 m_lastId = 0;
     qsizetype m_count = 0;

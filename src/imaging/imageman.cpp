@@ -306,7 +306,12 @@ void ImageMan::setJpegQuality(double quality)
 {
     if (std::isnan(quality))
         return;
-    d->quality = int(std::nearbyint(std::clamp(quality, 20.0, 100.0)));
+    d->quality = usableJpegQuality(quality);
+}
+
+int ImageMan::usableJpegQuality(double quality)
+{
+    return int(std::nearbyint(std::clamp(quality, 20.0, 100.0)));
 }
 
 int ImageMan::jpegQuality() const

@@ -68,6 +68,8 @@ public:
     // values outside are brought into that range, fractions are rounded.
     void setJpegQuality(double quality);
     int jpegQuality() const;
+    // The quality a JPEG is written at when `quality` is asked for.
+    static int usableJpegQuality(double quality);
 
     // What later saves of this instance write beside the pixels. By default
     // the colour profile and the author and copyright fields (EXIF Artist and

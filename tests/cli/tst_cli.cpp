@@ -11,6 +11,8 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
@@ -88,9 +90,11 @@ private slots:
         };
         row("--help names both commands", {"--help"}, 0, "kestrune rollover NORMAL");
         row("--version", {"--version"}, 0, "kestrune " KESTRUNE_VERSION "\n");
+        row("one word for quality: convert", {"convert", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
+        row("one word for quality: rollover", {"rollover", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
         row("unknown type", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "the type \"gif\" is not one of");
-        row("bad size", {"convert", "--size", "640", "--out", "FULL", "SRC"}, 2, "the size \"640\" is not own");
-        row("no output folder", {"convert", "--out", "NONE", "SRC"}, 2, "does not exist");
+        row("bad size; --out not made", {"convert", "--size", "640", "--out", "NONE/web", "SRC"}, 2, "the size \"640\" is not own");
+        row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
         row("nothing to convert", {"convert", "--to", "png"}, 2, "no file or folder to convert");
         row("cut below row 768", {"rollover", "a", "b", "c", "--cuts", "57,769", "--out", "NONE"}, 2, "\"769\" is not a row");
         row("header with a separator", {"rollover", "a", "b", "c", "--cuts", "5", "--header", "a/b", "--out", "NONE"}, 2, "separator");
@@ -135,14 +139,25 @@ private slots:
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
                            "1 converted, 2 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
                            "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
-        QTest::newRow("--in-place") << QStringList{"--in-place", "--type-filter", "jpg", "DIR"} << 0
-                                    << QStringList{"1 converted, 0 failed.\n"} << true;
-        QTest::newRow("end to end: names not UTF-8 listed and named") << QStringList{"--type-filter", "tga", "--out", "RAW.out", "DIR"}
+        QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
+            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed.\n"} << true;
+        QTest::newRow("--dry-run: the same run foretold, nothing written")
+            << QStringList{"--dry-run", "--type-filter", "bmp,png,jpg", "DIR"} << 1
+            << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
+                           "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
+                           "DIR/a.bmp -> DIR/a.jpg (new)\n", "Dry run: 1 would be converted, 2 would fail; nothing was written. 2 files"} << false;
+        QTest::newRow("--dry-run --in-place") << QStringList{"--dry-run", "--in-place", "--type-filter", "jpg", "DIR"} << 0
+            << QStringList{"DIR/shot.jpg -> DIR/shot.jpg (replaces its source)\n"} << false;
+        QTest::newRow("--json: the same run, a line a file and the totals")
+            << QStringList{"--json", "--type-filter", "bmp,png,jpg", "DIR"} << 1
+            << QStringList{"{\"source\":\"DIR/a.png\",\"output\":\"DIR/a.jpg\",\"status\":\"failed\",\"reason\":\"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.\",\"bytes\":0,",
+                           "\n{\"converted\":1,\"failed\":2,\"left out\":2,\"milliseconds\":"} << false;
+        QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
             << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
     }
     // A run replaces neither an output it wrote nor a source unless told to;
     // names are the system's bytes; what a folder holds that is not a file is
-    // left out, and said.
+    // left out, and said; each thing is said once, and only by the program.
     void runsLoseNothing()
     {
         QFETCH(QStringList, arguments);
@@ -157,7 +172,6 @@ private slots:
             QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/sources/" + QString(from), dir.filePath(to)));
         QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.png")), 0600) == 0
                 && symlink("fifo.png", QFile::encodeName(dir.filePath("link.png"))) == 0
-                && mkdir(common::nativeName(raw + ".out"), 0700) == 0
                 && rename(QFile::encodeName(dir.filePath("raw.tga")), common::nativeName(raw + ".tga")) == 0);
         const QByteArray shot = testpictures::readAll(dir.filePath("shot.jpg"));
         for (QString &argument : arguments)
@@ -165,8 +179,16 @@ private slots:
         const testprogram::Run run = runWithBytes(QStringList{"convert"} + arguments);
         QCOMPARE(run.status, status);
         for (QString text : said)
-            QVERIFY2((run.out + run.err).contains(text.replace("DIR", dir.path())), qPrintable(run.out + run.err));
+            QVERIFY2((run.out + run.err).count(text.replace("DIR", dir.path())) == 1, qPrintable(run.out + run.err));
+        for (const QString &line : run.err.split('\n', Qt::SkipEmptyParts)) // the program's own, none of Qt's
+            QVERIFY2(line.startsWith("kestrune: "), qPrintable(line));
+        for (const QString &line : arguments.contains("--json") ? run.out.split('\n', Qt::SkipEmptyParts) : QStringList()) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(object.size() == 6 || object.size() == 4, qPrintable(line));
+            QCOMPARE(object["bytes"].toInteger(), QFileInfo(object["output"].toString()).size() * (object["status"] == "converted"));
+        }
         QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
+        QCOMPARE(QFile::exists(dir.filePath("a.jpg")), !arguments.contains("--dry-run") && arguments.contains("bmp,png,jpg"));
     }
 
     void convertIsTheEngines_data()

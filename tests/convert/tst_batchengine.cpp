@@ -396,6 +396,33 @@ private slots:
         QVERIFY(f.run(engine).isEmpty());
         QVERIFY(QFile::exists(f.out.filePath("p7.PNG")));
     }
+
+    // An interrupted command: each file that ended before it is reported,
+    // converted or failed, and so is one whose save was whole by the time it
+    // gave up; one that gave up is not.
+    void stopReportingEndedCountsWhatEnded()
+    {
+        Folders f;
+        for (const char *name : {"p0.png", "p1.png", "p2.png", "p3.png"})
+            QVERIFY(f.add(name, photoLike(8, 8)));
+        std::atomic_int begun{0};
+        BatchEngine engine({.workers = 4, .estimate = [](auto, auto, auto) { return qint64(1); },
+                            .convert = [&](const ConversionJob &job, auto, const imaging::CancelFlag &cancel) {
+                                ++begun;
+                                while (job.position >= 2 && !cancel.raised())
+                                    QThread::msleep(5);
+                                return FileOutcome{job.position, job.name, job.source, job.output, job.position % 2 == 0, {}};
+                            }});
+        QSignalSpy done(&engine, &BatchEngine::fileFinished);
+        QVERIFY(engine.start(f.sources(), f.source()));
+        QTRY_VERIFY_WITH_TIMEOUT(begun.load() == 4 && done.size() == 2, 60000);
+        engine.stopReportingEnded();
+        QList<qsizetype> reported;
+        for (const QList<QVariant> &signal : done)
+            reported << signal.at(0).value<FileOutcome>().position;
+        std::sort(reported.begin(), reported.end());
+        QCOMPARE(reported, (QList<qsizetype>{0, 1, 2}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBatchEngine)

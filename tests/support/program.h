@@ -9,12 +9,13 @@ struct Run {
     QString out, err;
 };
 
-// A program run with no display of any kind to fall back on.
+// A program run with no display of any kind to fall back on, nor a login
+// session's runtime folder, as on a server.
 inline Run run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
         environment.remove(QLatin1String(name));
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
