@@ -1,5 +1,7 @@
 #include "exif.h"
 
+#include "imaging/codecsupport.h"
+
 #include <QtEndian>
 #include <algorithm>
 #include <vector>
@@ -128,20 +130,6 @@ const Entry *find(const std::vector<Entry> &entries, quint16 tag)
     return it == entries.end() ? nullptr : &*it;
 }
 
-void put16(QByteArray &b, quint16 v)
-{
-    char c[2];
-    qToLittleEndian(v, c);
-    b.append(c, 2);
-}
-
-void put32(QByteArray &b, quint32 v)
-{
-    char c[4];
-    qToLittleEndian(v, c);
-    b.append(c, 4);
-}
-
 // The end of the bytes a directory, its values and the directories it links
 // to occupy, so that what lies beyond them all can be cut off.
 qint64 keptEnd(const Tiff &tiff, qint64 directory, int depth)
@@ -199,27 +187,27 @@ QByteArray minimalExif(const ExifAuthorship &authorship)
     const int entries = 1 + int(texts.size());
     quint32 valueAt = directory + 2 + 12 * entries + 4;
     QByteArray tiff("II*\0", 4);
-    put32(tiff, directory);
-    put16(tiff, quint16(entries));
-    put16(tiff, kOrientation);
-    put16(tiff, kShort);
-    put32(tiff, 1);
-    put32(tiff, 1); // the value 1, left-justified in the four bytes
+    appendLe32(tiff, directory);
+    appendLe16(tiff, quint16(entries));
+    appendLe16(tiff, kOrientation);
+    appendLe16(tiff, kShort);
+    appendLe32(tiff, 1);
+    appendLe32(tiff, 1); // the value 1, left-justified in the four bytes
     QByteArray values;
     for (const Text &t : texts) {
-        put16(tiff, t.tag);
-        put16(tiff, kAscii);
-        put32(tiff, quint32(t.value.size()));
+        appendLe16(tiff, t.tag);
+        appendLe16(tiff, kAscii);
+        appendLe32(tiff, quint32(t.value.size()));
         if (t.value.size() <= 4) {
             tiff.append(t.value.leftJustified(4, '\0'));
         } else {
-            put32(tiff, valueAt + quint32(values.size()));
+            appendLe32(tiff, valueAt + quint32(values.size()));
             values.append(t.value);
             if (values.size() % 2)
                 values.append('\0'); // values start on a word boundary
         }
     }
-    put32(tiff, 0);
+    appendLe32(tiff, 0);
     return kExifPrefix.toByteArray() + tiff + values;
 }
 

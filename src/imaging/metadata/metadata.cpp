@@ -2,7 +2,7 @@
 
 #include "exif.h"
 #include "xmp.h"
-#include "../library.h"
+#include "imaging/library.h"
 
 #include <QtEndian>
 
