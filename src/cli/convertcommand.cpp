@@ -125,8 +125,9 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         "output is named after its source with the new type's extension, and replaces an\n"
         "earlier file only with a complete new one, never one the run wrote itself; a\n"
         "source only with --in-place. Folders give their regular, visible files of the\n"
-        "chosen types, sorted by name, and the summary says which others they left out;\n"
-        "files named outright are taken whatever their type."));
+        "chosen types, sorted by name, and the summary counts the others by reason;\n"
+        "files named outright are taken whatever their type. A size is exact, the\n"
+        "picture stretched to it, unless --fit is given."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
                                 QStringLiteral("TYPE"));
     const QCommandLineOption size(QStringLiteral("size"),
@@ -137,7 +138,8 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     const QCommandLineOption fit(QStringLiteral("fit"),
                                  QStringLiteral("Keep each picture's proportions within the --size box: the side "
                                                 "that reaches it first meets it, the other is rounded to the "
-                                                "nearest pixel (at least 1). A smaller picture keeps its size."));
+                                                "nearest pixel (at least 1). A smaller picture keeps its size "
+                                                "unless --enlarge is given."));
     const QCommandLineOption enlarge(QStringLiteral("enlarge"),
                                      QStringLiteral("With --fit, make smaller pictures larger too, up to the box. "
                                                     "Without --fit it is refused: an exact size enlarges already."));
@@ -166,11 +168,11 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                  "profile and the author and copyright fields are kept."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object a line for each file (source, output, status, "
-                                                 "reason, bytes, milliseconds) and a last one with the totals, and "
+                                                 "reason, bytes, width, height, milliseconds) and a last one with the totals and the left-out counts, and "
                                                  "nothing else, on the standard output."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Write nothing; say for each file what it would be written to and "
-                                                   "whether that is a new file, replaces one, or replaces its source, "
+                                    QStringLiteral("Write nothing; say for each file what it would be written to, at "
+                                                   "what size, and whether that is a new file, replaces one, or replaces its source, "
                                                    "and why a file would fail. The exit status is the run's."));
     parser.addOptions({to, size, fit, enlarge, quality, jobs, out, filter, recursive, inPlace, keep, json, dryRun});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
