@@ -258,14 +258,10 @@ private slots:
         QTest::addColumn<QStringList>("written"); // each output below --out and its size, read back
         QTest::addColumn<QString>("leftOut");
         const QString flat = "6 left out: 1 of another type, 2 hidden, 1 subfolder, 1 link to a folder, 1 not a file";
-        QTest::newRow("--fit: landscape and portrait meet the box") << QStringList{"--size", "80x80", "--fit"}
-            << QStringList{"tall.png 45x80", "wide.png 80x45"} << flat;
-        QTest::newRow("--fit keeps smaller pictures") << QStringList{"--size", "320x320", "--fit"}
-            << QStringList{"tall.png 90x160", "wide.png 160x90"} << flat;
-        QTest::newRow("--fit --enlarge") << QStringList{"--size", "320x200", "--fit", "--enlarge"}
-            << QStringList{"tall.png 113x200", "wide.png 320x180"} << flat;
-        QTest::newRow("without --fit the size is exact") << QStringList{"--size", "80x80"}
-            << QStringList{"tall.png 80x80", "wide.png 80x80"} << flat;
+        QTest::newRow("--fit: landscape and portrait") << QStringList{"--size", "80x80", "--fit"} << QStringList{"tall.png 45x80", "wide.png 80x45"} << flat;
+        QTest::newRow("--fit keeps smaller pictures") << QStringList{"--size", "320x320", "--fit"} << QStringList{"tall.png 90x160", "wide.png 160x90"} << flat;
+        QTest::newRow("--fit --enlarge") << QStringList{"--size", "320x200", "--fit", "--enlarge"} << QStringList{"tall.png 113x200", "wide.png 320x180"} << flat;
+        QTest::newRow("without --fit the size is exact") << QStringList{"--size", "80x80"} << QStringList{"tall.png 80x80", "wide.png 80x80"} << flat;
         QTest::newRow("--recursive mirrors subfolders; a half rounds up")
             << QStringList{"--recursive", "--size", "40x40", "--fit"}
             << QStringList{"sub/deep/small.png 20x10", "sub/o6.png 40x20", "tall.png 23x40", "wide.png 40x23"}
