@@ -8,10 +8,12 @@
 #include "common/paths.h"
 #include "imaging/formats.h"
 #include "convert/batchengine.h"
+#include "convert/fileconversion.h"
 #include "convert/sourcefiles.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <cmath>
@@ -35,6 +37,7 @@ struct Request {
     imaging::FileType type = imaging::FileType::Jpg;
     convert::SizeChoice size = convert::SizeChoice::OneToOne;
     QString width, height; // the custom texts, read by the size rule
+    convert::SizeFit fit = convert::SizeFit::Exact;
     std::optional<double> quality;
     QString qualityText;
     QString sizeNote; // how a size too small was raised; empty when it was not
@@ -45,8 +48,12 @@ struct Request {
     bool inPlace = false; // a file may replace its own source
     bool json = false;
     bool dryRun = false;
+    bool recursive = false;
     QStringList sources; // full paths, in the order given, folders listed
-    QList<convert::LeftOut> leftOut; // entries of the folders that are not files
+    // For a source found in a subfolder of a folder named, that subfolder
+    // relative to the named one ("2024/may"), mirrored under --out.
+    QHash<QString, QString> subfolder;
+    LeftOutReport leftOut;
 };
 
 QString typeList()
@@ -87,22 +94,25 @@ QString readSize(const QString &text, Request &request)
 void listSources(const QStringList &inputs, Request &request)
 {
     QSet<QString> seen;
-    const auto add = [&](const QString &path) {
+    const auto add = [&](const QString &path, const QString &subfolder) {
         const QString clean = convert::absolutePath(path);
         if (!seen.contains(clean)) {
             seen.insert(clean);
             request.sources.append(clean);
+            if (!subfolder.isEmpty())
+                request.subfolder.insert(clean, subfolder);
         }
     };
     for (const QString &input : inputs) {
         if (convert::entryKind(input) == convert::EntryKind::Folder) {
-            const convert::SourceListing listing = convert::listSources(input, request.pattern);
+            const convert::SourceListing listing = convert::listSources(input, request.pattern, request.recursive);
             for (const QString &name : listing.names)
-                add(common::joinPath(input, name));
+                add(common::joinPath(input, name), name.left(std::max<qsizetype>(name.lastIndexOf(QLatin1Char('/')), 0)));
             for (const convert::LeftOut &file : listing.leftOut)
-                request.leftOut.append({convert::absolutePath(file.path), file.reason});
+                request.leftOut.named.append({convert::absolutePath(file.path), file.reason});
+            request.leftOut.counts += listing.counts;
         } else {
-            add(input);
+            add(input, {});
         }
     }
 }
@@ -115,14 +125,29 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         "output is named after its source with the new type's extension, and replaces an\n"
         "earlier file only with a complete new one, never one the run wrote itself; a\n"
         "source only with --in-place. Folders give their regular, visible files of the\n"
-        "chosen types, sorted by name, and the summary says which others they left out;\n"
-        "files named outright are taken whatever their type."));
+        "chosen types, sorted by name, and the summary counts the others by reason;\n"
+        "files named outright are taken whatever their type. A size is exact, the\n"
+        "picture stretched to it, unless --fit is given."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output type: %1 (default jpg).").arg(typeList()),
                                 QStringLiteral("TYPE"));
     const QCommandLineOption size(QStringLiteral("size"),
                                   QStringLiteral("own (default) or WIDTHxHEIGHT in pixels, such as 640x480; a "
-                                                 "side of less than 5 pixels becomes 5."),
+                                                 "side of less than 5 pixels becomes 5. The size is exact, the "
+                                                 "picture stretched to it, unless --fit is given."),
                                   QStringLiteral("SIZE"));
+    const QCommandLineOption fit(QStringLiteral("fit"),
+                                 QStringLiteral("Keep each picture's proportions within the --size box: the side "
+                                                "that reaches it first meets it, the other is rounded to the "
+                                                "nearest pixel (at least 1). A smaller picture keeps its size "
+                                                "unless --enlarge is given."));
+    const QCommandLineOption enlarge(QStringLiteral("enlarge"),
+                                     QStringLiteral("With --fit, make smaller pictures larger too, up to the box. "
+                                                    "Without --fit it is refused: an exact size enlarges already."));
+    const QCommandLineOption recursive(QStringLiteral("recursive"),
+                                       QStringLiteral("Take the files of subfolders too, at any depth, and mirror "
+                                                      "the subfolders under --out, made as needed. Hidden folders "
+                                                      "and links to folders are not entered. Without it, "
+                                                      "subfolders are left out."));
     const QCommandLineOption quality(QStringLiteral("quality"),
                                      QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75)."), QStringLiteral("N"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
@@ -143,13 +168,13 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                  "profile and the author and copyright fields are kept."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object a line for each file (source, output, status, "
-                                                 "reason, bytes, milliseconds) and a last one with the totals, and "
+                                                 "reason, bytes, width, height, milliseconds) and a last one with the totals and the left-out counts, and "
                                                  "nothing else, on the standard output."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Write nothing; say for each file what it would be written to and "
-                                                   "whether that is a new file, replaces one, or replaces its source, "
+                                    QStringLiteral("Write nothing; say for each file what it would be written to, at "
+                                                   "what size, and whether that is a new file, replaces one, or replaces its source, "
                                                    "and why a file would fail. The exit status is the run's."));
-    parser.addOptions({to, size, quality, jobs, out, filter, inPlace, keep, json, dryRun});
+    parser.addOptions({to, size, fit, enlarge, quality, jobs, out, filter, recursive, inPlace, keep, json, dryRun});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -196,6 +221,14 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
         }
         request.pattern = convert::buildTypePattern(ticks);
     }
+    if (parser.isSet(enlarge) && !parser.isSet(fit))
+        return refuse(QStringLiteral("--enlarge needs --fit: without it a size is exact and enlarges already"));
+    if (parser.isSet(fit)) {
+        if (request.size == convert::SizeChoice::OneToOne)
+            return refuse(QStringLiteral("--fit needs a --size WIDTHxHEIGHT to fit the pictures in"));
+        request.fit = parser.isSet(enlarge) ? convert::SizeFit::InsideEnlarging : convert::SizeFit::Inside;
+    }
+    request.recursive = parser.isSet(recursive);
     request.inPlace = parser.isSet(inPlace);
     request.keepMetadata = parser.isSet(keep);
     request.json = parser.isSet(json);
@@ -236,15 +269,33 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
     choices.size = request.size;
     choices.customWidth = request.width;
     choices.customHeight = request.height;
+    choices.fit = request.fit;
     choices.outext = QLatin1String(imaging::format(request.type).extension);
-    choices.destination = request.out.isEmpty() ? choices.folder : request.out;
+    const QString subfolder = request.subfolder.value(source);
+    choices.destination = request.out.isEmpty() ? choices.folder
+        : subfolder.isEmpty()                   ? request.out
+                                                : common::joinPath(request.out, subfolder);
     choices.keepMetadata = request.keepMetadata;
     return choices;
 }
 
+// "800x450", or for a size known only once the picture is drawn what it
+// depends on: "own size", "within 800x600".
+QString sizeText(const convert::ConversionJob &plan)
+{
+    if (const std::optional<QSize> size = convert::plannedSize(plan))
+        return QStringLiteral("%1x%2").arg(size->width()).arg(size->height());
+    if (!plan.size)
+        return QStringLiteral("own size");
+    return QString::fromLatin1(plan.fit == convert::SizeFit::Exact ? "%1x%2" : "within %1x%2")
+        .arg(plan.size->width())
+        .arg(plan.size->height());
+}
+
 // What the run would do, as the engine plans it, for files that all convert;
-// no picture is read, so a file the run cannot read is not foreseen.
-int dryRun(const Request &request, const QString &leftOut)
+// only the pictures' headers are read, so a file the run cannot read is not
+// foreseen.
+int dryRun(const Request &request)
 {
     const auto choices = [&](qsizetype position) { return choicesFor(request, request.sources[position]); };
     const QList<convert::ConversionJob> plans = convert::BatchEngine({.keepSourcesAdvice = kKeepSourcesAdvice})
@@ -264,13 +315,15 @@ int dryRun(const Request &request, const QString &leftOut)
             const bool taken = ::lstat(common::nativeName(plan.output).constData(), &status) == 0;
             what = taken ? QStringLiteral("replaces a file") : QStringLiteral("new");
         }
+        if (plan.refusal.isEmpty())
+            what = sizeText(plan) + QStringLiteral(", ") + what;
         printOut(QStringLiteral("%1 -> %2 (%3)")
                      .arg(common::shownName(plan.source), common::shownName(plan.output), what));
     }
-    const QString totals = QStringLiteral("Dry run: %1 would be converted, %2 would fail; nothing was written.")
-                               .arg(plans.size() - failing)
-                               .arg(failing);
-    printOut(leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + leftOut);
+    printOut(totalsText(QStringLiteral("Dry run: %1 would be converted, %2 would fail")
+                            .arg(plans.size() - failing)
+                            .arg(failing),
+                        request.leftOut, QStringLiteral("; nothing was written.")));
     return failing ? kFailed : kDone;
 }
 
@@ -286,22 +339,27 @@ int runConvert(const QStringList &arguments)
         sayQualityUsed(request->qualityText, *request->quality);
     if (!request->sizeNote.isEmpty())
         printError(request->sizeNote);
-    const QString leftOut = convert::leftOutSentence(request->leftOut);
     if (request->sources.isEmpty() && request->json) {
-        Progress(0, false, leftOut, true, request->leftOut.size()).end();
+        Progress(0, false, request->leftOut, true).end();
         return kDone;
     }
     if (request->sources.isEmpty()) {
-        printOut(leftOut.isEmpty() ? QStringLiteral("No files to convert.")
-                                   : QStringLiteral("No files to convert. ") + leftOut);
+        printOut(totalsText(QStringLiteral("No files to convert"), request->leftOut));
         return kDone;
     }
     if (request->dryRun)
-        return dryRun(*request, leftOut);
+        return dryRun(*request);
     if (!request->out.isEmpty()) {
-        if (const QString fault = makeFolders(request->out); !fault.isEmpty()) {
-            printError(fault);
-            return kFailed;
+        // The mirrored subfolders too, before any file is handed out.
+        QStringList folders{request->out};
+        for (const QString &subfolder : request->subfolder)
+            folders.append(common::joinPath(request->out, subfolder));
+        folders.removeDuplicates();
+        for (const QString &folder : std::as_const(folders)) {
+            if (const QString fault = makeFolders(folder); !fault.isEmpty()) {
+                printError(fault);
+                return kFailed;
+            }
         }
     }
     const std::unique_ptr<QGuiApplication> app = commandApplication();
@@ -316,7 +374,7 @@ int runConvert(const QStringList &arguments)
 #else
     const bool terminal = false;
 #endif
-    Progress progress(request->sources.size(), terminal, leftOut, request->json, request->leftOut.size());
+    Progress progress(request->sources.size(), terminal, request->leftOut, request->json);
     QObject::connect(&engine, &convert::BatchEngine::fileFinished, &engine,
                      [&progress](const convert::FileOutcome &outcome) { progress.finished(outcome); });
     QObject::connect(&engine, &convert::BatchEngine::finished, &engine,

@@ -77,12 +77,19 @@ QString rateText(qsizetype done, qsizetype total, qint64 elapsedMs)
 
 } // namespace
 
-Progress::Progress(qsizetype total, bool terminal, const QString &leftOut, bool json, qsizetype leftOutCount)
+QString totalsText(const QString &head, const LeftOutReport &leftOut, const QString &end)
+{
+    const QString counts = convert::leftOutCountText(leftOut.counts);
+    const QString names = convert::leftOutNames(leftOut.named);
+    return head + (counts.isEmpty() ? QString() : QStringLiteral(", ") + counts) + end
+        + (names.isEmpty() ? QString() : QLatin1Char(' ') + names + QLatin1Char('.'));
+}
+
+Progress::Progress(qsizetype total, bool terminal, LeftOutReport leftOut, bool json)
     : m_total(total)
     , m_terminal(terminal)
-    , m_leftOut(leftOut)
+    , m_leftOut(std::move(leftOut))
     , m_json(json)
-    , m_leftOutCount(leftOutCount)
     , m_human(json ? stderr : stdout)
 {
     m_clock.start();
@@ -108,13 +115,16 @@ void Progress::finished(const convert::FileOutcome &outcome)
         m_lineShown = false;
     }
     if (m_json)
+        // One pass, so that a name holding "%5" is not taken for a place marker.
         printJson(QStringLiteral("{\"source\":%1,\"output\":%2,\"status\":\"%3\",\"reason\":%4,\"bytes\":%5,"
-                                 "\"milliseconds\":%6}")
+                                 "\"width\":%6,\"height\":%7,\"milliseconds\":%8}")
                       .arg(jsonText(common::shownName(outcome.source)), jsonText(common::shownName(outcome.output)),
                            QLatin1String(outcome.converted ? "converted" : "failed"),
-                           outcome.message.isEmpty() ? QStringLiteral("null") : jsonText(outcome.message))
-                      .arg(outcome.converted ? fileBytes(outcome.output) : 0)
-                      .arg(m_clock.elapsed() - m_handedOutAt.value(outcome.source, 0)));
+                           outcome.message.isEmpty() ? QStringLiteral("null") : jsonText(outcome.message),
+                           QString::number(outcome.converted ? fileBytes(outcome.output) : 0),
+                           outcome.size.isEmpty() ? QStringLiteral("null") : QString::number(outcome.size.width()),
+                           outcome.size.isEmpty() ? QStringLiteral("null") : QString::number(outcome.size.height()),
+                           QString::number(m_clock.elapsed() - m_handedOutAt.value(outcome.source, 0))));
     if (!outcome.converted)
         printError(outcome.message);
     else if (!m_terminal && !m_json)
@@ -133,8 +143,7 @@ void Progress::end()
     if (m_terminal && m_lineShown)
         std::fputs("\n", m_human);
     m_lineShown = false;
-    const QString totals = QStringLiteral("%1 converted, %2 failed.").arg(m_done - m_failed).arg(m_failed);
-    const QString words = m_leftOut.isEmpty() ? totals : totals + QLatin1Char(' ') + m_leftOut;
+    const QString words = totalsText(QStringLiteral("%1 converted, %2 failed").arg(m_done - m_failed).arg(m_failed), m_leftOut);
     if (!m_json) {
         printOut(words);
         return;
@@ -143,10 +152,19 @@ void Progress::end()
         std::fputs((words + QLatin1Char('\n')).toLocal8Bit().constData(), m_human);
         std::fflush(m_human);
     }
-    printJson(QStringLiteral("{\"converted\":%1,\"failed\":%2,\"left out\":%3,\"milliseconds\":%4}")
+    const convert::LeftOutCounts &counts = m_leftOut.counts;
+    printJson(QStringLiteral("{\"converted\":%1,\"failed\":%2,\"left out\":%3,\"other types\":%4,\"hidden\":%5,"
+                             "\"subfolders\":%6,\"links to folders\":%7,\"not files\":%8,\"unreadable folders\":%9,"
+                             "\"milliseconds\":%10}")
                   .arg(m_done - m_failed)
                   .arg(m_failed)
-                  .arg(m_leftOutCount)
+                  .arg(counts.total())
+                  .arg(counts.otherTypes)
+                  .arg(counts.hidden)
+                  .arg(counts.subfolders)
+                  .arg(counts.folderLinks)
+                  .arg(counts.notFiles)
+                  .arg(counts.unreadable)
                   .arg(m_clock.elapsed()));
 }
 

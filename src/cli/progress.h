@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/sourcefiles.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QString>
@@ -11,6 +13,17 @@ struct FileOutcome;
 
 namespace cli {
 
+// What the folders of a run left out, said after its totals.
+struct LeftOutReport {
+    convert::LeftOutCounts counts;
+    QList<convert::LeftOut> named; // each said with its reason
+};
+
+// `head` ("12 converted, 0 failed") with what was left out: "12 converted,
+// 0 failed, 5 left out: 3 of other types, 2 hidden." and then each named
+// entry and why; `end` closes the first sentence.
+QString totalsText(const QString &head, const LeftOutReport &leftOut, const QString &end = QStringLiteral("."));
+
 // What a conversion run tells the user as it goes. On a terminal one line,
 // rewritten in place, gives the count, the current file, the rate and the
 // time left; elsewhere each file gets a plain line of its own. Failures go to
@@ -18,13 +31,13 @@ namespace cli {
 class Progress
 {
 public:
-    // `leftOut` is said after the totals: what the run left out and why, in
-    // `leftOutCount` files. With `json` the standard output carries only one
-    // JSON object a line for each file (source, output, status, reason,
-    // bytes, milliseconds) and a last one with the totals; the line rewritten
-    // in place and the totals in words then go to the standard error, when
-    // it is a terminal.
-    Progress(qsizetype total, bool terminal, const QString &leftOut = {}, bool json = false, qsizetype leftOutCount = 0);
+    // `leftOut` is said after the totals. With `json` the standard output
+    // carries only one JSON object a line for each file (source, output,
+    // status, reason, bytes, width, height, milliseconds) and a last one
+    // with the totals and the left-out counts; the line rewritten in place
+    // and the totals in words then go to the standard error, when it is a
+    // terminal.
+    Progress(qsizetype total, bool terminal, LeftOutReport leftOut = {}, bool json = false);
 
     // The file at `source` was handed to a worker.
     void handedOut(const QString &source);
@@ -41,9 +54,8 @@ private:
     qsizetype m_done = 0;
     qsizetype m_failed = 0;
     QString m_current;
-    QString m_leftOut;
+    LeftOutReport m_leftOut;
     bool m_json;
-    qsizetype m_leftOutCount;
     FILE *m_human; // where the line rewritten in place goes
     QHash<QString, qint64> m_handedOutAt; // source -> ms on m_clock
     QElapsedTimer m_clock;

@@ -4,6 +4,7 @@
 
 #include "common/nativename.h"
 #include "common/paths.h"
+#include "imaging/formats.h"
 #include "imaging/imageman.h"
 
 namespace convert {
@@ -32,7 +33,37 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position)
         return job;
     }
     job.size = decision.size;
+    job.fit = choices.fit;
     return job;
+}
+
+namespace {
+
+// A type of one size is written at it, whatever the picture's.
+QSize writtenSize(QSize picture, const QString &output)
+{
+    const std::optional<imaging::FileType> type = imaging::fileTypeFromPath(output);
+    return type && !imaging::format(*type).onlySize.isEmpty() ? imaging::format(*type).onlySize : picture;
+}
+
+// The size the picture is resized to before it is read, when that is known:
+// an exact size, or a box met by the size the header tells.
+std::optional<QSize> targetBeforeReading(const ConversionJob &job)
+{
+    if (!job.size || job.fit == SizeFit::Exact)
+        return job.size;
+    const std::optional<QSize> seen = imaging::seenSize(job.source);
+    return seen ? std::optional(fittedSize(*seen, *job.size, job.fit)) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<QSize> plannedSize(const ConversionJob &job)
+{
+    if (!job.refusal.isEmpty())
+        return std::nullopt;
+    const std::optional<QSize> size = job.size ? targetBeforeReading(job) : imaging::seenSize(job.source);
+    return size ? std::optional(writtenSize(*size, job.output)) : std::nullopt;
 }
 
 FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
@@ -48,17 +79,25 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     }
 
     // The hint only changes how a JPEG is decoded (at a reduced scale still
-    // twice the target size); the exact resize below follows in any case.
-    if (job.size)
-        imageMan.setSizeHint(job.size->width(), job.size->height());
+    // twice the target size); the resize below follows in any case.
+    std::optional<QSize> target = targetBeforeReading(job);
+    if (target)
+        imageMan.setSizeHint(target->width(), target->height());
     imageMan.setKeepMetadata(job.keepMetadata);
     imaging::Result result = imageMan.setImageFile(job.source);
-    if (result && job.size)
-        result = imageMan.resizeImage(job.size->width(), job.size->height());
+    const QSize loaded(imageMan.imageWidth(), imageMan.imageHeight());
+    // A drawing is fitted once it is drawn.
+    if (result && job.size && !target)
+        target = fittedSize(loaded, *job.size, job.fit);
+    // A picture that already fits is left as it is, not resampled onto itself.
+    if (result && target && (job.fit == SizeFit::Exact || *target != loaded))
+        result = imageMan.resizeImage(target->width(), target->height());
     if (result)
         result = imageMan.saveImage(job.output);
     outcome.converted = result.ok();
     outcome.message = result.message();
+    if (outcome.converted)
+        outcome.size = writtenSize(QSize(imageMan.imageWidth(), imageMan.imageHeight()), job.output);
     return outcome;
 }
 

@@ -22,12 +22,18 @@ struct ConversionJob {
     QString name;
     QString source;
     QString output;
-    std::optional<QSize> size; // exact size to resize to; none keeps the picture's own
+    std::optional<QSize> size; // the size asked for; none keeps the picture's own
+    SizeFit fit = SizeFit::Exact; // how `size` meets the picture (sizerule.h)
     QString refusal;           // when set, the file fails with this reason untouched
     bool keepMetadata = false; // as ImageMan::setKeepMetadata
 };
 
 ConversionJob planConversion(const FileChoices &choices, qsizetype position);
+
+// The size in pixels convertFile() writes the job's picture at, told from
+// the source's header alone (imaging::seenSize()) and the output's type;
+// nothing when that is only known once the picture is read. Reads the file.
+std::optional<QSize> plannedSize(const ConversionJob &job);
 
 // Load, resize if asked, save: the same steps for a file of a run and for a
 // double-clicked one. The save replaces an earlier output only with a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMetaType>
+#include <QSize>
 #include <QString>
 
 namespace convert {
@@ -15,6 +16,7 @@ struct FileOutcome {
     // For a failure the reason, naming the file; for a success a note the
     // user should hear of (a PCD written at its base size), usually empty.
     QString message;
+    QSize size = {}; // of the picture written, in pixels; empty when none was
 };
 
 } // namespace convert

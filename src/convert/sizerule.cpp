@@ -2,6 +2,7 @@
 
 #include "common/numberreader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -77,6 +78,23 @@ SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView he
     if (!height)
         return {std::nullopt, tooLarge("height", heightText)};
     return {QSize(*width, *height), {}};
+}
+
+QSize fittedSize(QSize seen, QSize asked, SizeFit fit)
+{
+    if (fit == SizeFit::Exact || seen.isEmpty() || asked.isEmpty())
+        return asked;
+    if (fit == SizeFit::Inside && seen.width() <= asked.width() && seen.height() <= asked.height())
+        return seen;
+    // Whole numbers throughout: sides below 2^31 keep every product and sum
+    // here below 2^64, and a picture that meets the box exactly stays exact.
+    using Wide = unsigned long long;
+    const Wide w = Wide(seen.width()), h = Wide(seen.height());
+    const Wide bw = Wide(asked.width()), bh = Wide(asked.height());
+    const auto scaled = [](Wide side, Wide to, Wide from) { return std::max<Wide>(1, (2 * side * to + from) / (2 * from)); };
+    if (w * bh >= h * bw)
+        return QSize(int(bw), int(std::min(bh, scaled(h, bw, w))));
+    return QSize(int(std::min(bw, scaled(w, bh, h))), int(bh));
 }
 
 } // namespace convert

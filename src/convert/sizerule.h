@@ -36,4 +36,18 @@ struct SizeDecision {
 // within that range but beyond the imaging limits are refused by the resize.
 SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText);
 
+// How a size asked for meets a picture of other proportions.
+enum class SizeFit {
+    Exact,           // stretched to exactly that size, as the page's buttons ask
+    Inside,          // kept in proportion within it as a box; never made larger
+    InsideEnlarging, // kept in proportion within it, smaller pictures made larger too
+};
+
+// The size a picture seen as `seen` (pixels, upright) is written at for a
+// size `asked` under `fit`: for Exact `asked` itself; inside the box, the
+// side whose ratio to the box is the larger meets it and the other is
+// rounded to the nearest pixel (a half up), at least 1. Under Inside a
+// picture already within the box keeps `seen`. An empty `seen` gives `asked`.
+QSize fittedSize(QSize seen, QSize asked, SizeFit fit);
+
 } // namespace convert

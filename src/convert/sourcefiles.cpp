@@ -5,8 +5,10 @@
 #include "imaging/fileaccess.h"
 
 #include <QDir>
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,16 +21,19 @@ namespace {
 struct Judgement {
     EntryKind kind;
     QString reason;
+    bool link = false;
 };
 
 Judgement byMode(mode_t mode, bool throughLink)
 {
     if (S_ISREG(mode))
-        return {EntryKind::File, {}};
+        return {EntryKind::File, {}, throughLink};
     if (S_ISDIR(mode))
-        return {EntryKind::Folder, {}};
-    return {EntryKind::Other, (throughLink ? QStringLiteral("is a symbolic link to ") : QStringLiteral("is "))
-                                  + imaging::detail::fileKind(mode) + QStringLiteral(", not a file")};
+        return {EntryKind::Folder, {}, throughLink};
+    return {EntryKind::Other,
+            (throughLink ? QStringLiteral("is a symbolic link to ") : QStringLiteral("is "))
+                + imaging::detail::fileKind(mode) + QStringLiteral(", not a file"),
+            throughLink};
 }
 
 // `name` relative to the folder `folder` (a descriptor, or AT_FDCWD). Only a
@@ -54,9 +59,11 @@ Judgement judge(int folder, const char *name, unsigned char type)
     if (!S_ISLNK(status.st_mode))
         return byMode(status.st_mode, false);
     if (fstatat(folder, name, &status, 0) != 0) {
-        return {EntryKind::Other, errno == ENOENT ? QStringLiteral("is a symbolic link to nothing")
-                                                  : QStringLiteral("is a symbolic link that cannot be followed: ")
-                                                        + imaging::detail::systemReason(errno)};
+        return {EntryKind::Other,
+                errno == ENOENT ? QStringLiteral("is a symbolic link to nothing")
+                                : QStringLiteral("is a symbolic link that cannot be followed: ")
+                                      + imaging::detail::systemReason(errno),
+                true};
     }
     return byMode(status.st_mode, true);
 }
@@ -69,7 +76,7 @@ bool byName(const FolderEntry &a, const FolderEntry &b)
 
 } // namespace
 
-bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *error)
+bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *error, qsizetype *hidden)
 {
     entries->clear();
     DIR *dir = opendir(common::nativeName(folder).constData());
@@ -77,11 +84,17 @@ bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *err
         *error = imaging::detail::systemReason(errno);
         return false;
     }
+    if (hidden)
+        *hidden = 0;
     while (const dirent *entry = readdir(dir)) {
-        if (entry->d_name[0] == '.')
+        if (entry->d_name[0] == '.') {
+            const bool self = std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0;
+            if (hidden && !self)
+                ++*hidden;
             continue;
+        }
         const Judgement judgement = judge(dirfd(dir), entry->d_name, entry->d_type);
-        entries->append({common::nameFromNative(entry->d_name), judgement.kind, judgement.reason});
+        entries->append({common::nameFromNative(entry->d_name), judgement.kind, judgement.reason, judgement.link});
     }
     closedir(dir);
     std::sort(entries->begin(), entries->end(), byName);
@@ -89,20 +102,82 @@ bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *err
     return true;
 }
 
-SourceListing listSources(const QString &folder, const QString &pattern)
+LeftOutCounts &LeftOutCounts::operator+=(const LeftOutCounts &other)
+{
+    hidden += other.hidden;
+    subfolders += other.subfolders;
+    folderLinks += other.folderLinks;
+    otherTypes += other.otherTypes;
+    notFiles += other.notFiles;
+    unreadable += other.unreadable;
+    return *this;
+}
+
+namespace {
+
+// Adds the entries of the folder `relative` below `root` ("" for the root
+// itself) to `listing`; `visited` holds the folders listed so far, by device
+// and inode.
+void listInto(const QString &root, const QString &relative, const QString &pattern, bool recursive,
+              QSet<std::pair<dev_t, ino_t>> &visited, SourceListing &listing)
+{
+    const QString folder = relative.isEmpty() ? root : common::joinPath(root, relative);
+    const auto inside = [&](const QString &name) { return relative.isEmpty() ? name : relative + QLatin1Char('/') + name; };
+    QList<FolderEntry> entries;
+    QString error;
+    qsizetype hidden = 0;
+    if (!listFolder(folder, &entries, &error, &hidden)) {
+        if (relative.isEmpty()) {
+            listing.error = error;
+        } else {
+            listing.leftOut.append({folder, QStringLiteral("is a folder that cannot be read: ") + error});
+            ++listing.counts.unreadable;
+        }
+        return;
+    }
+    listing.counts.hidden += hidden;
+    QStringList subfolders;
+    for (const FolderEntry &entry : std::as_const(entries)) {
+        if (entry.kind == EntryKind::Folder) {
+            if (entry.link)
+                ++listing.counts.folderLinks;
+            else if (recursive)
+                subfolders.append(inside(entry.name));
+            else
+                ++listing.counts.subfolders;
+        } else if (!matchesPattern(entry.name, pattern)) {
+            ++listing.counts.otherTypes;
+        } else if (entry.kind == EntryKind::File) {
+            listing.names.append(inside(entry.name));
+        } else {
+            listing.leftOut.append({common::joinPath(root, inside(entry.name)), entry.reason});
+            ++listing.counts.notFiles;
+        }
+    }
+    for (const QString &subfolder : std::as_const(subfolders)) {
+        struct stat status {};
+        // A folder mounted inside itself would be listed without end.
+        const bool known = ::lstat(common::nativeName(common::joinPath(root, subfolder)).constData(), &status) == 0;
+        if (known && visited.contains({status.st_dev, status.st_ino})) {
+            ++listing.counts.subfolders;
+            continue;
+        }
+        if (known)
+            visited.insert({status.st_dev, status.st_ino});
+        listInto(root, subfolder, pattern, recursive, visited, listing);
+    }
+}
+
+} // namespace
+
+SourceListing listSources(const QString &folder, const QString &pattern, bool recursive)
 {
     SourceListing listing;
-    QList<FolderEntry> entries;
-    if (!listFolder(folder, &entries, &listing.error))
-        return listing;
-    for (const FolderEntry &entry : std::as_const(entries)) {
-        if (entry.kind == EntryKind::Folder || !matchesPattern(entry.name, pattern))
-            continue;
-        if (entry.kind == EntryKind::File)
-            listing.names.append(entry.name);
-        else
-            listing.leftOut.append({common::joinPath(folder, entry.name), entry.reason});
-    }
+    QSet<std::pair<dev_t, ino_t>> visited;
+    struct stat status {};
+    if (::stat(common::nativeName(folder).constData(), &status) == 0)
+        visited.insert({status.st_dev, status.st_ino});
+    listInto(folder, {}, pattern, recursive, visited, listing);
     return listing;
 }
 
@@ -111,16 +186,39 @@ QStringList matchingFiles(const QString &folder, const QString &pattern)
     return listSources(folder, pattern).names;
 }
 
+QString leftOutNames(const QList<LeftOut> &leftOut)
+{
+    QStringList each;
+    for (const LeftOut &file : leftOut)
+        each.append(common::shownName(file.path) + QLatin1Char(' ') + file.reason);
+    return each.join(QStringLiteral("; "));
+}
+
 QString leftOutSentence(const QList<LeftOut> &leftOut)
 {
     if (leftOut.isEmpty())
         return {};
-    QStringList each;
-    for (const LeftOut &file : leftOut)
-        each.append(common::shownName(file.path) + QLatin1Char(' ') + file.reason);
     const QString count = leftOut.size() == 1 ? QStringLiteral("1 file was left out: ")
                                               : QStringLiteral("%1 files were left out: ").arg(leftOut.size());
-    return count + each.join(QStringLiteral("; ")) + QLatin1Char('.');
+    return count + leftOutNames(leftOut) + QLatin1Char('.');
+}
+
+QString leftOutCountText(const LeftOutCounts &counts)
+{
+    QStringList reasons;
+    const auto say = [&](qsizetype count, const char *one, const char *many) {
+        if (count > 0)
+            reasons.append(QString::fromLatin1(count == 1 ? one : many).arg(count));
+    };
+    say(counts.otherTypes, "%1 of another type", "%1 of other types");
+    say(counts.hidden, "%1 hidden", "%1 hidden");
+    say(counts.subfolders, "%1 subfolder", "%1 subfolders");
+    say(counts.folderLinks, "%1 link to a folder", "%1 links to folders");
+    say(counts.notFiles, "%1 not a file", "%1 not files");
+    say(counts.unreadable, "%1 unreadable folder", "%1 unreadable folders");
+    if (reasons.isEmpty())
+        return {};
+    return QStringLiteral("%1 left out: ").arg(counts.total()) + reasons.join(QStringLiteral(", "));
 }
 
 EntryKind entryKind(const QString &path, QString *reason)

@@ -20,12 +20,14 @@ struct FolderEntry {
     QString name;   // bare name, carried bytes and all
     EntryKind kind = EntryKind::Other;
     QString reason; // for Other, why it is not a file: "is a named pipe, not a file"
+    bool link = false; // a symbolic link, its kind that of what it leads to
 };
 
 // The visible entries of `folder` (no "." or "..", no name starting with a
-// dot), sorted by name without regard to letter case. False, with the
-// system's reason in `error`, when the folder cannot be read.
-bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *error);
+// dot), sorted by name without regard to letter case; `hidden`, when given,
+// counts the names starting with a dot. False, with the system's reason in
+// `error`, when the folder cannot be read.
+bool listFolder(const QString &folder, QList<FolderEntry> *entries, QString *error, qsizetype *hidden = nullptr);
 
 // An entry of a folder that matched the type pattern but is not converted.
 struct LeftOut {
@@ -33,16 +35,35 @@ struct LeftOut {
     QString reason; // "is a named pipe, not a file"
 };
 
+// How many entries of the folders a run takes its files from it leaves out,
+// by reason; each entry counts once, under the first reason that holds.
+struct LeftOutCounts {
+    qsizetype hidden = 0;      // names starting with a dot, folders among them
+    qsizetype subfolders = 0;  // folders not descended into
+    qsizetype folderLinks = 0; // symbolic links to folders, never followed
+    qsizetype otherTypes = 0;  // names the type pattern does not match
+    qsizetype notFiles = 0;    // matching names that are not files, each in SourceListing::leftOut
+    qsizetype unreadable = 0;  // subfolders that cannot be read, each in SourceListing::leftOut
+
+    qsizetype total() const { return hidden + subfolders + folderLinks + otherTypes + notFiles + unreadable; }
+    LeftOutCounts &operator+=(const LeftOutCounts &other);
+};
+
 struct SourceListing {
     QStringList names;      // regular files and links to them, as listFolder() sorts them
     QList<LeftOut> leftOut; // entries matching the pattern that are neither files nor folders
+    LeftOutCounts counts;   // every entry left out, by reason
     QString error;          // why the folder cannot be read; empty when it can
 };
 
 // The files of `folder` a conversion takes: the visible regular files (and
 // links to them) whose names match the type pattern `pattern`. A folder
-// named like a picture is the folder list's, not left out.
-SourceListing listSources(const QString &folder, const QString &pattern);
+// named like a picture is the folder list's, not left out. With `recursive`
+// the visible subfolders are listed too, each folder's files before its
+// subfolders', and names are paths relative to `folder` ("2024/may/a.jpg");
+// links to folders are never followed and a folder reached a second time
+// (a bind mount) is not listed again. Without it, subfolders are left out.
+SourceListing listSources(const QString &folder, const QString &pattern, bool recursive = false);
 
 // The names of listSources(); empty when the folder cannot be read.
 QStringList matchingFiles(const QString &folder, const QString &pattern);
@@ -51,6 +72,15 @@ QStringList matchingFiles(const QString &folder, const QString &pattern);
 // shown with common::shownName(): "2 files were left out: /in/p.jpg is a
 // named pipe, not a file; /in/s.png is a socket, not a file."; empty for none.
 QString leftOutSentence(const QList<LeftOut> &leftOut);
+
+// The counts in words, in a fixed order and only the reasons that hold:
+// "5 left out: 3 of other types, 2 hidden"; empty when nothing was left out.
+QString leftOutCountText(const LeftOutCounts &counts);
+
+// Each entry of `leftOut` and why, as leftOutSentence() names them, without
+// its opening words and full stop: "/in/p.jpg is a named pipe, not a file;
+// /in/s.png is a socket, not a file"; empty for none.
+QString leftOutNames(const QList<LeftOut> &leftOut);
 
 // The kind of whatever `path` names, links followed; `reason` as for
 // FolderEntry, or the system's reason when nothing can be found there.

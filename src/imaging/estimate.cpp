@@ -6,6 +6,7 @@
 #include "formats.h"
 #include "ghostscript.h"
 #include "library.h"
+#include "metadata/metadata.h"
 #include "metafile.h"
 #include "picture.h"
 
@@ -56,28 +57,59 @@ std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const 
     return std::nullopt;
 }
 
+// A file's header, read through our own handle: its type and the size it
+// stores, from its header alone where it can be; no type when the file
+// cannot be read or its content is not a picture we read.
+struct Header {
+    QFile file;
+    QByteArray read;
+    QByteArrayView bytes;
+    std::optional<FileType> type;
+    std::optional<QSize> own;
+
+    explicit Header(const QString &path)
+    {
+        initialize();
+        QString unread;
+        const int fd = detail::openForReading(path, &unread);
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return;
+        const QByteArray head = file.read(detail::kDetectBytes);
+        const detail::Detected found = detail::detectContent(head);
+        if (!found.type)
+            return;
+        type = found.type;
+        uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+        if (!mapped) {
+            file.seek(0);
+            read = file.readAll();
+        }
+        bytes = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+        own = sizeOf(bytes, head, found);
+    }
+};
+
 } // namespace
+
+std::optional<QSize> seenSize(const QString &path)
+{
+    const Header header(path);
+    // Only the library's own header tells the size its decoder gives; what a
+    // helper or our drawing reader makes is known once it is drawn.
+    if (!header.own || format(*header.type).reader != Reader::Library)
+        return std::nullopt;
+    const Format &source = format(*header.type);
+    const int orientation = source.readsOrientation ? detail::fileOrientation(header.bytes, source.type) : 0;
+    return detail::storedSize(*header.own, orientation);
+}
 
 qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileType output)
 {
-    initialize();
-    QString unread;
-    const int fd = detail::openForReading(path, &unread);
-    QFile file;
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    const Header header(path);
+    if (!header.own)
         return 0;
-    const QByteArray head = file.read(detail::kDetectBytes);
-    const detail::Detected found = detail::detectContent(head);
-    if (!found.type)
-        return 0;
-    uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    const QByteArray read = mapped ? QByteArray() : (file.seek(0), file.readAll());
-    const QByteArrayView bytes = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
-    const std::optional<QSize> own = sizeOf(bytes, head, found);
-    if (!own)
-        return 0;
-    const qint64 decoded = qint64(own->width()) * own->height();
-    const Reader reader = format(*found.type).reader;
+    const qint64 decoded = qint64(header.own->width()) * header.own->height();
+    const Reader reader = format(*header.type).reader;
     // A helper program may take all the memory it is allowed, whatever it
     // draws, while its picture comes to us beside it.
     const qint64 helperCap = reader == Reader::Ghostscript ? detail::kGhostscriptMemory

@@ -115,6 +115,12 @@ private:
 // map, so the files in hand keep the whole process tree within a budget.
 qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileType output);
 
+// The size in pixels of the picture in the file at `path` as setImageFile()
+// gives it without a size hint (turned upright as the file states), from
+// its header alone. Nothing when the header does not tell it: the file
+// cannot be read, or it is drawn (EPS, WMF, DXF) and sized once drawn.
+std::optional<QSize> seenSize(const QString &path);
+
 // Empties the picture holder shared by the instances.
 void clearHeldPicture();
 

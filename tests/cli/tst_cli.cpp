@@ -11,6 +11,8 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QImageReader>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -137,23 +139,25 @@ private slots:
             << QStringList{"--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
-                           "1 converted, 2 failed. 2 files were left out: DIR/fifo.png is a named pipe, not a file; "
-                           "DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
+                           "1 converted, 2 failed, 3 left out: 1 of another type, 2 not files. DIR/fifo.png is a named pipe, "
+                           "not a file; DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
         QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
-            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed.\n"} << true;
+            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed, 5 left out: 5 of other types.\n"} << true;
         QTest::newRow("--dry-run: the same run foretold, nothing written")
             << QStringList{"--dry-run", "--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
-                           "DIR/a.bmp -> DIR/a.jpg (new)\n", "Dry run: 1 would be converted, 2 would fail; nothing was written. 2 files"} << false;
+                           "DIR/a.bmp -> DIR/a.jpg (64x48, new)\n", "Dry run: 1 would be converted, 2 would fail, 3 left out: "
+                           "1 of another type, 2 not files; nothing was written. DIR/fifo.png"} << false;
         QTest::newRow("--dry-run --in-place") << QStringList{"--dry-run", "--in-place", "--type-filter", "jpg", "DIR"} << 0
-            << QStringList{"DIR/shot.jpg -> DIR/shot.jpg (replaces its source)\n"} << false;
+            << QStringList{"DIR/shot.jpg -> DIR/shot.jpg (64x48, replaces its source)\n"} << false;
         QTest::newRow("--json: the same run, a line a file and the totals")
             << QStringList{"--json", "--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"{\"source\":\"DIR/a.png\",\"output\":\"DIR/a.jpg\",\"status\":\"failed\",\"reason\":\"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.\",\"bytes\":0,",
-                           "\n{\"converted\":1,\"failed\":2,\"left out\":2,\"milliseconds\":"} << false;
+                           "\n{\"converted\":1,\"failed\":2,\"left out\":3,\"other types\":1,\"hidden\":0,\"subfolders\":0,"
+                           "\"links to folders\":0,\"not files\":2,\"unreadable folders\":0,\"milliseconds\":"} << false;
         QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
-            << 0 << QStringList{"1 converted, 0 failed.\n"} << false;
+            << 0 << QStringList{"1 converted, 0 failed, 5 left out: 5 of other types.\n"} << false;
     }
     // A run replaces neither an output it wrote nor a source unless told to;
     // names are the system's bytes; what a folder holds that is not a file is
@@ -184,7 +188,7 @@ private slots:
             QVERIFY2(line.startsWith("kestrune: "), qPrintable(line));
         for (const QString &line : arguments.contains("--json") ? run.out.split('\n', Qt::SkipEmptyParts) : QStringList()) {
             const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-            QVERIFY2(object.size() == 6 || object.size() == 4, qPrintable(line));
+            QVERIFY2(object.size() == 8 || object.size() == 10, qPrintable(line));
             QCOMPARE(object["bytes"].toInteger(), QFileInfo(object["output"].toString()).size() * (object["status"] == "converted"));
         }
         QCOMPARE(testpictures::readAll(dir.filePath("shot.jpg")) != shot, replaced);
@@ -245,7 +249,73 @@ private slots:
         });
         QVERIFY(finished.wait(240000));
         QCOMPARE(contents(out.filePath("cli")), contents(out.filePath("engine")));
-        QVERIFY2(run.out.contains(QStringLiteral("%1 converted, 1 failed.").arg(names.size() - 1)), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QStringLiteral("%1 converted, 1 failed, ").arg(names.size() - 1)), qPrintable(run.out));
+    }
+
+    void fitsAndMirrors_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("written"); // each output below --out and its size, read back
+        QTest::addColumn<QString>("leftOut");
+        const QString flat = "6 left out: 1 of another type, 2 hidden, 1 subfolder, 1 link to a folder, 1 not a file";
+        QTest::newRow("--fit: landscape and portrait") << QStringList{"--size", "80x80", "--fit"} << QStringList{"tall.png 45x80", "wide.png 80x45"} << flat;
+        QTest::newRow("--fit keeps smaller pictures") << QStringList{"--size", "320x320", "--fit"} << QStringList{"tall.png 90x160", "wide.png 160x90"} << flat;
+        QTest::newRow("--fit --enlarge") << QStringList{"--size", "320x200", "--fit", "--enlarge"} << QStringList{"tall.png 113x200", "wide.png 320x180"} << flat;
+        QTest::newRow("without --fit the size is exact") << QStringList{"--size", "80x80"} << QStringList{"tall.png 80x80", "wide.png 80x80"} << flat;
+        QTest::newRow("--recursive mirrors subfolders; a half rounds up")
+            << QStringList{"--recursive", "--size", "40x40", "--fit"}
+            << QStringList{"sub/deep/small.png 20x10", "sub/o6.png 40x20", "tall.png 23x40", "wide.png 40x23"}
+            << "5 left out: 1 of another type, 2 hidden, 1 link to a folder, 1 not a file";
+    }
+    // The dry run foretells each output and its size as the real run writes
+    // them, and the JSON lines report them; what folders hold beside is counted.
+    void fitsAndMirrors()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, written);
+        QFETCH(QString, leftOut);
+        QTemporaryDir dir;
+        const QString in = dir.filePath("in"), out = dir.filePath("out");
+        QVERIFY(QDir().mkpath(in + "/sub/deep") && QDir().mkpath(in + "/.hid"));
+        QImage picture(160, 90, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(in + "/wide.png") && picture.transformed(QTransform().rotate(90)).save(in + "/tall.png")
+                && picture.scaled(20, 10).save(in + "/sub/deep/small.bmp") && picture.save(in + "/.hidden.png")
+                && QFile::copy(KESTRUNE_TEST_DATA "/orientation/orientation-6.jpg", in + "/sub/o6.jpg")
+                && QFile::copy(KESTRUNE_TEST_DATA "/sources/pillow.bmp", in + "/notes.txt"));
+        QVERIFY(mkfifo(QFile::encodeName(in + "/fifo.png"), 0600) == 0 && symlink("sub", QFile::encodeName(in + "/link")) == 0);
+        const QStringList arguments = QStringList{"convert", "--to", "png", "--out", out} + options + QStringList{in};
+
+        const testprogram::Run dry = testprogram::run(KESTRUNE_PROGRAM, arguments + QStringList{"--dry-run"});
+        QCOMPARE(dry.status, 0);
+        QVERIFY2(dry.out.contains(", " + leftOut + "; nothing was written. " + in + "/fifo.png is a named pipe"), qPrintable(dry.out));
+        QVERIFY(!QFileInfo::exists(out));
+        QStringList foretold, reported, found;
+        const QRegularExpression planned(" -> " + out + "/(.+) \\((\\d+x\\d+), new\\)$");
+        for (const QString &line : dry.out.split('\n'))
+            if (const QRegularExpressionMatch match = planned.match(line); match.hasMatch())
+                foretold << match.captured(1) + ' ' + match.captured(2);
+
+        const testprogram::Run run = testprogram::run(KESTRUNE_PROGRAM, arguments + QStringList{"--json"});
+        QCOMPARE(run.status, 0);
+        for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (object.contains("output"))
+                reported << QDir(out).relativeFilePath(object["output"].toString())
+                                + QStringLiteral(" %1x%2").arg(object["width"].toInt()).arg(object["height"].toInt());
+            else
+                QCOMPARE(object["left out"].toInt(), leftOut.section(' ', 0, 0).toInt());
+        }
+        for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            const QSize size = QImageReader(path).size();
+            found << QDir(out).relativeFilePath(path) + QStringLiteral(" %1x%2").arg(size.width()).arg(size.height());
+        }
+        for (QStringList *list : {&foretold, &reported, &found})
+            list->sort();
+        QCOMPARE(found, written);
+        QCOMPARE(reported, written);
+        QCOMPARE(foretold, written);
     }
 
     void rolloverIsTheWindows_data()

@@ -1,6 +1,7 @@
 #include "common/nativename.h"
 #include "common/numberreader.h"
 #include "convert/captions.h"
+#include "convert/fileconversion.h"
 #include "convert/fileoutcome.h"
 #include "convert/outputpath.h"
 #include "convert/sizerule.h"
@@ -8,6 +9,7 @@
 #include "convert/typepattern.h"
 
 #include <QTest>
+#include <climits>
 
 using namespace convert;
 
@@ -30,6 +32,28 @@ QString size(int button, QStringView width, QStringView height)
         return decision.error;
     return decision.size ? QStringLiteral("%1x%2").arg(decision.size->width()).arg(decision.size->height())
                          : QStringLiteral("own");
+}
+
+QString text(std::optional<QSize> size)
+{
+    return size ? QStringLiteral("%1x%2").arg(size->width()).arg(size->height()) : QStringLiteral("unknown");
+}
+
+// A picture seen as w x h, in a box of bw x bh.
+QString fitted(int w, int h, int bw, int bh, SizeFit fit = SizeFit::Inside)
+{
+    return text(fittedSize(QSize(w, h), QSize(bw, bh), fit));
+}
+
+// What a dry run foretells for a fixture file fitted in a box, its header alone read.
+QString planned(const QString &file, int bw, int bh, SizeFit fit = SizeFit::Inside, const char *output = "/out/x.png")
+{
+    ConversionJob job;
+    job.source = KESTRUNE_TEST_DATA "/" + file;
+    job.output = QString::fromLatin1(output);
+    job.size = QSize(bw, bh);
+    job.fit = fit;
+    return text(plannedSize(job));
 }
 
 } // namespace
@@ -85,6 +109,25 @@ private slots:
         row("size: height huge", size(1, u"10", u"1e12"),
             "the custom height \"1e12\" is too large: a side can be at most 2147483647 pixels");
 
+        row("fit: landscape meets the width", fitted(4000, 3000, 800, 600), "800x600");
+        row("fit: portrait meets the height", fitted(3000, 4000, 800, 600), "450x600");
+        row("fit: a half rounds up", fitted(10, 5, 3, 3), "3x2");
+        row("fit: to the nearest pixel", fitted(300, 200, 100, 100), "100x67");
+        row("fit: a thin line keeps 1 pixel", fitted(100000, 1, 100, 100), "100x1");
+        row("fit: smaller kept", fitted(300, 200, 800, 600), "300x200");
+        row("fit: one side on the edge kept", fitted(800, 10, 800, 600), "800x10");
+        row("fit: smaller enlarged", fitted(300, 200, 800, 600, SizeFit::InsideEnlarging), "800x533");
+        row("fit: exact stretches", fitted(300, 200, 800, 600, SizeFit::Exact), "800x600");
+        row("fit: largest sides", fitted(INT_MAX, INT_MAX - 1, INT_MAX, 7), "7x7");
+        // Orientations 5 to 8 are stored 32 x 64 and seen 64 x 32.
+        for (const char *file : {"orientation-1.jpg", "orientation-6.jpg", "orientation-8.png", "orientation-5.tif",
+                                 "orientation-3.tif", "orientation-7.jpg"})
+            QTest::newRow(qPrintable(QStringLiteral("fit: %1 as it is seen").arg(file)))
+                << planned(QStringLiteral("orientation/") + file, 32, 32) << "32x16";
+        row("fit: seen size enlarged", planned("orientation/orientation-7.tif", 100, 100, SizeFit::InsideEnlarging), "100x50");
+        row("fit: a drawing is sized once drawn", planned("formats/entities.dxf", 100, 100), "unknown");
+        row("fit: a type of one size", planned("orientation/orientation-6.jpg", 32, 32, SizeFit::Inside, "/out/x.PCD"), "768x512");
+
         const auto match = [](const char *name, const char *pattern) {
             return QString::fromLatin1(matchesPattern(name, pattern) ? "matches" : "misses");
         };
@@ -123,6 +166,10 @@ private slots:
             QString::fromLatin1(odd.toHex()));
 
         const LeftOut pipe{common::nameFromNative("/in/\xffp.jpg"), "is a named pipe, not a file"};
+        row("left out: counted by reason", leftOutCountText({.hidden = 2, .subfolders = 1, .otherTypes = 3, .notFiles = 1}),
+            "7 left out: 3 of other types, 2 hidden, 1 subfolder, 1 not a file");
+        row("left out: one each", leftOutCountText({1, 1, 1, 1, 1, 1}),
+            "6 left out: 1 of another type, 1 hidden, 1 subfolder, 1 link to a folder, 1 not a file, 1 unreadable folder");
         row("end: left out only, shown escaped", endMessage({}, 3, {pipe}), "1 file was left out: /in/\\xFFp.jpg is a named pipe, not a file.");
     }
     void rules()

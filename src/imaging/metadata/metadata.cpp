@@ -83,6 +83,28 @@ int jpegOrientation(QByteArrayView file)
     return exifOrientation(jpegExif(file));
 }
 
+int fileOrientation(QByteArrayView file, FileType type)
+{
+    switch (type) {
+    case FileType::Jpg:
+        return jpegOrientation(file);
+    case FileType::Tif:
+        // A TIFF file is the structure an EXIF block holds; its first
+        // directory is the first page's.
+        return exifOrientation(file);
+    case FileType::Png: {
+        int orientation = 0;
+        forEachPngChunk(file, [&](const PngChunk &chunk) {
+            if (chunk.type == "eXIf")
+                orientation = exifOrientation(chunk.data);
+        });
+        return orientation;
+    }
+    default:
+        return 0;
+    }
+}
+
 QSize storedSize(QSize upright, int orientation)
 {
     return orientation >= 5 && orientation <= 8 ? upright.transposed() : upright;

@@ -27,6 +27,11 @@ int statedOrientation(const Picture &picture);
 // decoded; 0 for any other file and when it states none.
 int jpegOrientation(QByteArrayView file);
 
+// The orientation the bytes of a whole file of `type` state where we read
+// one (JPEG and PNG EXIF, the TIFF tag), before it is decoded; 0 when they
+// state none.
+int fileOrientation(QByteArrayView file, FileType type);
+
 // `upright` (a size as the picture is seen) as the file stores it: with
 // width and height exchanged for orientations 5 to 8. Empty stays empty.
 QSize storedSize(QSize upright, int orientation);
