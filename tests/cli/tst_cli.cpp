@@ -268,7 +268,7 @@ private slots:
         testrollover::Run generate;
         QImage loaded[rollover::kPlateCount];
         for (rollover::Plate plate : rollover::kPlates) {
-            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], generate.imageMan1);
+            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], generate.plateReader);
             QVERIFY2(load.outcome == rollover::PlateLoad::Outcome::Loaded, qPrintable(load.message));
             loaded[int(plate)] = load.picture;
         }

@@ -93,11 +93,11 @@ void TestRolloverFiles::init()
 void TestRolloverFiles::plateLoads()
 {
     fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
+    imaging::ImageMan plateReader;
     const QString old = writeSource(QStringLiteral("old.bmp"), QSize(20, 30), Qt::red);
     dialogs.fileAnswers = {old, writeSource(QStringLiteral("menu.pcd"), QSize(200, 150), Qt::blue)};
-    QCOMPARE(askAndLoadPlate(Plate::Selected, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
-    const PlateLoad loaded = askAndLoadPlate(Plate::Selected, dialogs, imageMan1);
+    QCOMPARE(askAndLoadPlate(Plate::Selected, dialogs, plateReader).outcome, PlateLoad::Outcome::Loaded);
+    const PlateLoad loaded = askAndLoadPlate(Plate::Selected, dialogs, plateReader);
     QVERIFY2(loaded.outcome == PlateLoad::Outcome::Loaded, qPrintable(loaded.message));
     QCOMPARE(dialogs.fileRequests.last().title, QStringLiteral("Load Image"));
     QVERIFY(dialogs.fileRequests.last().prompt.startsWith("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd);;All pictures"));
@@ -111,7 +111,7 @@ void TestRolloverFiles::plateLoads()
     const QString folder = QFileInfo(common::platePath(0)).absolutePath();
     QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
     dialogs.fileAnswers = {old};
-    const PlateLoad blocked = askAndLoadPlate(Plate::Highlight, dialogs, imageMan1);
+    const PlateLoad blocked = askAndLoadPlate(Plate::Highlight, dialogs, plateReader);
     QCOMPARE(blocked.outcome, PlateLoad::Outcome::Failed);
     QVERIFY(blocked.picture.isNull());
     QVERIFY2(blocked.message.contains(QDir::toNativeSeparators(common::platePath(1))), qPrintable(blocked.message));
@@ -166,9 +166,9 @@ void TestRolloverFiles::stopsEarly()
     for (const QString &name : files)
         testpictures::writeBytes(out + name, "x");
     Run run;
-    run.imageMan3.setJpegQuality(42);
+    run.pieceWriter.setJpegQuality(42);
     QCOMPARE(run.go({10}, answers, confirm), outcome);
-    QCOMPARE(run.imageMan3.jpegQuality(), quality);
+    QCOMPARE(run.pieceWriter.jpegQuality(), quality);
 
     QStringList asked;
     for (const fakes::Dialogs::Question &input : std::as_const(run.dialogs.inputs) + run.dialogs.questions)
