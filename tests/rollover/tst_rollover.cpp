@@ -21,6 +21,8 @@ private slots:
     void cutLines();
     void foundCuts_data();
     void foundCuts();
+    void cutFinderEdges_data();
+    void cutFinderEdges();
     void pieceRects();
     void pieceNames_data();
     void pieceNames();
@@ -135,6 +137,41 @@ void TestRollover::foundCuts()
         QVERIFY2(cut > above && cut < below && std::abs(2 * cut - (above + below)) <= 3,
                  qPrintable(QStringLiteral("cut %1 between rows %2 and %3").arg(cut).arg(above).arg(below)));
     }
+}
+
+// Each rule of the finder at its edge, on bands of whole rows: lighter ("+")
+// is an entry's highlight, darker ("-") a shadow.
+void TestRollover::cutFinderEdges_data()
+{
+    QTest::addColumn<QString>("bands"); // "first:rows+" ...
+    QTest::addColumn<int>("cuts");
+    const auto bands = [](std::initializer_list<int> firstAndRows, QString signs) {
+        QStringList text;
+        for (auto it = firstAndRows.begin(); it != firstAndRows.end(); it += 2)
+            text << QStringLiteral("%1:%2%3").arg(it[0]).arg(it[1]).arg(signs[text.size()]);
+        return text.join(u' ');
+    };
+    QTest::newRow("a gap of the least rows parts two entries") << bands({10, 5, 15 + kMinGap, 5}, "++") << 1;
+    QTest::newRow("a gap a row narrower joins them") << bands({10, 5, 14 + kMinGap, 5}, "++") << 0;
+    QTest::newRow("an entry of the least rows counts") << bands({10, 5, 20, kMinEntry}, "++") << 1;
+    QTest::newRow("a row fewer is noise") << bands({10, 5, 20, kMinEntry - 1}, "++") << 0;
+    QTest::newRow("the thickest shadow joins the entry above") << bands({10, 5, 18, kMaxShadow, 30, 5}, "+-+") << 1;
+    QTest::newRow("a row thicker is an entry of its own") << bands({10, 5, 18, kMaxShadow + 1, 30, 5}, "+-+") << 2;
+}
+
+void TestRollover::cutFinderEdges()
+{
+    QFETCH(QString, bands);
+    QImage normal(40, 60, QImage::Format_RGB32), highlight;
+    normal.fill(qRgb(128, 128, 128));
+    highlight = normal;
+    for (const QString &band : bands.split(u' ')) {
+        const QStringList field = band.chopped(1).split(u':');
+        for (int y = field[0].toInt(); y < field[0].toInt() + field[1].toInt(); ++y)
+            for (int x = 0; x < highlight.width(); ++x)
+                highlight.setPixel(x, y, band.endsWith(u'+') ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    }
+    QTEST(int(findCuts(normal, highlight).cuts.size()), "cuts");
 }
 
 // Each cut line belongs to the piece above it; the last piece ends on the
