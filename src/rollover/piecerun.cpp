@@ -66,7 +66,9 @@ bool writeFile(const QString &what, const QString &path, const QByteArray &bytes
 {
     QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that the system cuts short (a full disk,
+    // a file size limit) is not noticed, and the short file replaces the old.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         error = file.errorString();
     else if (file.write(bytes) != bytes.size()) {
         error = file.errorString();

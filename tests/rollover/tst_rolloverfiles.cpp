@@ -9,7 +9,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <numeric>
+#include <sys/resource.h>
 
 using namespace rollover;
 using testrollover::Run;
@@ -195,7 +197,7 @@ void TestRolloverFiles::piecesPageAndFailures_data()
     QTest::addColumn<int>("plateHeight");
     QTest::addColumn<QString>("header");
     QTest::addColumn<L>("heights");          // per plate, per piece; 0: not written
-    QTest::addColumn<QString>("blocked");    // what stands where the page or the images folder belongs
+    QTest::addColumn<QString>("blocked");    // what stands where the page or the images folder belongs, or a size limit
     QTest::addColumn<QStringList>("named");  // each in the failures and in the one message
     QTest::addColumn<int>("failureCount");
 
@@ -205,6 +207,9 @@ void TestRolloverFiles::piecesPageAndFailures_data()
         << L{0, 177} << 179 << "TST" << L{1, 177, 1, 1, 177, 1, 1, 177, 1} << "" << QStringList() << 0;
     QTest::newRow("no line, a folder in the page's way: reported, no temporary file left")
         << L{} << 30 << "TST" << L{30, 30, 30} << "page" << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
+    // No file may grow past 16 bytes, as on a full disk: no page is left cut short.
+    QTest::newRow("no line, files limited to 16 bytes: reported, nothing written")
+        << L{} << 30 << "TST" << L{0, 0, 0} << "size limit" << QStringList{"TSTa0.jpg", QDir::toNativeSeparators(common::pagePath())} << 5;
     L lines(30);
     std::iota(lines.begin(), lines.end(), 100);
     // The file is emptied away with the output folder's files, so no folder is there to take the pieces.
@@ -221,17 +226,27 @@ void TestRolloverFiles::piecesPageAndFailures()
     QFETCH(QString, blocked);
     QFETCH(QStringList, named);
     QFETCH(int, failureCount);
-    const bool pageBlocked = blocked == u"page";
+    const bool pageBlocked = blocked == u"page" || blocked == u"size limit";
 
     writePlates(L(3, plateHeight), lines.value(0, 1000) + 1);
     // A first run under another header: nothing of it may survive the second.
     QCOMPARE(Run().go({20, 25}, {"100", "OLD"}), Outcome::Finished);
-    if (pageBlocked)
+    if (blocked == u"page")
         QVERIFY(QFile::remove(common::pagePath()) && QDir().mkpath(common::pagePath()));
     if (blocked == u"images")
         QVERIFY(QDir(common::imagesFolder()).removeRecursively() && QFile(common::imagesFolder()).open(QIODevice::WriteOnly));
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    if (blocked == u"size limit") {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = unlimited;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
     Run run;
-    QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
+    const Outcome outcome = run.go(lines, {"90", header});
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    QCOMPARE(outcome, Outcome::Finished);
 
     const int pieces = int(lines.size()) + 1;
     QStringList expectedFiles;
