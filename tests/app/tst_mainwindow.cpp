@@ -109,9 +109,8 @@ void TestMainWindow::layoutIsApplied()
     int rows = 0;
     for (const QString &line : QString::fromUtf8(table.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
         const QStringList cell = line.split(u'\t');
-        if (line.startsWith(u'#') || cell.size() != 8)
+        if (line.startsWith(u'#') || cell.size() != 8 || !++rows)
             continue;
-        ++rows;
         auto *widget = form->findChild<QWidget *>(cell[0]);
         QVERIFY2(!widget == (cell[1] == u"none"), qPrintable(cell[0]));
         if (!widget)
@@ -126,15 +125,10 @@ void TestMainWindow::layoutIsApplied()
         if (cell[0] == u"SSTab1") // sized with the window on showing
             rect.setSize(widget->size());
         QCOMPARE(QRect(widget->mapTo(origin, QPoint()), widget->size()), rect);
-        const QString caption = cell[6] == u"-" ? QString() : cell[6];
-        if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-            QCOMPARE(button->text(), caption);
+        const QVariant text = widget->property("text");
+        QCOMPARE(text.isValid() ? text.toString() : "-", cell[6]);
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
             QCOMPARE(button->isCheckable() ? button->isChecked() : button->isEnabled(), cell[7] == u"on");
-        } else if (auto *label = qobject_cast<QLabel *>(widget)) {
-            QCOMPARE(label->text(), caption);
-        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-            QCOMPARE(edit->text(), caption);
-        }
     }
     QCOMPARE(rows, 56);
     QCOMPARE(qobject_cast<QListWidget *>(form->findChild<QWidget *>("List1"))->palette().color(QPalette::Text), QColor(128, 128, 128));
