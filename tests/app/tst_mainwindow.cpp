@@ -260,7 +260,7 @@ void TestMainWindow::drivesAndVanishedFolders()
     QVERIFY(form->convertButton()->isEnabled());
     form->sourceDrives()->setCurrentIndex(3);
     QVERIFY(form->sourceDrives()->drive() == m_source && form->sourceFiles()->path() == m_source);
-    // Opening a subfolder in Dir1 reaches the file list too.
+    // Opening a subfolder in the source folders reaches the file list too.
     form->sourceFolders()->openEntry(form->sourceFolders()->currentRow() + 1);
     QCOMPARE(form->sourceFiles()->path(), sub);
     QVERIFY(!form->convertButton()->isEnabled());

@@ -32,7 +32,7 @@ QStringList items(const QListWidget *list)
 } // namespace
 
 // The "Parse Clips" page driven like a user would: buttons clicked, a fake
-// file dialog answering, cut lines placed with real mouse events on Picture1.
+// file dialog answering, cut lines placed with real mouse events on the back plate.
 // The gestures' rules are the cut-line table's (tst_rollover); here the mouse
 // reaches them and the window shows their outcome.
 class TestMainWindowRollover : public QObject, apptest::Fixture
@@ -105,11 +105,13 @@ void TestMainWindowRollover::placeLinesAndGenerate()
     click(120);
     QCOMPARE(items(m_form->sortingList()), (QStringList{"56", "120"}));
 
-    // A press takes a line out of List1; the scratch list follows at the release.
+    // A press takes a line out of the cut-line list; the sorting list follows at the release.
     press(Qt::LeftButton, 58 - scale());
     QCOMPARE(items(m_form->cutLineList()), QStringList{"120"});
     QCOMPARE(items(m_form->sortingList()), (QStringList{"56", "120"}));
     move(90);
+    QCOMPARE(boxes[0]->drawnRows(), (QList<int>{120, 90}));
+    m_form->onBackPlateMoved(3, 95); // left and right held: no guide
     QCOMPARE(boxes[0]->drawnRows(), (QList<int>{120, 90}));
     release(Qt::LeftButton, 100);
     for (QListWidget *list : {m_form->cutLineList(), m_form->sortingList()})
@@ -152,7 +154,7 @@ void TestMainWindowRollover::placeLinesAndGenerate()
     QVERIFY2(m_dialogs.messages.first().text.contains(QDir::toNativeSeparators(bad)), qPrintable(m_dialogs.messages.first().text));
 
     // New highlight and selected plates keep the cut lines; a new normal plate
-    // empties List1 and shows no lines, while the scratch list keeps its items.
+    // empties the cut-line list and shows no lines, while the sorting list keeps its items.
     pick(1, kPlates[1]);
     pick(2, kPlates[2]);
     QCOMPARE(items(m_form->cutLineList()), QStringList{"100"});
