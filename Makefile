@@ -6,24 +6,29 @@ JOBS    ?= $(shell nproc)
 WERROR  ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS = -G Ninja -DKESTRUNE_WERROR=$(WERROR)
 
-.PHONY: run test check deps build build-asan bench package clean
+.PHONY: run test check deps test-deps build build-asan bench package clean
 
 run: build
 	./build/src/app/kestrune
 
 # The sanitizer build runs first so that ctest's summary of the plain build
 # is the last thing printed.
-test: build-asan build
+test: test-deps build-asan build
 	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
-# The quick tests of the plain build (labels unit and gui) while working;
-# `make test` runs every label in both builds.
-check: build
-	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -L "unit|gui"
+# The quick tests of the plain build while working: the labels unit and gui,
+# the command line and the quick subset of the independent readers (label
+# quick); `make test` runs every label in both builds.
+check: test-deps build
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -L "unit|gui|quick"
 
+# What building and running need; test-deps adds what the tests need.
 deps:
 	scripts/install-deps
+
+test-deps:
+	scripts/install-deps --test
 
 build: deps
 	cmake -S . -B build $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -36,9 +41,11 @@ build-asan: deps
 bench: build
 	bench/run
 
-# A Debian package in build/: kestrune_<version>_<arch>.deb.
-package: build
-	cmake --build build --target package
+# A Debian package in build-package/: kestrune_<version>_<arch>.deb, from a
+# build of its own without the tests.
+package: deps
+	cmake -S . -B build-package $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+	cmake --build build-package -j$(JOBS) --target package
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-package

@@ -1,8 +1,8 @@
 // How long the window stops answering while it converts: a timer ticking
 // every 2 ms on the window's thread records the longest gap between two ticks
-// (the longest stall of its event loop) while app::Form1 converts the generated
-// photos of a folder (Command1_Click) to PNG, and while it converts one
-// 5184 x 3456 PNG on a double-click (File1_DblClick) to JPG and to PNG.
+// (the longest stall of its event loop) while app::MainWindow converts the generated
+// photos of a folder (onBatchConvert) to PNG, and while it converts one
+// 5184 x 3456 PNG on a double-click (onSourceFileDoubleClicked) to JPG and to PNG.
 // Whatever the window does with the work, on its own thread or on others,
 // the gap is what a user feels. The goal is under 50 ms. Runs offscreen with
 // settings and data in a temporary folder.
@@ -13,7 +13,7 @@
 
 #include "app/filelist.h"
 #include "app/folderlist.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "convert/batchengine.h"
 #include "fakes.h"
 
@@ -95,11 +95,11 @@ std::optional<std::pair<double, double>> measure(const std::function<void()> &ac
     return result;
 }
 
-QRadioButton *formatButton(app::Form1 &form, const QString &type)
+QRadioButton *formatButton(app::MainWindow &form, const QString &type)
 {
-    for (int i = 0; form.Option1(i); ++i)
-        if (form.Option1(i)->text().compare(type, Qt::CaseInsensitive) == 0)
-            return form.Option1(i);
+    for (int i = 0; form.formatButton(i); ++i)
+        if (form.formatButton(i)->text().compare(type, Qt::CaseInsensitive) == 0)
+            return form.formatButton(i);
     return nullptr;
 }
 
@@ -144,9 +144,9 @@ int main(int argc, char *argv[])
     fakes::Dialogs dialogs;
     fakes::Clipboard clipboard;
     fakes::UrlOpener opener;
-    app::Form1 form(dialogs, clipboard, opener);
-    form.Form_Load();
-    form.Dir2()->setPath(output);
+    app::MainWindow form(dialogs, clipboard, opener);
+    form.start();
+    form.destinationFolders()->setPath(output);
     auto *engine = form.findChild<convert::BatchEngine *>();
     QRadioButton *png = formatButton(form, QStringLiteral("png"));
     QRadioButton *jpg = formatButton(form, QStringLiteral("jpg"));
@@ -154,24 +154,24 @@ int main(int argc, char *argv[])
         return 1;
 
     out << "Longest gap between ticks of a 2 ms timer on the window's thread:\n";
-    form.Dir1()->setPath(photos);
+    form.sourceFolders()->setPath(photos);
     png->click();
     bool finished = false;
     QObject::connect(engine, &convert::BatchEngine::finished, [&] { finished = true; });
-    report(QStringLiteral("%1 photos to PNG (Command1_Click)").arg(count),
-           measure([&] { form.Command1_Click(); }, [&] { return finished; }, 600000));
+    report(QStringLiteral("%1 photos to PNG (onBatchConvert)").arg(count),
+           measure([&] { form.onBatchConvert(); }, [&] { return finished; }, 600000));
 
-    form.Dir1()->setPath(big);
+    form.sourceFolders()->setPath(big);
     for (QRadioButton *button : {jpg, png}) {
         button->click();
-        form.File1()->setCurrentRow(0);
+        form.sourceFiles()->setCurrentRow(0);
         QDir(output).removeRecursively();
         QDir().mkpath(output);
         // The save renames a whole file into place: its name is the sign.
         const QStringList name{QStringLiteral("big.") + button->text()};
         const auto written = [&] { return !QDir(output).entryList(name, QDir::Files).isEmpty(); };
-        report(QStringLiteral("5184 x 3456 PNG to %1 (File1_DblClick)").arg(button->text()),
-               measure([&] { form.File1_DblClick(); }, written, 120000));
+        report(QStringLiteral("5184 x 3456 PNG to %1 (onSourceFileDoubleClicked)").arg(button->text()),
+               measure([&] { form.onSourceFileDoubleClicked(); }, written, 120000));
     }
     for (const fakes::Dialogs::Message &message : dialogs.messages)
         out << "  the window said: " << message.text << "\n";

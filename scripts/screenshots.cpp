@@ -17,12 +17,12 @@ int main(int argc, char *argv[])
         return 2;
     }
     app::Program program;
-    app::Form1 &window = program.window();
+    app::MainWindow &window = program.window();
 
     const QDir output(QString::fromLocal8Bit(argv[1]));
     const char *const pages[] = {"batch-convert.png", "parse-clips.png"};
     for (int page = 0; page < 2; ++page) {
-        window.SSTab1()->setCurrentIndex(page);
+        window.pages()->setCurrentIndex(page);
         QApplication::processEvents();
         const QString path = output.filePath(QLatin1String(pages[page]));
         if (!window.grab().save(path)) {

@@ -4,6 +4,7 @@
 #include "filelist.h"
 #include "folderlist.h"
 #include "picturebox.h"
+#include "spoken.h"
 #include "tabcontrol.h"
 
 #include "imaging/formats.h"
@@ -28,6 +29,7 @@ namespace app {
 
 namespace {
 
+using R = Role;
 using K = Kind;
 using C = Container;
 
@@ -35,113 +37,69 @@ constexpr Ink D = Ink::Default;
 
 constexpr std::array kControls{
     // In the window itself.
-    Control{"SSTab1", -1, K::TabControl, C::Window, 0, 0, 6915, 5340, 1, nullptr, true, D},
+    Control{R::Pages, "SSTab1", -1, K::TabControl, C::Window, 0, 0, 6915, 5340, 1, nullptr, true, D},
     // Below the client area on purpose: a scratch list nobody should see.
-    Control{"List2", -1, K::ListBox, C::Window, 1335, 7725, 1590, 1425, 45, nullptr, true, D},
-    Control{"CommonDialog1", -1, K::FileDialog, C::Window, 0, 0, 0, 0, -1, nullptr, true, D},
-    Control{"ImageMan1", -1, K::ImagingComponent, C::Window, 3735, 7365, 1455, 1215, 0, nullptr, false, D},
+    Control{R::SortingList, "List2", -1, K::ListBox, C::Window, 1335, 7725, 1590, 1425, 45, nullptr, true, D},
+    Control{R::FileDialog, "CommonDialog1", -1, K::FileDialog, C::Window, 0, 0, 0, 0, -1, nullptr, true, D},
+    Control{R::PlateReader, "ImageMan1", -1, K::ImagingComponent, C::Window, 3735, 7365, 1455, 1215, 0, nullptr, false, D},
 
     // "Batch Convert": destination and output options on the left, source on the right.
-    Control{"Label1", 0, K::Label, C::BatchPage, 1440, 420, 1455, 255, 41, "DESTINATION", true, D},
-    Control{"Label1", 1, K::Label, C::BatchPage, 4200, 420, 1455, 255, 40, "SOURCE", true, D},
-    Control{"Line1", -1, K::Line, C::BatchPage, 3240, 420, 0, 4020, -1, nullptr, true, Ink::White},
-    Control{"Drive2", -1, K::DriveList, C::BatchPage, 960, 660, 2055, 315, 12, nullptr, true, D},
-    Control{"Dir2", -1, K::FolderList, C::BatchPage, 960, 1020, 2055, 765, 11, nullptr, true, D},
-    Control{"Frame1", -1, K::Frame, C::BatchPage, 840, 1740, 2295, 855, 3, nullptr, true, D},
-    Control{"Option2", 0, K::OptionButton, C::Frame1, 30, 105, 975, 255, 7, "1 to 1", true, D},
-    Control{"Option2", 4, K::OptionButton, C::Frame1, 1110, 105, 975, 255, 9, "800x600", false, D},
-    Control{"Option2", 3, K::OptionButton, C::Frame1, 30, 345, 975, 255, 10, "640x480", false, D},
-    Control{"Option2", 5, K::OptionButton, C::Frame1, 1110, 345, 1095, 255, 8, "1024x768", false, D},
-    Control{"Option2", 1, K::OptionButton, C::Frame1, 30, 585, 855, 255, 6, "Custom", false, D},
-    Control{"Text1", 0, K::TextBox, C::Frame1, 990, 585, 375, 285, 5, "10", true, D},
-    Control{"Text1", 1, K::TextBox, C::Frame1, 1470, 585, 375, 285, 4, "10", true, D},
+    Control{R::Heading, "Label1", 0, K::Label, C::BatchPage, 1440, 420, 1455, 255, 41, "DESTINATION", true, D},
+    Control{R::Heading, "Label1", 1, K::Label, C::BatchPage, 4200, 420, 1455, 255, 40, "SOURCE", true, D},
+    Control{R::PageDivider, "Line1", -1, K::Line, C::BatchPage, 3240, 420, 0, 4020, -1, nullptr, true, Ink::White},
+    Control{R::DestinationDrives, "Drive2", -1, K::DriveList, C::BatchPage, 960, 660, 2055, 315, 12, nullptr, true, D},
+    Control{R::DestinationFolders, "Dir2", -1, K::FolderList, C::BatchPage, 960, 1020, 2055, 765, 11, nullptr, true, D},
+    Control{R::SizeFrame, "Frame1", -1, K::Frame, C::BatchPage, 840, 1740, 2295, 855, 3, nullptr, true, D},
+    Control{R::SizeButton, "Option2", 0, K::OptionButton, C::SizeFrame, 30, 105, 975, 255, 7, "1 to 1", true, D},
+    Control{R::SizeButton, "Option2", 4, K::OptionButton, C::SizeFrame, 1110, 105, 975, 255, 9, "800x600", false, D},
+    Control{R::SizeButton, "Option2", 3, K::OptionButton, C::SizeFrame, 30, 345, 975, 255, 10, "640x480", false, D},
+    Control{R::SizeButton, "Option2", 5, K::OptionButton, C::SizeFrame, 1110, 345, 1095, 255, 8, "1024x768", false, D},
+    Control{R::SizeButton, "Option2", 1, K::OptionButton, C::SizeFrame, 30, 585, 855, 255, 6, "Custom", false, D},
+    Control{R::CustomWidth, "Text1", 0, K::TextBox, C::SizeFrame, 990, 585, 375, 285, 5, "10", true, D},
+    Control{R::CustomHeight, "Text1", 1, K::TextBox, C::SizeFrame, 1470, 585, 375, 285, 4, "10", true, D},
     // Three columns of four, filled column by column, in file-type order.
-    Control{"Option1", 0, K::OptionButton, C::BatchPage, 840, 2820, 975, 255, 36, imaging::kFormats[0].caption, true, D},
-    Control{"Option1", 1, K::OptionButton, C::BatchPage, 840, 3060, 975, 255, 35, imaging::kFormats[1].caption, false, D},
-    Control{"Option1", 2, K::OptionButton, C::BatchPage, 840, 3300, 975, 255, 34, imaging::kFormats[2].caption, false, D},
-    Control{"Option1", 3, K::OptionButton, C::BatchPage, 840, 3540, 975, 255, 33, imaging::kFormats[3].caption, false, D},
-    Control{"Option1", 4, K::OptionButton, C::BatchPage, 1560, 2820, 975, 255, 32, imaging::kFormats[4].caption, false, D},
-    Control{"Option1", 5, K::OptionButton, C::BatchPage, 1560, 3075, 975, 255, 31, imaging::kFormats[5].caption, false, D},
-    Control{"Option1", 6, K::OptionButton, C::BatchPage, 1560, 3300, 975, 255, 30, imaging::kFormats[6].caption, false, D},
-    Control{"Option1", 7, K::OptionButton, C::BatchPage, 1560, 3540, 975, 255, 29, imaging::kFormats[7].caption, false, D},
-    Control{"Option1", 8, K::OptionButton, C::BatchPage, 2280, 2820, 735, 255, 28, imaging::kFormats[8].caption, false, D},
-    Control{"Option1", 9, K::OptionButton, C::BatchPage, 2280, 3060, 735, 255, 27, imaging::kFormats[9].caption, false, D},
-    Control{"Option1", 10, K::OptionButton, C::BatchPage, 2280, 3300, 735, 255, 26, imaging::kFormats[10].caption, false, D},
-    Control{"Option1", 11, K::OptionButton, C::BatchPage, 2280, 3540, 735, 255, 25, imaging::kFormats[11].caption, false, D},
-    Control{"Command1", -1, K::Button, C::BatchPage, 1080, 3960, 1695, 255, 2, "BATCH CONVERT", true, D},
-    Control{"Drive1", -1, K::DriveList, C::BatchPage, 3600, 660, 2055, 315, 39, nullptr, true, D},
-    Control{"Dir1", -1, K::FolderList, C::BatchPage, 3600, 1020, 2055, 765, 38, nullptr, true, D},
-    Control{"File1", -1, K::FileList, C::BatchPage, 3600, 1860, 2055, 870, 37, nullptr, true, D},
+    Control{R::FormatButton, "Option1", 0, K::OptionButton, C::BatchPage, 840, 2820, 975, 255, 36, imaging::kFormats[0].caption, true, D},
+    Control{R::FormatButton, "Option1", 1, K::OptionButton, C::BatchPage, 840, 3060, 975, 255, 35, imaging::kFormats[1].caption, false, D},
+    Control{R::FormatButton, "Option1", 2, K::OptionButton, C::BatchPage, 840, 3300, 975, 255, 34, imaging::kFormats[2].caption, false, D},
+    Control{R::FormatButton, "Option1", 3, K::OptionButton, C::BatchPage, 840, 3540, 975, 255, 33, imaging::kFormats[3].caption, false, D},
+    Control{R::FormatButton, "Option1", 4, K::OptionButton, C::BatchPage, 1560, 2820, 975, 255, 32, imaging::kFormats[4].caption, false, D},
+    Control{R::FormatButton, "Option1", 5, K::OptionButton, C::BatchPage, 1560, 3075, 975, 255, 31, imaging::kFormats[5].caption, false, D},
+    Control{R::FormatButton, "Option1", 6, K::OptionButton, C::BatchPage, 1560, 3300, 975, 255, 30, imaging::kFormats[6].caption, false, D},
+    Control{R::FormatButton, "Option1", 7, K::OptionButton, C::BatchPage, 1560, 3540, 975, 255, 29, imaging::kFormats[7].caption, false, D},
+    Control{R::FormatButton, "Option1", 8, K::OptionButton, C::BatchPage, 2280, 2820, 735, 255, 28, imaging::kFormats[8].caption, false, D},
+    Control{R::FormatButton, "Option1", 9, K::OptionButton, C::BatchPage, 2280, 3060, 735, 255, 27, imaging::kFormats[9].caption, false, D},
+    Control{R::FormatButton, "Option1", 10, K::OptionButton, C::BatchPage, 2280, 3300, 735, 255, 26, imaging::kFormats[10].caption, false, D},
+    Control{R::FormatButton, "Option1", 11, K::OptionButton, C::BatchPage, 2280, 3540, 735, 255, 25, imaging::kFormats[11].caption, false, D},
+    Control{R::ConvertButton, "Command1", -1, K::Button, C::BatchPage, 1080, 3960, 1695, 255, 2, "BATCH CONVERT", true, D},
+    Control{R::SourceDrives, "Drive1", -1, K::DriveList, C::BatchPage, 3600, 660, 2055, 315, 39, nullptr, true, D},
+    Control{R::SourceFolders, "Dir1", -1, K::FolderList, C::BatchPage, 3600, 1020, 2055, 765, 38, nullptr, true, D},
+    Control{R::SourceFiles, "File1", -1, K::FileList, C::BatchPage, 3600, 1860, 2055, 870, 37, nullptr, true, D},
     // All unticked here: start-up ticks them from the stored pattern.
-    Control{"Check1", 0, K::CheckBox, C::BatchPage, 3600, 2820, 735, 195, 24, imaging::kFormats[0].caption, false, D},
-    Control{"Check1", 1, K::CheckBox, C::BatchPage, 3600, 3060, 735, 195, 23, imaging::kFormats[1].caption, false, D},
-    Control{"Check1", 2, K::CheckBox, C::BatchPage, 3600, 3300, 735, 195, 22, imaging::kFormats[2].caption, false, D},
-    Control{"Check1", 3, K::CheckBox, C::BatchPage, 3600, 3540, 735, 195, 21, imaging::kFormats[3].caption, false, D},
-    Control{"Check1", 4, K::CheckBox, C::BatchPage, 4320, 2820, 735, 195, 20, imaging::kFormats[4].caption, false, D},
-    Control{"Check1", 5, K::CheckBox, C::BatchPage, 4320, 3060, 735, 195, 19, imaging::kFormats[5].caption, false, D},
-    Control{"Check1", 6, K::CheckBox, C::BatchPage, 4320, 3300, 735, 195, 18, imaging::kFormats[6].caption, false, D},
-    Control{"Check1", 7, K::CheckBox, C::BatchPage, 4320, 3540, 735, 195, 17, imaging::kFormats[7].caption, false, D},
-    Control{"Check1", 8, K::CheckBox, C::BatchPage, 5040, 2820, 735, 195, 16, imaging::kFormats[8].caption, false, D},
-    Control{"Check1", 9, K::CheckBox, C::BatchPage, 5040, 3060, 735, 195, 15, imaging::kFormats[9].caption, false, D},
-    Control{"Check1", 10, K::CheckBox, C::BatchPage, 5040, 3300, 735, 195, 14, imaging::kFormats[10].caption, false, D},
-    Control{"Check1", 11, K::CheckBox, C::BatchPage, 5040, 3540, 735, 195, 13, imaging::kFormats[11].caption, false, D},
+    Control{R::TypeBox, "Check1", 0, K::CheckBox, C::BatchPage, 3600, 2820, 735, 195, 24, imaging::kFormats[0].caption, false, D},
+    Control{R::TypeBox, "Check1", 1, K::CheckBox, C::BatchPage, 3600, 3060, 735, 195, 23, imaging::kFormats[1].caption, false, D},
+    Control{R::TypeBox, "Check1", 2, K::CheckBox, C::BatchPage, 3600, 3300, 735, 195, 22, imaging::kFormats[2].caption, false, D},
+    Control{R::TypeBox, "Check1", 3, K::CheckBox, C::BatchPage, 3600, 3540, 735, 195, 21, imaging::kFormats[3].caption, false, D},
+    Control{R::TypeBox, "Check1", 4, K::CheckBox, C::BatchPage, 4320, 2820, 735, 195, 20, imaging::kFormats[4].caption, false, D},
+    Control{R::TypeBox, "Check1", 5, K::CheckBox, C::BatchPage, 4320, 3060, 735, 195, 19, imaging::kFormats[5].caption, false, D},
+    Control{R::TypeBox, "Check1", 6, K::CheckBox, C::BatchPage, 4320, 3300, 735, 195, 18, imaging::kFormats[6].caption, false, D},
+    Control{R::TypeBox, "Check1", 7, K::CheckBox, C::BatchPage, 4320, 3540, 735, 195, 17, imaging::kFormats[7].caption, false, D},
+    Control{R::TypeBox, "Check1", 8, K::CheckBox, C::BatchPage, 5040, 2820, 735, 195, 16, imaging::kFormats[8].caption, false, D},
+    Control{R::TypeBox, "Check1", 9, K::CheckBox, C::BatchPage, 5040, 3060, 735, 195, 15, imaging::kFormats[9].caption, false, D},
+    Control{R::TypeBox, "Check1", 10, K::CheckBox, C::BatchPage, 5040, 3300, 735, 195, 14, imaging::kFormats[10].caption, false, D},
+    Control{R::TypeBox, "Check1", 11, K::CheckBox, C::BatchPage, 5040, 3540, 735, 195, 13, imaging::kFormats[11].caption, false, D},
 
     // "Parse Clips".
-    Control{"List1", -1, K::ListBox, C::ParsePage, 420, 420, 1830, 645, 44, nullptr, true, Ink::Grey},
-    Control{"Command5", -1, K::Button, C::ParsePage, 2685, 585, 4050, 270, 50, "Generate JPGS and Scripts", true, D},
-    Control{"Command2", -1, K::Button, C::ParsePage, 390, 1095, 1800, 255, 43, "Load Normal", true, D},
-    Control{"Command3", -1, K::Button, C::ParsePage, 2685, 1095, 1800, 255, 47, "Load Highlights", true, D},
-    Control{"Command4", -1, K::Button, C::ParsePage, 4905, 1095, 1800, 255, 48, "Load Selected Now", true, D},
-    Control{"Picture1", -1, K::PictureBox, C::ParsePage, 330, 1395, 1890, 2685, 42, nullptr, true, D},
-    Control{"Picture2", -1, K::PictureBox, C::ParsePage, 2595, 1395, 1890, 2685, 46, nullptr, true, D},
-    Control{"Picture3", -1, K::PictureBox, C::ParsePage, 4905, 1395, 1890, 2685, 49, nullptr, true, D},
-    Control{"Line2", 1, K::Line, C::ParsePage, 2415, 1665, 0, 1905, -1, nullptr, true, Ink::Black},
-    Control{"Line2", 0, K::Line, C::ParsePage, 4695, 1620, 0, 1905, -1, nullptr, true, Ink::Black},
-    Control{"ImageMan3", -1, K::ImagingComponent, C::ParsePage, 5850, 3945, 1455, 3000, 51, nullptr, false, D},
-};
-
-// What a screen reader says for each control: its name and what it is for.
-// Keyed by layout name, or by the array's name for an array whose elements
-// differ by caption only; "%1" stands for the caption.
-struct Spoken {
-    const char *control;
-    const char *name;
-    const char *description;
-};
-
-constexpr std::array kSpoken{
-    Spoken{"SSTab1", "Pages", "Batch Convert converts a folder of pictures; Parse Clips cuts a menu into rollover pieces"},
-    Spoken{"List2", "Sorted cut lines", "Scratch list the cut lines are sorted through"},
-    Spoken{"Label1_0", "Destination", "Heading of the destination and output options"},
-    Spoken{"Label1_1", "Source", "Heading of the source choices"},
-    Spoken{"Line1", "Divider", "Line between the destination and the source"},
-    Spoken{"Drive2", "Destination drive", "Drive whose folders the destination folder list shows"},
-    Spoken{"Dir2", "Destination folder", "Folder the converted pictures are written to; Enter opens the highlighted folder"},
-    Spoken{"Frame1", "Output size", "Size of the converted pictures"},
-    Spoken{"Option2_0", "Output size 1 to 1", "Each picture keeps its own size"},
-    Spoken{"Option2_4", "Output size 800x600", "Every picture is resized to 800 by 600 pixels"},
-    Spoken{"Option2_3", "Output size 640x480", "Every picture is resized to 640 by 480 pixels"},
-    Spoken{"Option2_5", "Output size 1024x768", "Every picture is resized to 1024 by 768 pixels"},
-    Spoken{"Option2_1", "Custom output size", "Every picture is resized to the width and height typed beside"},
-    Spoken{"Text1_0", "Output width in pixels", "Width of the converted pictures when the size is custom"},
-    Spoken{"Text1_1", "Output height in pixels", "Height of the converted pictures when the size is custom"},
-    Spoken{"Option1", "Convert to %1", "Output format of the converted pictures"},
-    Spoken{"Command1", "Batch convert", "Converts every listed source file to the chosen format and size"},
-    Spoken{"Drive1", "Source drive", "Drive whose folders the source folder list shows"},
-    Spoken{"Dir1", "Source folder", "Folder whose pictures are listed and converted; Enter opens the highlighted folder"},
-    Spoken{"File1", "Source files", "Pictures of the source folder of the ticked types; a double-click converts one"},
-    Spoken{"Check1", "List %1 files", "Source files of this type are listed and converted"},
-    Spoken{"List1", "Cut lines", "Plate rows at which the plates are cut, top to bottom"},
-    Spoken{"Command5", "Generate JPGS and Scripts", "Cuts the three plates into JPEG pieces and writes the rollover page"},
-    Spoken{"Command2", "Load Normal", "Picks the picture of the menu as it normally looks"},
-    Spoken{"Command3", "Load Highlights", "Picks the picture of the menu with its entries highlighted"},
-    Spoken{"Command4", "Load Selected Now", "Picks the picture of the menu with its entries selected"},
-    Spoken{"Picture1", "Normal plate: click to place a cut line",
-           "Up and Down move a guide line, Enter places a cut line there and Delete removes the one under it; "
-           "dragging a line moves it, the right button removes it"},
-    Spoken{"Picture2", "Highlighted plate", "The highlight plate with the cut lines"},
-    Spoken{"Picture3", "Selected plate", "The selected plate with the cut lines"},
-    Spoken{"Line2", "Divider", "Line between two plates"},
+    Control{R::CutLineList, "List1", -1, K::ListBox, C::ParsePage, 420, 420, 1830, 645, 44, nullptr, true, Ink::Grey},
+    Control{R::GenerateButton, "Command5", -1, K::Button, C::ParsePage, 2685, 585, 4050, 270, 50, "Generate JPGS and Scripts", true, D},
+    Control{R::LoadNormalButton, "Command2", -1, K::Button, C::ParsePage, 390, 1095, 1800, 255, 43, "Load Normal", true, D},
+    Control{R::LoadHighlightsButton, "Command3", -1, K::Button, C::ParsePage, 2685, 1095, 1800, 255, 47, "Load Highlights", true, D},
+    Control{R::LoadSelectedButton, "Command4", -1, K::Button, C::ParsePage, 4905, 1095, 1800, 255, 48, "Load Selected Now", true, D},
+    Control{R::BackPlate, "Picture1", -1, K::PictureBox, C::ParsePage, 330, 1395, 1890, 2685, 42, nullptr, true, D},
+    Control{R::HighlightPlate, "Picture2", -1, K::PictureBox, C::ParsePage, 2595, 1395, 1890, 2685, 46, nullptr, true, D},
+    Control{R::SelectedPlate, "Picture3", -1, K::PictureBox, C::ParsePage, 4905, 1395, 1890, 2685, 49, nullptr, true, D},
+    Control{R::PlateDivider, "Line2", 1, K::Line, C::ParsePage, 2415, 1665, 0, 1905, -1, nullptr, true, Ink::Black},
+    Control{R::PlateDivider, "Line2", 0, K::Line, C::ParsePage, 4695, 1620, 0, 1905, -1, nullptr, true, Ink::Black},
+    Control{R::PieceWriter, "ImageMan3", -1, K::ImagingComponent, C::ParsePage, 5850, 3945, 1455, 3000, 51, nullptr, false, D},
 };
 
 } // namespace
@@ -149,6 +107,18 @@ constexpr std::array kSpoken{
 std::span<const Control> controls()
 {
     return kControls;
+}
+
+QString windowObjectName()
+{
+    return QStringLiteral("Form1");
+}
+
+const MenuEntries &menuEntries()
+{
+    static constexpr MenuEntries kMenus{
+        {"filex", "&File"}, {"exit", "E&xit"}, {"helzp", "&Help"}, {"ffff", "&Help Web Page"}, {"about", "&About"}};
+    return kMenus;
 }
 
 QString objectName(const Control &control)
@@ -203,22 +173,6 @@ const QString kParseCaption = QStringLiteral("Parse Clips");
 
 // What QLineEdit keeps between its contents and its text on each side.
 constexpr int kLineEditMargin = 2;
-
-void speak(QWidget *widget, const Control &row)
-{
-    const QString name = objectName(row);
-    for (const Spoken &spoken : kSpoken) {
-        if (name == QLatin1String(spoken.control) || QLatin1String(row.name) == QLatin1String(spoken.control)) {
-            QString said = QString::fromUtf8(spoken.name);
-            if (row.caption)
-                said.replace(QLatin1String("%1"), QString::fromUtf8(row.caption));
-            widget->setAccessibleName(said);
-            widget->setAccessibleDescription(QString::fromUtf8(spoken.description));
-            return;
-        }
-    }
-    Q_ASSERT_X(false, "speak", qPrintable(name));
-}
 
 // Each group of option buttons is one Tab stop, its selected button, and the
 // arrow keys move within the group (QAbstractButton). Left alone, Qt makes
@@ -279,6 +233,13 @@ void paintGround(QWidget *widget, const QColor &ground)
     widget->setAutoFillBackground(true);
 }
 
+// The layout's size buttons are the elements 0, 1, 3, 4 and 5, in the order
+// of the size choices.
+int sizeChoiceOfElement(int element)
+{
+    return element < 2 ? element : element - 1;
+}
+
 QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
 {
     const QString caption = row.caption ? QString::fromUtf8(row.caption) : QString();
@@ -323,7 +284,10 @@ QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
         return new Frame(parent);
     case Kind::OptionButton: {
         auto *option = new QRadioButton(caption, parent);
-        (row.container == Container::Frame1 ? made.option2 : made.option1)->addButton(option, row.index);
+        if (row.role == Role::SizeButton)
+            made.sizeGroup->addButton(option, sizeChoiceOfElement(row.index));
+        else
+            made.formatGroup->addButton(option, row.index);
         option->setChecked(row.on);
         return option;
     }
@@ -358,26 +322,64 @@ QWidget *makeWidget(const Control &row, QWidget *parent, Controls &made)
     return nullptr;
 }
 
+// Files the widget made for `row` under its role.
+void keep(Controls &made, const Control &row, QWidget *widget)
+{
+    const auto as = [widget]<typename T>(T *&slot) { slot = static_cast<T *>(widget); };
+    const std::size_t index = std::size_t(row.index);
+    switch (row.role) {
+    case Role::Pages: as(made.pages); break;
+    case Role::CutLineList: as(made.cutLineList); break;
+    case Role::SortingList: as(made.sortingList); break;
+    case Role::Heading: as(made.headings.at(index)); break;
+    case Role::SourceDrives: as(made.sourceDrives); break;
+    case Role::DestinationDrives: as(made.destinationDrives); break;
+    case Role::SourceFolders: as(made.sourceFolders); break;
+    case Role::DestinationFolders: as(made.destinationFolders); break;
+    case Role::SourceFiles: as(made.sourceFiles); break;
+    case Role::SizeFrame: as(made.sizeFrame); break;
+    case Role::FormatButton: as(made.formatButtons.at(index)); break;
+    case Role::SizeButton: as(made.sizeButtons.at(std::size_t(sizeChoiceOfElement(row.index)))); break;
+    case Role::CustomWidth: as(made.customWidth); break;
+    case Role::CustomHeight: as(made.customHeight); break;
+    case Role::TypeBox: as(made.typeBoxes.at(index)); break;
+    case Role::ConvertButton: as(made.convertButton); break;
+    case Role::LoadNormalButton: as(made.loadNormalButton); break;
+    case Role::LoadHighlightsButton: as(made.loadHighlightsButton); break;
+    case Role::LoadSelectedButton: as(made.loadSelectedButton); break;
+    case Role::GenerateButton: as(made.generateButton); break;
+    case Role::BackPlate: as(made.backPlate); break;
+    case Role::HighlightPlate: as(made.highlightPlate); break;
+    case Role::SelectedPlate: as(made.selectedPlate); break;
+    case Role::FileDialog:
+    case Role::PlateReader:
+    case Role::PieceWriter:
+    case Role::PageDivider:
+    case Role::PlateDivider:
+        break;
+    }
+}
+
 } // namespace
 
 Controls buildControls(QWidget *client)
 {
     paintGround(client, kLightGrey);
     Controls made;
-    made.option1 = new QButtonGroup(client);
-    made.option2 = new QButtonGroup(client);
+    made.formatGroup = new QButtonGroup(client);
+    made.sizeGroup = new QButtonGroup(client);
+    QHash<const Control *, QWidget *> widgets;
     // The table lists each container before the controls it holds.
     TabControl *tabs = nullptr;
     QWidget *frame = nullptr;
     for (const Control &row : kControls) {
         const bool onPage = row.container == Container::BatchPage || row.container == Container::ParsePage;
         const int page = row.container == Container::BatchPage ? 0 : 1;
-        QWidget *parent = onPage ? tabs->widget(page) : row.container == Container::Frame1 ? frame : client;
+        QWidget *parent = onPage ? tabs->widget(page) : row.container == Container::SizeFrame ? frame : client;
         QWidget *widget = makeWidget(row, parent, made);
         if (!widget)
             continue;
-        const QString name = objectName(row);
-        widget->setObjectName(name);
+        widget->setObjectName(objectName(row));
         speak(widget, row);
         QRect rect = pixelRect(row);
         if (row.kind == Kind::Line)
@@ -390,18 +392,19 @@ Controls buildControls(QWidget *client)
             tabs = static_cast<TabControl *>(widget);
         else if (row.kind == Kind::Frame)
             frame = widget;
-        made.byName.insert(name, widget);
+        keep(made, row, widget);
+        widgets.insert(&row, widget);
     }
 
     // The scratch list lies below the client area so that nobody sees it; a
     // taller window would show it, and Tab would reach it.
-    made.byName.value(QStringLiteral("List2"))->hide();
-    new SelectedTabStop(made.option1);
-    new SelectedTabStop(made.option2);
+    made.sortingList->hide();
+    new SelectedTabStop(made.formatGroup);
+    new SelectedTabStop(made.sizeGroup);
 
     QWidget *previous = nullptr;
     for (const Control *row : keyboardOrder()) {
-        QWidget *widget = made.byName.value(objectName(*row));
+        QWidget *widget = widgets.value(row);
         if (!widget)
             continue;
         if (previous)

@@ -51,9 +51,12 @@ public:
 
     int guideRow() const { return m_guideRow; }
 
+    // Mouse buttons as the signals report them: 1 left, 2 right, 4 middle.
+    static constexpr int kLeftButton = 1;
+
 signals:
     // `button` is the one button pressed or released, `buttons` the sum of the
-    // buttons held: 1 left, 2 right, 4 middle.
+    // buttons held.
     void mousePressed(int button, int row);
     void mouseMoved(int buttons, int row);
     void mouseReleased(int button, int row);

@@ -6,7 +6,7 @@ Program::Program()
     : m_window(m_dialogs, m_clipboard, m_opener)
 {
     m_dialogs.setParent(&m_window);
-    m_window.Form_Load();
+    m_window.start();
 }
 
 } // namespace app

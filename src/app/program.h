@@ -1,6 +1,6 @@
 #pragma once
 
-#include "form1.h"
+#include "mainwindow.h"
 #include "qtclipboard.h"
 #include "qtdialogs.h"
 #include "qturlopener.h"
@@ -15,13 +15,13 @@ class Program
 public:
     Program();
 
-    Form1 &window() { return m_window; }
+    MainWindow &window() { return m_window; }
 
 private:
     QtDialogs m_dialogs;
     QtClipboard m_clipboard;
     QtUrlOpener m_opener;
-    Form1 m_window;
+    MainWindow m_window;
 };
 
 } // namespace app

@@ -234,7 +234,7 @@ int runRollover(const QStringList &arguments)
     std::optional<Request> request = parse(arguments, &status);
     if (!request)
         return status;
-    sayQualityUsed(request->quality, rollover::compressionRate(request->quality));
+    sayQualityUsed(request->quality, rollover::jpegQuality(request->quality));
     const std::unique_ptr<QGuiApplication> app = commandApplication();
 
     // The plates go through the window's load steps into working files of
@@ -245,8 +245,8 @@ int runRollover(const QStringList &arguments)
         return kFailed;
     }
     rollover::RunPlaces places;
-    imaging::ImageMan imageMan1;
-    imaging::ImageMan imageMan3;
+    imaging::ImageMan plateReader;
+    imaging::ImageMan pieceWriter;
     QImage pictures[rollover::kPlateCount];
     for (Plate plate : rollover::kPlates)
         places.plates[int(plate)] = working.filePath(QFileInfo(common::platePath(int(plate))).fileName());
@@ -255,7 +255,7 @@ int runRollover(const QStringList &arguments)
     std::array<QString, rollover::kPlateCount> names;
     for (Plate plate : rollover::kPlates) {
         const rollover::PlateLoad loaded =
-            rollover::loadPlateFile(request->plates[int(plate)], places.plates[int(plate)], imageMan1);
+            rollover::loadPlateFile(request->plates[int(plate)], places.plates[int(plate)], plateReader);
         if (loaded.outcome != rollover::PlateLoad::Outcome::Loaded) {
             printError(userNames(loaded.message));
             return kFailed;
@@ -307,9 +307,9 @@ int runRollover(const QStringList &arguments)
         printError(QStringLiteral("the folder %1 cannot be created").arg(native(places.imagesFolder)));
         return kFailed;
     }
-    imageMan3.setJpegQuality(rollover::compressionRate(request->quality));
+    pieceWriter.setJpegQuality(rollover::jpegQuality(request->quality));
     const QStringList failures =
-        rollover::writePiecesAndPage(places, request->header, request->cuts, imageMan1, imageMan3, nullptr,
+        rollover::writePiecesAndPage(places, request->header, request->cuts, plateReader, pieceWriter, nullptr,
                                      request->page);
     for (const QString &failure : failures)
         printError(userNames(failure));

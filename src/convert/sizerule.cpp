@@ -45,18 +45,6 @@ std::optional<int> customSide(QStringView text)
 
 } // namespace
 
-std::optional<SizeChoice> sizeChoiceFromIndex(int index)
-{
-    switch (index) {
-    case 0: return SizeChoice::OneToOne;
-    case 1: return SizeChoice::Custom;
-    case 3: return SizeChoice::Size640x480;
-    case 4: return SizeChoice::Size800x600;
-    case 5: return SizeChoice::Size1024x768;
-    default: return std::nullopt;
-    }
-}
-
 SizeDecision decideSize(SizeChoice choice, QStringView widthText, QStringView heightText)
 {
     switch (choice) {

@@ -7,20 +7,17 @@
 
 namespace convert {
 
-// The output size buttons `Option2`, by their index in the button group
-// (there is no index 2).
+// The output sizes a conversion can ask for.
 enum class SizeChoice {
-    OneToOne = 0, // keep the picture's own size
-    Custom = 1,   // the two custom texts
-    Size640x480 = 3,
-    Size800x600 = 4,
-    Size1024x768 = 5,
+    OneToOne, // keep the picture's own size
+    Custom,   // the two custom texts
+    Size640x480,
+    Size800x600,
+    Size1024x768,
 };
+inline constexpr int kSizeChoiceCount = 5;
 
-// The button of index `index`, or nothing for an index the group lacks.
-std::optional<SizeChoice> sizeChoiceFromIndex(int index);
-
-// What the size buttons and texts ask for one file: nothing (own size), an
+// What a size choice and the custom texts ask for one file: nothing (own size), an
 // exact width x height in pixels, or a refusal with its reason.
 struct SizeDecision {
     std::optional<QSize> size;

@@ -7,7 +7,7 @@
 
 namespace rollover {
 
-bool CutLineList::press(int row)
+bool CutLineList::take(int row)
 {
     // 64-bit so that a pointer captured far outside the box cannot overflow.
     const auto near = [row](int line) { return std::abs(qint64(line) - qint64(row)) <= 1; };
@@ -29,17 +29,19 @@ int CutLineList::lastRow() const
     return m_plateHeight > 0 ? std::min(int(kLastRow), lastCutRow(m_plateHeight)) : kLastRow;
 }
 
-QList<int> CutLineList::drag(int buttons, int row) const
+QList<int> CutLineList::guide(int row) const
 {
-    if (buttons != kLeftButton)
-        return {};
     return QList<int>(m_rows) << row;
 }
 
-QList<int> CutLineList::release(int button, int row)
+QList<int> CutLineList::place(int row)
 {
-    if (button == kLeftButton)
-        m_rows.append(row);
+    m_rows.append(row);
+    return settle();
+}
+
+QList<int> CutLineList::settle()
+{
     const QList<int> drawn = m_rows;
     m_rows = normalised(m_rows, lastRow());
     return drawn;
@@ -47,8 +49,8 @@ QList<int> CutLineList::release(int button, int row)
 
 QList<int> CutLineList::remove(int row)
 {
-    press(row);
-    return release(0, row);
+    take(row);
+    return settle();
 }
 
 QList<int> CutLineList::normalised(QList<int> rows, int lastRow)

@@ -5,24 +5,21 @@
 namespace rollover {
 
 // The cut lines of the rollover builder, the one record of them: each is a
-// plate row (0 is the top row), the last row of the piece above it. The window
-// shows rows() in List1 after every change, and in its scratch list List2
-// after every release (that list is not emptied with the cut lines), and
-// draws the rows the mouse calls return in yellow.
+// plate row (0 is the top row), the last row of the piece above it. The lines
+// change by gestures: a line is added by placing it, moved by taking it,
+// guiding it and placing it again, and deleted by taking it and settling.
+// Each gesture returns the rows to draw, and the window shows rows() after
+// every change.
 //
-// After release() the rows are normalised: ascending, each once, from 0 to
-// lastRow(). Between a press and its release they may lack the line the press
-// took out.
+// After place() and settle() the rows are normalised: ascending, each once,
+// from 0 to lastRow(). Between a take and the place or settle that ends the
+// gesture they may lack the line that was taken.
 class CutLineList
 {
 public:
-    // Mouse buttons as the window reports them: the sum of the buttons held
-    // for a move, the one button for a press or release.
-    static constexpr int kLeftButton = 1;
     static constexpr int kLastRow = 768;
 
-    // The cut-line rows, in list order: a new line stays last until the
-    // release normalises the list. Empty: no cut lines.
+    // The cut-line rows, in list order. Empty: no cut lines.
     const QList<int> &rows() const { return m_rows; }
 
     // Loading a new back plate starts a fresh layout.
@@ -36,29 +33,27 @@ public:
     // The lowest row a line can take: kLastRow, or higher up on a short plate.
     int lastRow() const;
 
-    // `Picture1_MouseDown`, any button: takes out the first line at `row` or
+    // The start of a move or a delete: takes out the first line at `row` or
     // one row above or below it. True when a line was taken out.
-    bool press(int row);
+    bool take(int row);
 
-    // `Picture1_MouseMove`: the rows to draw on `Picture1` after clearing it,
-    // every cut line and then the guide line at `row` (the last entry). Empty,
-    // and nothing is to be redrawn, unless `buttons` is the left button alone.
-    QList<int> drag(int buttons, int row) const;
+    // During a move: the rows to draw on the back plate after clearing it,
+    // every cut line and then the guide line at `row` (the last entry).
+    QList<int> guide(int row) const;
 
-    // `Picture1_MouseUp`: a left release adds a line at `row`. Returns the rows
-    // to draw on all three plates after clearing them, taken before the list is
-    // normalised, so a line outside 0 to lastRow() is drawn this once and then
-    // gone.
-    QList<int> release(int button, int row);
-
-    // The keyboard's gestures at a guide row, as the mouse's there: place()
-    // is a left release without a press, remove() a right click. Both return
-    // the rows to draw, as release() does.
-    QList<int> place(int row) { return release(kLeftButton, row); }
+    // The end of an add or a move: a line at `row`. Returns the rows to draw
+    // on all three plates after clearing them, taken before the list is
+    // normalised, so a line outside 0 to lastRow() is drawn this once and
+    // then gone.
+    QList<int> place(int row);
+    // The end of a delete, or of a gesture that places nothing: normalises
+    // and returns the rows to draw, as place() does.
+    QList<int> settle();
+    // A delete at once: take(row), then settle().
     QList<int> remove(int row);
 
-    // `rows` as a release leaves them: those from 0 to `lastRow`, ascending,
-    // each once.
+    // `rows` as place() and settle() leave them: those from 0 to `lastRow`,
+    // ascending, each once.
     static QList<int> normalised(QList<int> rows, int lastRow = kLastRow);
 
 private:

@@ -31,17 +31,17 @@ QString confirmationText()
 
 } // namespace
 
-double compressionRate(QStringView answer)
+double jpegQuality(QStringView answer)
 {
     return common::readLeadingNumber(answer);
 }
 
 GenerateRun::GenerateRun(common::Dialogs &dialogs, common::Clipboard &clipboard,
-                         imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3)
+                         imaging::ImageMan &plateReader, imaging::ImageMan &pieceWriter)
     : m_dialogs(dialogs)
     , m_clipboard(clipboard)
-    , m_imageMan1(imageMan1)
-    , m_imageMan3(imageMan3)
+    , m_plateReader(plateReader)
+    , m_pieceWriter(pieceWriter)
 {
 }
 
@@ -54,7 +54,7 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
                                               QStringLiteral("JPG Compression"), QStringLiteral("100"));
     if (answer.isEmpty())
         return Outcome::RateCancelled;
-    m_imageMan3.setJpegQuality(compressionRate(answer));
+    m_pieceWriter.setJpegQuality(jpegQuality(answer));
     if (!m_dialogs.askYesNo(confirmationText(), kSavingTitle))
         return Outcome::NotConfirmed;
 
@@ -71,7 +71,7 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
         reportFailures();
         return Outcome::HeaderCancelled;
     }
-    m_failures += writePiecesAndPage(RunPlaces::fixed(), header, cutLines.rows(), m_imageMan1, m_imageMan3,
+    m_failures += writePiecesAndPage(RunPlaces::fixed(), header, cutLines.rows(), m_plateReader, m_pieceWriter,
                                      &m_clipboard);
     reportFailures();
     return Outcome::Finished;
@@ -80,7 +80,7 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
 bool GenerateRun::platesFit(const CutLineList &cutLines)
 {
     const RunPlaces places = RunPlaces::fixed();
-    const std::optional<std::array<QSize, kPlateCount>> sizes = readPlateSizes(places, m_imageMan1);
+    const std::optional<std::array<QSize, kPlateCount>> sizes = readPlateSizes(places, m_plateReader);
     if (!sizes) {
         m_dialogs.messageBox(QLatin1String(kLoadPlatesFirst), kSavingTitle, common::Dialogs::Icon::Warning);
         return false;

@@ -16,19 +16,19 @@ namespace rollover {
 
 class CutLineList;
 
-// The JPEG compression rate an answer to the compression prompt asks for: its
-// leading number (common/numberreader.h), as typed; ImageMan::setJpegQuality
-// brings it into 20 to 100.
-double compressionRate(QStringView answer);
+// The JPEG quality an answer to the compression prompt asks for (higher is
+// better): its leading number (common/numberreader.h), as typed;
+// ImageMan::setJpegQuality brings it into 20 to 100.
+double jpegQuality(QStringView answer);
 
-// "Generate JPGS and Scripts" (`Command5_Click`) without the window: checks
+// "Generate JPGS and Scripts" without the window: checks
 // that the three working plates can be read, have one size and fit the cut
 // lines (plateFault) before it asks or changes anything, asks for
 // the compression rate and the confirmation, creates the output folders and
 // deletes the files in them, asks for the file name header, cuts the three
 // working plates along the cut lines into JPEG pieces, and writes the page to
-// the clipboard and the output folder. Pieces travel from `imageMan1` to
-// `imageMan3`. A step that fails does not stop the run; whatever failed is
+// the clipboard and the output folder. Pieces travel from `plateReader` to
+// `pieceWriter`. A step that fails does not stop the run; whatever failed is
 // listed in one message at the end, and a run without failures says nothing.
 class GenerateRun
 {
@@ -42,7 +42,7 @@ public:
     };
 
     GenerateRun(common::Dialogs &dialogs, common::Clipboard &clipboard,
-                imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3);
+                imaging::ImageMan &plateReader, imaging::ImageMan &pieceWriter);
 
     Outcome run(const CutLineList &cutLines);
 
@@ -60,8 +60,8 @@ private:
 
     common::Dialogs &m_dialogs;
     common::Clipboard &m_clipboard;
-    imaging::ImageMan &m_imageMan1;
-    imaging::ImageMan &m_imageMan3;
+    imaging::ImageMan &m_plateReader;
+    imaging::ImageMan &m_pieceWriter;
     QStringList m_failures;
 };
 

@@ -26,13 +26,13 @@ QString piecePath(const RunPlaces &places, const QString &header, Plate plate, i
 }
 
 void cutPlates(const RunPlaces &places, const QString &header, const QList<int> &rows,
-               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3, QStringList &failures)
+               imaging::ImageMan &plateReader, imaging::ImageMan &pieceWriter, QStringList &failures)
 {
     const int pieceCount = int(rows.size()) + 1;
     for (Plate plate : kPlates) {
         // A plate that cannot be read gives no pieces at all, so that nothing
         // of another plate is saved under its letter.
-        if (const imaging::Result read = imageMan1.setImageFile(places.plates[int(plate)]); !read) {
+        if (const imaging::Result read = plateReader.setImageFile(places.plates[int(plate)]); !read) {
             const QString names = pieceCount == 1
                 ? pieceFileName(header, plate, 0)
                 : QStringLiteral("%1 to %2").arg(pieceFileName(header, plate, 0),
@@ -40,20 +40,20 @@ void cutPlates(const RunPlaces &places, const QString &header, const QList<int> 
             failures.append(QStringLiteral("%1 not written: %2").arg(names, read.message()));
             continue;
         }
-        const QList<QRect> rects = pieceRects(rows, QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));
+        const QList<QRect> rects = pieceRects(rows, QSize(plateReader.imageWidth(), plateReader.imageHeight()));
         for (int n = 0; n < pieceCount; ++n) {
             const QRect &rect = rects[n];
-            imageMan1.setSelectTop(rect.top());
-            imageMan1.setSelectLeft(rect.left());
-            imageMan1.setSelectRight(rect.right());
-            imageMan1.setSelectBottom(rect.bottom());
+            plateReader.setSelectTop(rect.top());
+            plateReader.setSelectLeft(rect.left());
+            plateReader.setSelectRight(rect.right());
+            plateReader.setSelectBottom(rect.bottom());
             // Paste and save only after a good copy: the holder would still
             // carry the previous piece, which must not appear under this name.
-            imaging::Result step = imageMan1.copySelection();
+            imaging::Result step = plateReader.copySelection();
             if (step)
-                step = imageMan3.pasteImage();
+                step = pieceWriter.pasteImage();
             if (step)
-                step = imageMan3.saveImage(piecePath(places, header, plate, n));
+                step = pieceWriter.saveImage(piecePath(places, header, plate, n));
             if (!step)
                 failures.append(QStringLiteral("%1 not written: %2")
                                     .arg(pieceFileName(header, plate, n), step.message()));
@@ -66,7 +66,9 @@ bool writeFile(const QString &what, const QString &path, const QByteArray &bytes
 {
     QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that the system cuts short (a full disk,
+    // a file size limit) is not noticed, and the short file replaces the old.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         error = file.errorString();
     else if (file.write(bytes) != bytes.size()) {
         error = file.errorString();
@@ -78,7 +80,7 @@ bool writeFile(const QString &what, const QString &path, const QByteArray &bytes
     return error.isEmpty();
 }
 
-void writePage(const RunPlaces &places, const QString &header, int pieceCount, imaging::ImageMan &imageMan1,
+void writePage(const RunPlaces &places, const QString &header, int pieceCount, imaging::ImageMan &plateReader,
                common::Clipboard *clipboard, const PageChoice &page, QStringList &failures)
 {
     QList<QSize> sizes;
@@ -86,10 +88,10 @@ void writePage(const RunPlaces &places, const QString &header, int pieceCount, i
     for (int n = 0; n < pieceCount; ++n) {
         // An unreadable piece leaves the instance without a picture: its entry
         // gets the size 0 x 0, and the failure is listed.
-        if (const imaging::Result read = imageMan1.setImageFile(piecePath(places, header, Plate::Back, n)); !read)
+        if (const imaging::Result read = plateReader.setImageFile(piecePath(places, header, Plate::Back, n)); !read)
             failures.append(QStringLiteral("The page gives %1 no size: %2")
                                 .arg(pieceFileName(header, Plate::Back, n), read.message()));
-        sizes.append(QSize(imageMan1.imageWidth(), imageMan1.imageHeight()));
+        sizes.append(QSize(plateReader.imageWidth(), plateReader.imageHeight()));
     }
     if (page.format == PageChoice::Format::Modern) {
         const ModernPage modern = modernPage(header, sizes, page);
@@ -167,15 +169,15 @@ RunPlaces RunPlaces::fixed()
 }
 
 QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
-                               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
+                               imaging::ImageMan &plateReader, imaging::ImageMan &pieceWriter,
                                common::Clipboard *clipboard, const PageChoice &page)
 {
     QStringList failures;
-    cutPlates(places, header, rows, imageMan1, imageMan3, failures);
+    cutPlates(places, header, rows, plateReader, pieceWriter, failures);
     imaging::clearHeldPicture();
     if (clipboard)
         clipboard->clear();
-    writePage(places, header, int(rows.size()) + 1, imageMan1, clipboard, page, failures);
+    writePage(places, header, int(rows.size()) + 1, plateReader, clipboard, page, failures);
     return failures;
 }
 

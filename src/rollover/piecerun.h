@@ -50,9 +50,9 @@ std::optional<std::array<QSize, kPlateCount>> readPlateSizes(const RunPlaces &pl
 
 // The writing half of "Generate JPGS and Scripts": cuts the three working
 // plates along `rows` (ascending plate rows, each belonging to the piece above
-// it) into JPEG pieces named after `header` at `imageMan3`'s quality, then
+// it) into JPEG pieces named after `header` at `pieceWriter`'s quality, then
 // writes the page with each back-plate piece's size as read back. Pieces
-// travel from `imageMan1` to `imageMan3`. A plate that cannot be read gives no
+// travel from `plateReader` to `pieceWriter`. A plate that cannot be read gives no
 // pieces; nothing that fails stops the run. With a clipboard, it is emptied
 // after the pieces and then holds the page text; without one the page is only
 // written to its file. `page` says which page is written at the page path
@@ -60,7 +60,7 @@ std::optional<std::array<QSize, kPlateCount>> readPlateSizes(const RunPlaces &pl
 // (pageChoiceFault). Returns what failed, one line each; empty when all was
 // written.
 QStringList writePiecesAndPage(const RunPlaces &places, const QString &header, const QList<int> &rows,
-                               imaging::ImageMan &imageMan1, imaging::ImageMan &imageMan3,
+                               imaging::ImageMan &plateReader, imaging::ImageMan &pieceWriter,
                                common::Clipboard *clipboard, const PageChoice &page = {});
 
 } // namespace rollover

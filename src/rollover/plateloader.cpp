@@ -29,17 +29,17 @@ QString plateDialogFilter()
         + entry(QStringLiteral("All pictures (%1)").arg(all), all);
 }
 
-PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1)
+PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &plateReader)
 {
     const QString picked = dialogs.openFile(QLatin1String(kPlateDialogTitle), plateDialogFilter());
     if (picked.isEmpty())
         return {};
-    return loadPlate(plate, picked, imageMan1);
+    return loadPlate(plate, picked, plateReader);
 }
 
-PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &imageMan1)
+PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &plateReader)
 {
-    return loadPlateFile(picked, common::platePath(int(plate)), imageMan1);
+    return loadPlateFile(picked, common::platePath(int(plate)), plateReader);
 }
 
 QImage readWorkingPlate(Plate plate)
@@ -47,7 +47,7 @@ QImage readWorkingPlate(Plate plate)
     return QImageReader(common::platePath(int(plate))).read();
 }
 
-PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &imageMan1)
+PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &plateReader)
 {
     PlateLoad load;
     const auto fail = [&load](QString message) {
@@ -55,15 +55,15 @@ PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::I
         load.message = std::move(message);
         return load;
     };
-    if (const imaging::Result read = imageMan1.setImageFile(picked); !read)
+    if (const imaging::Result read = plateReader.setImageFile(picked); !read)
         return fail(read.message());
-    imageMan1.setSaveOption(1);
+    plateReader.setSaveOption(1);
 
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("Cannot save %1: the folder %2 cannot be created.")
                         .arg(QDir::toNativeSeparators(target), QDir::toNativeSeparators(folder)));
-    if (const imaging::Result saved = imageMan1.saveImage(target); !saved)
+    if (const imaging::Result saved = plateReader.saveImage(target); !saved)
         return fail(saved.message());
 
     QImageReader reader(target);

@@ -39,14 +39,14 @@ struct PlateLoad
 };
 
 // The load steps for a file picked (or dropped) for a plate, without the
-// window: decodes `picked` with `imageMan1`, writes it as the working bitmap
+// window: decodes `picked` with `plateReader`, writes it as the working bitmap
 // `target` and reads that back for showing. Nothing after a failing step
 // runs, and the failure is not shown here but returned, so the window keeps
 // its picture and its cut lines.
-PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &imageMan1);
+PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::ImageMan &plateReader);
 
 // The same into the plate's working file (common::platePath).
-PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &imageMan1);
+PlateLoad loadPlate(Plate plate, const QString &picked, imaging::ImageMan &plateReader);
 
 // The plate's working file (common::platePath) as read for showing, so that
 // the window can show at start-up what an earlier run left to be cut; a null
@@ -56,6 +56,6 @@ QImage readWorkingPlate(Plate plate);
 // "Load Normal", "Load Highlights", "Load Selected Now" without the window:
 // the dialog step, then the load steps unless cancelled. Emptying the
 // cut-line list after a loaded back plate is the window's part.
-PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &imageMan1);
+PlateLoad askAndLoadPlate(Plate plate, common::Dialogs &dialogs, imaging::ImageMan &plateReader);
 
 } // namespace rollover

@@ -99,6 +99,9 @@ private slots:
         row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
         row("nothing to convert", {"convert", "--to", "png"}, 2, "no file or folder to convert");
         row("cut below row 768", {"rollover", "a", "b", "c", "--cuts", "57,769", "--out", "NONE"}, 2, "\"769\" is not a row");
+        // Rows 0 and 768 pass as rows; only these plates are too short for 768.
+        row("cuts at rows 0 and 768", {"rollover", "PLATE", "PLATE", "PLATE", "--cuts", "0,768", "--out", "NONE"}, 2,
+            "row 768 lies outside the plates");
         row("header with a separator", {"rollover", "a", "b", "c", "--cuts", "5", "--header", "a/b", "--out", "NONE"}, 2, "separator");
         row("output folder not empty", {"rollover", "a", "b", "c", "--cuts", "5", "--out", "FULL"}, 2, "is not empty");
         row("cut above the plates", {"rollover", "a", "b", "c", "--cuts=-5", "--out", "NONE"}, 2, "\"-5\" is not a row");
@@ -338,7 +341,7 @@ private slots:
         testrollover::Run generate;
         QImage loaded[rollover::kPlateCount];
         for (rollover::Plate plate : rollover::kPlates) {
-            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], generate.imageMan1);
+            const rollover::PlateLoad load = rollover::loadPlate(plate, plates[int(plate)], generate.plateReader);
             QVERIFY2(load.outcome == rollover::PlateLoad::Outcome::Loaded, qPrintable(load.message));
             loaded[int(plate)] = load.picture;
         }

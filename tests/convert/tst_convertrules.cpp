@@ -20,14 +20,11 @@ QString number(QStringView text)
     return QString::number(common::readLeadingNumber(text), 'g', QLocale::FloatingPointShortest);
 }
 
-// What the size buttons and texts ask for: "own", "WxH", the reason for a
-// refusal, or "no button" for an index the group lacks.
-QString size(int button, QStringView width, QStringView height)
+// What a size choice and the custom texts ask for: "own", "WxH" or the
+// reason for a refusal.
+QString size(SizeChoice choice, QStringView width, QStringView height)
 {
-    const std::optional<SizeChoice> choice = sizeChoiceFromIndex(button);
-    if (!choice)
-        return QStringLiteral("no button");
-    const SizeDecision decision = decideSize(*choice, width, height);
+    const SizeDecision decision = decideSize(choice, width, height);
     if (!decision.ok())
         return decision.error;
     return decision.size ? QStringLiteral("%1x%2").arg(decision.size->width()).arg(decision.size->height())
@@ -94,19 +91,17 @@ private slots:
         row("number: negative overflow", number(u"-1e999"), "-inf");
 
         // The custom texts only count for "Custom" (index 1), even when they are odd.
-        row("size: 0 is 1 to 1", size(0, u"1e99", u"abc"), "own");
-        row("size: 3 is 640x480", size(3, u"1e99", u"abc"), "640x480");
-        row("size: 4 is 800x600", size(4, u"1e99", u"abc"), "800x600");
-        row("size: 5 is 1024x768", size(5, u"1e99", u"abc"), "1024x768");
-        row("size: no button 2", size(2, u"", u""), "no button");
-        row("size: no button 6", size(6, u"", u""), "no button");
-        row("size: below 5 gives 5", size(1, u"4.9", u"-1e999"), "5x5");
-        row("size: a half to the even side", size(1, u"12.5", u"13.5"), "12x14");
-        row("size: not a half to the nearest", size(1, u"12.51", u"13.49"), "13x13");
-        row("size: largest int", size(1, u"2147483647", u"2147483647.4"), "2147483647x2147483647");
-        row("size: width rounds just over", size(1, u"2147483647.5", u"10"),
+        row("size: 1 to 1", size(SizeChoice::OneToOne, u"1e99", u"abc"), "own");
+        row("size: 640x480", size(SizeChoice::Size640x480, u"1e99", u"abc"), "640x480");
+        row("size: 800x600", size(SizeChoice::Size800x600, u"1e99", u"abc"), "800x600");
+        row("size: 1024x768", size(SizeChoice::Size1024x768, u"1e99", u"abc"), "1024x768");
+        row("size: below 5 gives 5", size(SizeChoice::Custom, u"4.9", u"-1e999"), "5x5");
+        row("size: a half to the even side", size(SizeChoice::Custom, u"12.5", u"13.5"), "12x14");
+        row("size: not a half to the nearest", size(SizeChoice::Custom, u"12.51", u"13.49"), "13x13");
+        row("size: largest int", size(SizeChoice::Custom, u"2147483647", u"2147483647.4"), "2147483647x2147483647");
+        row("size: width rounds just over", size(SizeChoice::Custom, u"2147483647.5", u"10"),
             "the custom width \"2147483647.5\" is too large: a side can be at most 2147483647 pixels");
-        row("size: height huge", size(1, u"10", u"1e12"),
+        row("size: height huge", size(SizeChoice::Custom, u"10", u"1e12"),
             "the custom height \"1e12\" is too large: a side can be at most 2147483647 pixels");
 
         row("fit: landscape meets the width", fitted(4000, 3000, 800, 600), "800x600");

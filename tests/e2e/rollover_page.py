@@ -177,7 +177,7 @@ def main():
             piece[which] = "file://" + os.path.dirname(page) + "/" + piece[which]
     for tool in (CHROMIUM, DRIVER):
         if not os.access(tool, os.X_OK):
-            print("missing %s: run scripts/install-deps" % tool)
+            print("missing %s: run scripts/install-deps --test" % tool)
             return 2
     with tempfile.TemporaryDirectory(prefix="kestrune-chromium-") as profile:
         driver = start_browser(profile)

@@ -50,7 +50,7 @@ void TestE2eRollover::pageSwapsPiecesInBrowser()
     const QStringList plates{"normal", "highlight", "selected"};
     for (Plate plate : kPlates) {
         run.dialogs.fileAnswers = {kData + QStringLiteral("menu-%1.png").arg(plates[int(plate)])};
-        const PlateLoad load = askAndLoadPlate(plate, run.dialogs, run.imageMan1);
+        const PlateLoad load = askAndLoadPlate(plate, run.dialogs, run.plateReader);
         QVERIFY2(load.outcome == PlateLoad::Outcome::Loaded, qPrintable(load.message));
     }
     QCOMPARE(run.go({59, 119}, {"100", "TST"}), GenerateRun::Outcome::Finished);

@@ -59,13 +59,13 @@ void TestE2eWindow::placedSizedAndReachedByTab()
     auto form = newForm();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     const auto tabs = [&] { return (QSizeF(form->frameGeometry().size()) - QSizeF(100, 700) / 15).toSize(); };
-    QTRY_VERIFY_WITH_TIMEOUT(form->frameGeometry().top() == 0 && form->SSTab1()->size() == tabs(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form->frameGeometry().top() == 0 && form->pages()->size() == tabs(), 10000);
     qInfo("frame %d,%d %dx%d, tab control %dx%d", form->frameGeometry().x(), form->frameGeometry().y(),
-          form->frameGeometry().width(), form->frameGeometry().height(), form->SSTab1()->width(), form->SSTab1()->height());
+          form->frameGeometry().width(), form->frameGeometry().height(), form->pages()->width(), form->pages()->height());
     QVERIFY(form->frameGeometry().height() > form->height()); // framed indeed
 
-    form->Option2(5)->click();
-    form->Option1(7)->click();
+    form->sizeButton(convert::SizeChoice::Size1024x768)->click();
+    form->formatButton(7)->click();
     const QStringList stops = apptest::tabStops(form.get());
     QCOMPARE(stops.filter(QStringLiteral("Option")), (QStringList{"Option2_5", "Option1_7"}));
 }

@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
@@ -102,6 +103,7 @@ private slots:
                                                    << QSize(200, 100) << QColor(Qt::white) << QColor(Qt::white);
         QTest::newRow("EPS, (atend) after an embedded document's box") << "hostile/eps-atend.eps" << QSize(30, 20) << blue << blue;
         QTest::newRow("EPS, CR-only line ends, box off the origin") << "hostile/eps-cr-only.eps" << QSize(40, 20) << red << red;
+        QTest::newRow("EPS, fractional box rounded outwards") << "formats/fractional-box.eps" << QSize(41, 20) << red << red;
         QTest::newRow("EPS, DOS binary, preview ignored") << "hostile/eps-dos-binary.eps" << QSize(48, 32) << red << blue;
         QTest::newRow("EPS written by Ghostscript") << QString() << QSize(60, 40) << QColor(0, 153, 0) << QColor(255, 255, 0);
     }
@@ -202,7 +204,8 @@ private slots:
         const QString small = path(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(small));
         if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
-            QSKIP("mounting a small file system needs root");
+            QSKIP(geteuid() == 0 ? "mounting a small file system was refused: this root may not mount"
+                                 : "mounting a small file system needs root");
         const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {small}); });
         writeBytes(small + QStringLiteral("/earlier.bmp"), "the earlier file");
         ImageMan man;
@@ -371,16 +374,19 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<qint64>("pixels"); // in the file; 0 when unknown
         QTest::addColumn<qint64>("helper"); // the memory its helper program may take
+        QTest::addColumn<QSize>("target");  // invalid: its own size
         const QString data = QStringLiteral(KESTRUNE_TEST_DATA);
         // The first rows of a picture that would take 1.6 GB.
-        QTest::newRow("PNG header") << data + "/hostile/rows-missing-32767x6103.png" << qint64(32767) * 6103 << qint64(0);
+        QTest::newRow("PNG header") << data + "/hostile/rows-missing-32767x6103.png" << qint64(32767) * 6103 << qint64(0) << QSize();
         QTest::newRow("EPS box") << data + "/sources/ghostscript-preview.eps" << qint64(64 * 48)
-                                 << imaging::detail::kGhostscriptMemory;
+                                 << imaging::detail::kGhostscriptMemory << QSize();
         QTest::newRow("EPS of a small box that takes all it may")
-            << data + "/hostile/eps-memory-hog.eps" << qint64(10 * 10) << imaging::detail::kGhostscriptMemory;
+            << data + "/hostile/eps-memory-hog.eps" << qint64(10 * 10) << imaging::detail::kGhostscriptMemory << QSize();
         QTest::newRow("placeable metafile") << data + "/sources/vector-records.wmf" << qint64(64 * 48)
-                                            << imaging::detail::kMetafileMemory;
-        QTest::newRow("no picture") << data + "/hostile/cases.tsv" << qint64(0) << qint64(0);
+                                            << imaging::detail::kMetafileMemory << QSize();
+        QTest::newRow("no picture") << data + "/hostile/cases.tsv" << qint64(0) << qint64(0) << QSize();
+        QTest::newRow("a small PNG resized to 4000 x 3000")
+            << data + "/formats/png-named.jpg" << qint64(21 * 13) << qint64(0) << QSize(4000, 3000);
     }
 
     void estimatesPeakFromTheHeader()
@@ -388,9 +394,12 @@ private slots:
         QFETCH(QString, file);
         QFETCH(qint64, pixels);
         QFETCH(qint64, helper);
-        const qint64 bytes = imaging::estimatePeakBytes(file, std::nullopt, FileType::Jpg);
+        QFETCH(QSize, target);
+        const qint64 bytes = imaging::estimatePeakBytes(file, target.isValid() ? std::optional(target) : std::nullopt, FileType::Jpg);
         // The library keeps 8 bytes a pixel; decoding and writing need more.
-        QVERIFY2(bytes >= helper + pixels * 8 && bytes <= helper + pixels * 40, qPrintable(QString::number(bytes)));
+        const qint64 written = target.isValid() ? qint64(target.width()) * target.height() : pixels;
+        QVERIFY2(bytes >= helper + std::max(pixels, written) * 8 && bytes <= helper + (pixels + written) * 40,
+                 qPrintable(QString::number(bytes)));
     }
 };
 

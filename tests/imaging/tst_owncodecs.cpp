@@ -280,27 +280,32 @@ private slots:
         const QByteArray wmf = encodeWmf(image, imaging::Deadline(), &reason);
         QVERIFY2(!wmf.isEmpty(), qPrintable(reason));
         const int w = image.width(), h = image.height();
+        // The format's own numbers, not the writer's: the placeable header's
+        // key and size, the metafile header's size, META_STRETCHDIB, SRCCOPY;
+        // 96 units an inch is ours.
+        const quint32 placeableKey = 0x9AC6CDD7u, sourceCopy = 0x00CC0020u;
+        const int placeableBytes = 22, metaHeaderBytes = 18, stretchDib = 0x0F43, unitsPerInch = 96;
         // The placeable header: key, bounding box from (0, 0), units, checksum.
-        QCOMPARE(le32(wmf, 0), kPlaceableKey);
+        QCOMPARE(le32(wmf, 0), placeableKey);
         QCOMPARE(QList<int>({le16(wmf, 6), le16(wmf, 8), le16(wmf, 10), le16(wmf, 12), le16(wmf, 14)}),
-                 QList<int>({0, 0, w, h, kWmfUnitsPerInch}));
+                 QList<int>({0, 0, w, h, unitsPerInch}));
         quint16 checksum = 0;
-        for (int i = 0; i < kPlaceableHeaderBytes - 2; i += 2)
+        for (int i = 0; i < placeableBytes - 2; i += 2)
             checksum ^= le16(wmf, i);
-        QCOMPARE(le16(wmf, kPlaceableHeaderBytes - 2), checksum);
-        const int meta = kPlaceableHeaderBytes;
+        QCOMPARE(le16(wmf, placeableBytes - 2), checksum);
+        const int meta = placeableBytes;
         QCOMPARE(le16(wmf, meta + 2), 9);
         QCOMPARE(qint64(le32(wmf, meta + 6)) * 2, qint64(wmf.size() - meta));
 
         // Walk the records: every size must add up to the end of the file.
-        qsizetype at = meta + kMetaHeaderBytes, dib = -1;
+        qsizetype at = meta + metaHeaderBytes, dib = -1;
         quint32 largest = 0;
         while (at < wmf.size()) {
             const quint32 words = le32(wmf, at);
             largest = std::max(largest, words);
-            if (le16(wmf, at + 4) == kMetaStretchDib) {
+            if (le16(wmf, at + 4) == stretchDib) {
                 QCOMPARE(dib, -1); // one bitmap only
-                QCOMPARE(le32(wmf, at + 6), kSourceCopy);
+                QCOMPARE(le32(wmf, at + 6), sourceCopy);
                 // source and destination, each height then width
                 QCOMPARE(QList<int>({le16(wmf, at + 12), le16(wmf, at + 14), le16(wmf, at + 20), le16(wmf, at + 22)}),
                          QList<int>({h, w, h, w}));

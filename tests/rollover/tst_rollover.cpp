@@ -21,14 +21,16 @@ private slots:
     void cutLines();
     void foundCuts_data();
     void foundCuts();
+    void cutFinderEdges_data();
+    void cutFinderEdges();
     void pieceRects();
     void pieceNames_data();
     void pieceNames();
     void page();
 };
 
-// A gesture is a script of mouse events on the back plate:
-// "press <button> <row>; move <buttons> <row>; release <button> <row>".
+// A gesture is a script of steps on the back plate:
+// "take <row>; guide <row>; place <row>; settle".
 void TestRollover::cutLines_data()
 {
     QTest::addColumn<L>("start");
@@ -38,33 +40,32 @@ void TestRollover::cutLines_data()
     QTest::addColumn<L>("drawnOnRelease");
     QTest::addColumn<L>("after");
 
-    QTest::newRow("empty list: a left release adds the release row")
-        << L{} << 0 << "press 1 50; move 1 60; release 1 60" << L{60} << L{60} << L{60};
-    QTest::newRow("lines 40 90: left press at 91, drag to 120, release moves the line")
-        << L{40, 90} << 0 << "press 1 91; move 1 100; move 1 120; release 1 120" << L{40, 120} << L{40, 120} << L{40, 120};
-    QTest::newRow("lines 40 90: right press at 89 and release deletes 90")
-        << L{40, 90} << 0 << "press 2 89; release 2 89" << L{} << L{40} << L{40};
-    QTest::newRow("press two rows away changes nothing") << L{40} << 0 << "press 2 42; release 2 42" << L{} << L{40} << L{40};
-    QTest::newRow("lines 99 101: a press at 100 takes 99, not 101")
-        << L{99, 101} << 0 << "press 2 100; release 2 100" << L{} << L{101} << L{101};
-    QTest::newRow("left release on an existing row keeps that row once") << L{50} << 0 << "release 1 50" << L{} << L{50, 50} << L{50};
-    QTest::newRow("left release at row 768 adds 768") << L{} << 0 << "release 1 768" << L{} << L{768} << L{768};
-    QTest::newRow("left release at row 769 is drawn once and dropped") << L{10} << 0 << "release 1 769" << L{} << L{10, 769} << L{10};
-    QTest::newRow("left release above the box is drawn once and dropped") << L{10} << 0 << "release 1 -5" << L{} << L{10, -5} << L{10};
-    QTest::newRow("left release at row 0 adds 0") << L{10} << 0 << "release 1 0" << L{} << L{10, 0} << L{0, 10};
+    QTest::newRow("empty list: a place adds its row")
+        << L{} << 0 << "take 50; guide 60; place 60" << L{60} << L{60} << L{60};
+    QTest::newRow("lines 40 90: take at 91, guide to 120, place moves the line")
+        << L{40, 90} << 0 << "take 91; guide 100; guide 120; place 120" << L{40, 120} << L{40, 120} << L{40, 120};
+    QTest::newRow("lines 40 90: take at 89 and settle deletes 90")
+        << L{40, 90} << 0 << "take 89; settle" << L{} << L{40} << L{40};
+    QTest::newRow("a take two rows away changes nothing") << L{40} << 0 << "take 42; settle" << L{} << L{40} << L{40};
+    QTest::newRow("lines 99 101: a take at 100 takes 99, not 101")
+        << L{99, 101} << 0 << "take 100; settle" << L{} << L{101} << L{101};
+    QTest::newRow("place on an existing row keeps that row once") << L{50} << 0 << "place 50" << L{} << L{50, 50} << L{50};
+    QTest::newRow("place at row 768 adds 768") << L{} << 0 << "place 768" << L{} << L{768} << L{768};
+    QTest::newRow("place at row 769 is drawn once and dropped") << L{10} << 0 << "place 769" << L{} << L{10, 769} << L{10};
+    QTest::newRow("place above the box is drawn once and dropped") << L{10} << 0 << "place -5" << L{} << L{10, -5} << L{10};
+    QTest::newRow("place at row 0 adds 0") << L{10} << 0 << "place 0" << L{} << L{10, 0} << L{0, 10};
     QTest::newRow("the new line is drawn last, then sorted by number: 9 before 10")
-        << L{10} << 0 << "release 1 9" << L{} << L{10, 9} << L{9, 10};
-    QTest::newRow("a drag with left and right held redraws nothing") << L{40} << 0 << "press 1 300; move 3 310" << L{} << L{} << L{40};
-    QTest::newRow("a drag shows the line the press took out no longer")
-        << L{40, 90} << 0 << "press 1 40; move 1 60" << L{90, 60} << L{} << L{90};
-    QTest::newRow("a pointer captured far above and below the box takes and adds nothing")
-        << L{0, 768} << 0 << "press 2 -2147483648; press 1 2147483647; release 1 2147483647" << L{} << L{0, 768, 2147483647} << L{0, 768};
+        << L{10} << 0 << "place 9" << L{} << L{10, 9} << L{9, 10};
+    QTest::newRow("a guide shows the line taken out no longer")
+        << L{40, 90} << 0 << "take 40; guide 60" << L{90, 60} << L{} << L{90};
+    QTest::newRow("rows far above and below the box take and add nothing")
+        << L{0, 768} << 0 << "take -2147483648; take 2147483647; place 2147483647" << L{} << L{0, 768, 2147483647} << L{0, 768};
     // A line must leave a piece below it: on a plate of 179 rows the last is 177.
-    QTest::newRow("179-row plate: a release on its last row is drawn once and dropped")
-        << L{177} << 179 << "release 1 178" << L{} << L{177, 178} << L{177};
+    QTest::newRow("179-row plate: a place on its last row is drawn once and dropped")
+        << L{177} << 179 << "place 178" << L{} << L{177, 178} << L{177};
     QTest::newRow("lines placed before a shorter plate below its last row go")
-        << L{0, 50, 98, 99} << 100 << "press 1 300" << L{} << L{} << L{0, 50, 98};
-    QTest::newRow("a plate taller than the list's rows keeps the 768 rule") << L{} << 1000 << "release 1 769" << L{} << L{769} << L{};
+        << L{0, 50, 98, 99} << 100 << "take 300" << L{} << L{} << L{0, 50, 98};
+    QTest::newRow("a plate taller than the list's rows keeps the 768 rule") << L{} << 1000 << "place 769" << L{} << L{769} << L{};
 }
 
 void TestRollover::cutLines()
@@ -76,11 +77,11 @@ void TestRollover::cutLines()
     QFETCH(L, drawnOnRelease);
     QFETCH(L, after);
 
-    // The keys replay the gesture at the guide line: Delete for a press, Enter
-    // for a left release.
+    // The keys replay the gesture at the guide line: Delete for a take, Enter
+    // for a place.
     CutLineList lines, keys;
     for (int row : start) {
-        lines.release(CutLineList::kLeftButton, row);
+        lines.place(row);
         keys.place(row);
     }
     if (plateHeight) {
@@ -90,16 +91,17 @@ void TestRollover::cutLines()
     L dragged, released;
     for (const QString &step : gesture.split(u';')) {
         const QStringList parts = step.split(u' ', Qt::SkipEmptyParts);
-        const int button = parts[1].toInt(), row = parts[2].toInt();
-        if (parts[0] == u"press") {
-            lines.press(row);
+        const int row = parts.value(1).toInt();
+        if (parts[0] == u"take") {
+            lines.take(row);
             keys.remove(row);
-        } else if (parts[0] == u"move") {
-            dragged = lines.drag(button, row);
+        } else if (parts[0] == u"guide") {
+            dragged = lines.guide(row);
+        } else if (parts[0] == u"place") {
+            released = lines.place(row);
+            keys.place(row);
         } else {
-            released = lines.release(button, row);
-            if (button == CutLineList::kLeftButton)
-                keys.place(row);
+            released = lines.settle();
         }
     }
     QCOMPARE(dragged, lastDrag);
@@ -135,6 +137,41 @@ void TestRollover::foundCuts()
         QVERIFY2(cut > above && cut < below && std::abs(2 * cut - (above + below)) <= 3,
                  qPrintable(QStringLiteral("cut %1 between rows %2 and %3").arg(cut).arg(above).arg(below)));
     }
+}
+
+// Each rule of the finder at its edge, on bands of whole rows: lighter ("+")
+// is an entry's highlight, darker ("-") a shadow.
+void TestRollover::cutFinderEdges_data()
+{
+    QTest::addColumn<QString>("bands"); // "first:rows+" ...
+    QTest::addColumn<int>("cuts");
+    const auto bands = [](std::initializer_list<int> firstAndRows, QString signs) {
+        QStringList text;
+        for (auto it = firstAndRows.begin(); it != firstAndRows.end(); it += 2)
+            text << QStringLiteral("%1:%2%3").arg(it[0]).arg(it[1]).arg(signs[text.size()]);
+        return text.join(u' ');
+    };
+    QTest::newRow("a gap of the least rows parts two entries") << bands({10, 5, 15 + kMinGap, 5}, "++") << 1;
+    QTest::newRow("a gap a row narrower joins them") << bands({10, 5, 14 + kMinGap, 5}, "++") << 0;
+    QTest::newRow("an entry of the least rows counts") << bands({10, 5, 20, kMinEntry}, "++") << 1;
+    QTest::newRow("a row fewer is noise") << bands({10, 5, 20, kMinEntry - 1}, "++") << 0;
+    QTest::newRow("the thickest shadow joins the entry above") << bands({10, 5, 18, kMaxShadow, 30, 5}, "+-+") << 1;
+    QTest::newRow("a row thicker is an entry of its own") << bands({10, 5, 18, kMaxShadow + 1, 30, 5}, "+-+") << 2;
+}
+
+void TestRollover::cutFinderEdges()
+{
+    QFETCH(QString, bands);
+    QImage normal(40, 60, QImage::Format_RGB32), highlight;
+    normal.fill(qRgb(128, 128, 128));
+    highlight = normal;
+    for (const QString &band : bands.split(u' ')) {
+        const QStringList field = band.chopped(1).split(u':');
+        for (int y = field[0].toInt(); y < field[0].toInt() + field[1].toInt(); ++y)
+            for (int x = 0; x < highlight.width(); ++x)
+                highlight.setPixel(x, y, band.endsWith(u'+') ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    }
+    QTEST(int(findCuts(normal, highlight).cuts.size()), "cuts");
 }
 
 // Each cut line belongs to the piece above it; the last piece ends on the

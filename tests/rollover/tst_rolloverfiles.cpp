@@ -9,7 +9,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <numeric>
+#include <sys/resource.h>
 
 using namespace rollover;
 using testrollover::Run;
@@ -93,11 +95,11 @@ void TestRolloverFiles::init()
 void TestRolloverFiles::plateLoads()
 {
     fakes::Dialogs dialogs;
-    imaging::ImageMan imageMan1;
+    imaging::ImageMan plateReader;
     const QString old = writeSource(QStringLiteral("old.bmp"), QSize(20, 30), Qt::red);
     dialogs.fileAnswers = {old, writeSource(QStringLiteral("menu.pcd"), QSize(200, 150), Qt::blue)};
-    QCOMPARE(askAndLoadPlate(Plate::Selected, dialogs, imageMan1).outcome, PlateLoad::Outcome::Loaded);
-    const PlateLoad loaded = askAndLoadPlate(Plate::Selected, dialogs, imageMan1);
+    QCOMPARE(askAndLoadPlate(Plate::Selected, dialogs, plateReader).outcome, PlateLoad::Outcome::Loaded);
+    const PlateLoad loaded = askAndLoadPlate(Plate::Selected, dialogs, plateReader);
     QVERIFY2(loaded.outcome == PlateLoad::Outcome::Loaded, qPrintable(loaded.message));
     QCOMPARE(dialogs.fileRequests.last().title, QStringLiteral("Load Image"));
     QVERIFY(dialogs.fileRequests.last().prompt.startsWith("Pictures (*.bmp;*.jpg;*.tif;*.pcd) (*.bmp *.jpg *.tif *.pcd);;All pictures"));
@@ -111,7 +113,7 @@ void TestRolloverFiles::plateLoads()
     const QString folder = QFileInfo(common::platePath(0)).absolutePath();
     QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
     dialogs.fileAnswers = {old};
-    const PlateLoad blocked = askAndLoadPlate(Plate::Highlight, dialogs, imageMan1);
+    const PlateLoad blocked = askAndLoadPlate(Plate::Highlight, dialogs, plateReader);
     QCOMPARE(blocked.outcome, PlateLoad::Outcome::Failed);
     QVERIFY(blocked.picture.isNull());
     QVERIFY2(blocked.message.contains(QDir::toNativeSeparators(common::platePath(1))), qPrintable(blocked.message));
@@ -166,9 +168,9 @@ void TestRolloverFiles::stopsEarly()
     for (const QString &name : files)
         testpictures::writeBytes(out + name, "x");
     Run run;
-    run.imageMan3.setJpegQuality(42);
+    run.pieceWriter.setJpegQuality(42);
     QCOMPARE(run.go({10}, answers, confirm), outcome);
-    QCOMPARE(run.imageMan3.jpegQuality(), quality);
+    QCOMPARE(run.pieceWriter.jpegQuality(), quality);
 
     QStringList asked;
     for (const fakes::Dialogs::Question &input : std::as_const(run.dialogs.inputs) + run.dialogs.questions)
@@ -195,7 +197,7 @@ void TestRolloverFiles::piecesPageAndFailures_data()
     QTest::addColumn<int>("plateHeight");
     QTest::addColumn<QString>("header");
     QTest::addColumn<L>("heights");          // per plate, per piece; 0: not written
-    QTest::addColumn<QString>("blocked");    // what stands where the page or the images folder belongs
+    QTest::addColumn<QString>("blocked");    // what stands where the page or the images folder belongs, or a size limit
     QTest::addColumn<QStringList>("named");  // each in the failures and in the one message
     QTest::addColumn<int>("failureCount");
 
@@ -205,6 +207,9 @@ void TestRolloverFiles::piecesPageAndFailures_data()
         << L{0, 177} << 179 << "TST" << L{1, 177, 1, 1, 177, 1, 1, 177, 1} << "" << QStringList() << 0;
     QTest::newRow("no line, a folder in the page's way: reported, no temporary file left")
         << L{} << 30 << "TST" << L{30, 30, 30} << "page" << QStringList{QDir::toNativeSeparators(common::pagePath())} << 1;
+    // No file may grow past 16 bytes, as on a full disk: no page is left cut short.
+    QTest::newRow("no line, files limited to 16 bytes: reported, nothing written")
+        << L{} << 30 << "TST" << L{0, 0, 0} << "size limit" << QStringList{"TSTa0.jpg", QDir::toNativeSeparators(common::pagePath())} << 5;
     L lines(30);
     std::iota(lines.begin(), lines.end(), 100);
     // The file is emptied away with the output folder's files, so no folder is there to take the pieces.
@@ -221,17 +226,27 @@ void TestRolloverFiles::piecesPageAndFailures()
     QFETCH(QString, blocked);
     QFETCH(QStringList, named);
     QFETCH(int, failureCount);
-    const bool pageBlocked = blocked == u"page";
+    const bool pageBlocked = blocked == u"page" || blocked == u"size limit";
 
     writePlates(L(3, plateHeight), lines.value(0, 1000) + 1);
     // A first run under another header: nothing of it may survive the second.
     QCOMPARE(Run().go({20, 25}, {"100", "OLD"}), Outcome::Finished);
-    if (pageBlocked)
+    if (blocked == u"page")
         QVERIFY(QFile::remove(common::pagePath()) && QDir().mkpath(common::pagePath()));
     if (blocked == u"images")
         QVERIFY(QDir(common::imagesFolder()).removeRecursively() && QFile(common::imagesFolder()).open(QIODevice::WriteOnly));
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    if (blocked == u"size limit") {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = unlimited;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
     Run run;
-    QCOMPARE(run.go(lines, {"90", header}), Outcome::Finished);
+    const Outcome outcome = run.go(lines, {"90", header});
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    QCOMPARE(outcome, Outcome::Finished);
 
     const int pieces = int(lines.size()) + 1;
     QStringList expectedFiles;

@@ -3,7 +3,7 @@
 #include "fakes.h"
 
 #include "app/filelist.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/tabcontrol.h"
 
 #include <QApplication>
@@ -44,11 +44,11 @@ inline void doubleClick(QAbstractItemView *view, int row)
 
 // The controls Tab reaches from the tab row until it comes back there, by
 // layout name.
-inline QStringList tabStops(app::Form1 *form)
+inline QStringList tabStops(app::MainWindow *form)
 {
-    form->SSTab1()->setFocus(Qt::TabFocusReason);
+    form->pages()->setFocus(Qt::TabFocusReason);
     QStringList stops;
-    for (QWidget *at = nullptr; stops.size() < 100 && at != form->SSTab1(); stops << at->objectName()) {
+    for (QWidget *at = nullptr; stops.size() < 100 && at != form->pages(); stops << at->objectName()) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         for (at = QApplication::focusWidget(); at->objectName().isEmpty() || at->objectName().startsWith("qt_");)
             at = at->parentWidget();
@@ -81,11 +81,11 @@ protected:
         QDir::setCurrent(m_savedCurrent);
         m_dir.reset();
     }
-    std::unique_ptr<app::Form1> newForm(bool load = true)
+    std::unique_ptr<app::MainWindow> newForm(bool load = true)
     {
-        auto form = std::make_unique<app::Form1>(m_dialogs, m_clipboard, m_opener);
+        auto form = std::make_unique<app::MainWindow>(m_dialogs, m_clipboard, m_opener);
         if (load)
-            form->Form_Load();
+            form->start();
         return form;
     }
 

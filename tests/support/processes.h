@@ -52,7 +52,7 @@ inline std::optional<QByteArray> runTool(const QString &program, const QStringLi
                                          const QByteArray &input = {})
 {
     if (QStandardPaths::findExecutable(program).isEmpty() && !QFile::exists(program)) {
-        *why = QStringLiteral("%1 is not installed; scripts/install-deps installs it").arg(program);
+        *why = QStringLiteral("%1 is not installed; scripts/install-deps --test installs it").arg(program);
         return std::nullopt;
     }
     QProcess process;

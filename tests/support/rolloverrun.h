@@ -12,9 +12,9 @@ namespace testrollover {
 struct Run {
     fakes::Dialogs dialogs;
     fakes::Clipboard clipboard;
-    imaging::ImageMan imageMan1; // the instance the plates are read with
-    imaging::ImageMan imageMan3;
-    rollover::GenerateRun generate{dialogs, clipboard, imageMan1, imageMan3};
+    imaging::ImageMan plateReader; // the instance the plates are read with
+    imaging::ImageMan pieceWriter;
+    rollover::GenerateRun generate{dialogs, clipboard, plateReader, pieceWriter};
 
     // Runs along cut lines at `rows`, answering the prompts with `answers`
     // (compression rate, then header) and the confirmation with `confirm`.
@@ -23,7 +23,7 @@ struct Run {
     {
         rollover::CutLineList lines;
         for (int row : rows)
-            lines.release(rollover::CutLineList::kLeftButton, row);
+            lines.place(row);
         dialogs.inputAnswers = answers;
         dialogs.yesNoAnswers = confirm;
         return generate.run(lines);

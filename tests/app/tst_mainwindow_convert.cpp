@@ -36,7 +36,7 @@ QStringList filesIn(const QString &folder)
 // The Batch Convert page's run and double-click through the window: what
 // the user sees while files are converted. The conversion itself is the
 // engine's (tests/convert).
-class TestForm1Convert : public QObject, apptest::Fixture
+class TestMainWindowConvert : public QObject, apptest::Fixture
 {
     Q_OBJECT
 
@@ -53,7 +53,7 @@ private:
     QString m_out;
 };
 
-void TestForm1Convert::init()
+void TestMainWindowConvert::init()
 {
     setUp();
     m_out = m_root + QStringLiteral("/out");
@@ -65,32 +65,32 @@ void TestForm1Convert::init()
 
 // One broken file among good ones: the others are converted at the custom
 // size, and the run ends in one message, naming the pipe left out too.
-void TestForm1Convert::batchRunThroughTheWidgets()
+void TestMainWindowConvert::batchRunThroughTheWidgets()
 {
     apptest::touch(m_source + "/broken.jpg");
     QVERIFY(mkfifo(QFile::encodeName(m_source + "/pipe.png").constData(), 0600) == 0);
     auto form = newForm();
-    form->Dir2()->setPath(m_out);
-    QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
-    QTest::mouseClick(form->Option2(1), Qt::LeftButton); // Custom
-    form->Text1(0)->clear();
-    QTest::keyClicks(form->Text1(0), QStringLiteral(" 20px"));
-    form->Text1(1)->clear();
-    QTest::keyClicks(form->Text1(1), QStringLiteral("12.5"));
+    form->destinationFolders()->setPath(m_out);
+    QTest::mouseClick(form->formatButton(5), Qt::LeftButton); // PNG
+    QTest::mouseClick(form->sizeButton(convert::SizeChoice::Custom), Qt::LeftButton); // Custom
+    form->customWidthBox()->clear();
+    QTest::keyClicks(form->customWidthBox(), QStringLiteral(" 20px"));
+    form->customHeightBox()->clear();
+    QTest::keyClicks(form->customHeightBox(), QStringLiteral("12.5"));
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
-    QTest::mouseClick(form->Command1(), Qt::LeftButton);
+    QTest::mouseClick(form->convertButton(), Qt::LeftButton);
     // Under way: button off, busy pointer, a progress caption. The button
     // stays off when the types or the folder change under the run.
-    QVERIFY(!form->Command1()->isEnabled() && busy());
+    QVERIFY(!form->convertButton()->isEnabled() && busy());
     QVERIFY(form->windowTitle().startsWith(QLatin1String("Now Processing # ")));
-    QTest::mouseClick(form->Check1(11), Qt::LeftButton); // EPS off: the list is filtered anew
-    form->Dir1()->setPath(m_source);
-    QVERIFY(!form->Command1()->isEnabled());
+    QTest::mouseClick(form->typeBox(11), Qt::LeftButton); // EPS off: the list is filtered anew
+    form->sourceFolders()->setPath(m_source);
+    QVERIFY(!form->convertButton()->isEnabled());
     QVERIFY(finished.wait(120000));
 
     QCOMPARE(form->windowTitle(), QStringLiteral("Now Processing # 4 of 4"));
-    QVERIFY(form->Command1()->isEnabled() && !busy());
+    QVERIFY(form->convertButton()->isEnabled() && !busy());
     QCOMPARE(m_dialogs.messages.size(), 1);
     const QString text = m_dialogs.messages.first().text;
     QVERIFY2(text.startsWith("1 of 4 files could not be converted:") && text.contains(m_source + "/broken.jpg")
@@ -101,7 +101,7 @@ void TestForm1Convert::batchRunThroughTheWidgets()
         QCOMPARE(testpictures::readBack(m_out + '/' + name).size(), QSize(20, 12));
 }
 
-void TestForm1Convert::runIntoItselfAsksFirst_data()
+void TestMainWindowConvert::runIntoItselfAsksFirst_data()
 {
     QTest::addColumn<bool>("doubleClick"); // on c.jpg, else the run
     QTest::addColumn<bool>("yes");
@@ -113,7 +113,7 @@ void TestForm1Convert::runIntoItselfAsksFirst_data()
 // Into its own folder with jpg: c.jpg and d.jpg would replace themselves, so
 // the window asks once. Yes converts; d.bmp would become d.jpg, another
 // listed file, so d.bmp fails and d.jpg keeps its picture.
-void TestForm1Convert::runIntoItselfAsksFirst()
+void TestMainWindowConvert::runIntoItselfAsksFirst()
 {
     QFETCH(bool, doubleClick);
     QFETCH(bool, yes);
@@ -124,16 +124,16 @@ void TestForm1Convert::runIntoItselfAsksFirst()
     const QByteArray c = testpictures::readAll(m_source + "/c.jpg");
     m_dialogs.yesNoAnswers = {yes};
     if (doubleClick)
-        apptest::doubleClick(form->File1(), 2);
+        apptest::doubleClick(form->sourceFiles(), 2);
     else
-        QTest::mouseClick(form->Command1(), Qt::LeftButton);
+        QTest::mouseClick(form->convertButton(), Qt::LeftButton);
     QCOMPARE(m_dialogs.questions.value(0).prompt, doubleClick
              ? "1 file will be replaced by its converted copy (first: c.jpg). Replace it?"
              : "2 files will be replaced by their converted copies (first: c.jpg). Replace them?");
     QVERIFY(yes ? finished.wait(120000) : (QCoreApplication::processEvents(), finished.isEmpty()));
     QCOMPARE(testpictures::readAll(m_source + "/c.jpg") == c, !yes);
     if (!yes) {
-        QVERIFY(form->Command1()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
+        QVERIFY(form->convertButton()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
         QCOMPARE(filesIn(m_source), QStringList({"a.png", "b.bmp", "c.jpg", "d.bmp", "d.jpg"}));
         return;
     }
@@ -149,29 +149,29 @@ void TestForm1Convert::runIntoItselfAsksFirst()
 // and letter case of the last format click, replacing an older file and
 // touching nothing else; with nothing selected it does nothing. A phone photo
 // stored on its side (EXIF orientation 6) comes out as it is seen.
-void TestForm1Convert::doubleClickConvertsOneFile()
+void TestMainWindowConvert::doubleClickConvertsOneFile()
 {
     QVERIFY(writePicture(m_out + "/b.TIF", {5, 5}));
     QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/orientation/orientation-6.jpg", m_source + "/d.jpg"));
     auto form = newForm();
-    form->Dir2()->setPath(m_out);
-    form->Command1()->setEnabled(false);
+    form->destinationFolders()->setPath(m_out);
+    form->convertButton()->setEnabled(false);
     const QString caption = form->windowTitle();
-    form->File1_DblClick();
-    QTest::mouseClick(form->Option1(1), Qt::LeftButton); // TIF
+    form->onSourceFileDoubleClicked();
+    QTest::mouseClick(form->formatButton(1), Qt::LeftButton); // TIF
     QSignalSpy single(form->findChild<convert::BatchEngine *>(), &convert::BatchEngine::singleFinished);
-    apptest::doubleClick(form->File1(), 1); // b.bmp
+    apptest::doubleClick(form->sourceFiles(), 1); // b.bmp
     QVERIFY(busy() && single.isEmpty()); // the handler has returned
     QVERIFY(single.wait(60000));
     QCOMPARE(filesIn(m_out), QStringList{"b.TIF"});
     QCOMPARE(testpictures::readBack(m_out + "/b.TIF").size(), QSize(24, 48));
     QCOMPARE(form->windowTitle(), caption);
-    QVERIFY(!form->Command1()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
+    QVERIFY(!form->convertButton()->isEnabled() && !busy() && m_dialogs.messages.isEmpty());
     // The new file is not listed until the folder or the types change.
-    QCOMPARE(form->File1()->count(), 4);
+    QCOMPARE(form->sourceFiles()->count(), 4);
 
-    QTest::mouseClick(form->Option1(5), Qt::LeftButton); // PNG
-    apptest::doubleClick(form->File1(), 3); // d.jpg
+    QTest::mouseClick(form->formatButton(5), Qt::LeftButton); // PNG
+    apptest::doubleClick(form->sourceFiles(), 3); // d.jpg
     QVERIFY(single.wait(60000));
     const QImage seen = testpictures::readBack(m_out + "/d.PNG");
     QCOMPARE(seen.size(), QSize(64, 32));
@@ -180,18 +180,18 @@ void TestForm1Convert::doubleClickConvertsOneFile()
 
 // Closing stops the run and the double-clicked file in hand: nothing more is
 // written or said, and the pointer is back.
-void TestForm1Convert::closingDuringARunStopsIt()
+void TestMainWindowConvert::closingDuringARunStopsIt()
 {
     for (int i = 0; i < 6; ++i)
         QVERIFY(writePicture(m_source + QStringLiteral("/big%1.png").arg(i), {900, 700}));
     auto form = newForm();
-    form->Dir2()->setPath(m_out);
-    QTest::mouseClick(form->Option1(2), Qt::LeftButton); // BMP
+    form->destinationFolders()->setPath(m_out);
+    QTest::mouseClick(form->formatButton(2), Qt::LeftButton); // BMP
     auto *engine = form->findChild<convert::BatchEngine *>();
     QSignalSpy finished(engine, &convert::BatchEngine::finished);
     QSignalSpy single(engine, &convert::BatchEngine::singleFinished);
-    QTest::mouseClick(form->Command1(), Qt::LeftButton);
-    apptest::doubleClick(form->File1(), 8); // c.jpg, in hand with the run's files
+    QTest::mouseClick(form->convertButton(), Qt::LeftButton);
+    apptest::doubleClick(form->sourceFiles(), 8); // c.jpg, in hand with the run's files
     QVERIFY(engine->isRunning());
     form->close();
     QVERIFY(!engine->isRunning() && !busy());
@@ -201,5 +201,5 @@ void TestForm1Convert::closingDuringARunStopsIt()
     QVERIFY(filesIn(m_out).size() <= engine->workerCount() + 1);
 }
 
-QTEST_MAIN(TestForm1Convert)
-#include "tst_form1_convert.moc"
+QTEST_MAIN(TestMainWindowConvert)
+#include "tst_mainwindow_convert.moc"

@@ -1,7 +1,7 @@
 // The window itself: its controls, menus, start-up and size. The pages'
-// handlers are in form1_convert.cpp and form1_rollover.cpp.
+// handlers are in mainwindow_convert.cpp and mainwindow_rollover.cpp.
 
-#include "form1.h"
+#include "mainwindow.h"
 
 #include "artwork.h"
 #include "drivelist.h"
@@ -61,31 +61,16 @@ QString startFolder()
     return QDir::rootPath();
 }
 
-template<typename T>
-T *control(const Controls &controls, const QString &name)
-{
-    auto *found = qobject_cast<T *>(controls.byName.value(name));
-    Q_ASSERT_X(found, "Form1", qPrintable(name));
-    return found;
-}
-
-template<typename T, std::size_t N>
-void elements(const Controls &controls, const char *name, std::array<T *, N> &out)
-{
-    for (int i = 0; i < int(N); ++i)
-        out[i] = qobject_cast<T *>(controls.byName.value(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i)));
-}
-
 } // namespace
 
-Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::UrlOpener &opener,
-             QWidget *parent)
+MainWindow::MainWindow(common::Dialogs &dialogs, common::Clipboard &clipboard, common::UrlOpener &opener,
+                       QWidget *parent)
     : QMainWindow(parent)
     , m_dialogs(dialogs)
     , m_clipboard(clipboard)
     , m_opener(opener)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(windowObjectName());
     setWindowTitle(QStringLiteral("%1 Utilities - %2")
                        .arg(QLatin1String(common::kMakerName), QLatin1String(common::kMakerAddress)));
     setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
@@ -108,7 +93,10 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
         small.setPointSizeF(7.5);
     setFont(small);
 
-    buildControls();
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    m_ui = buildControls(client);
     buildMenus();
     openStartFolders();
     connectConversionPage();
@@ -117,94 +105,60 @@ Form1::Form1(common::Dialogs &dialogs, common::Clipboard &clipboard, common::Url
     resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight) + menuBar()->sizeHint().height());
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::buildControls()
+void MainWindow::buildMenus()
 {
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-    const Controls controls = app::buildControls(client);
-
-    m_sstab1 = control<TabControl>(controls, QStringLiteral("SSTab1"));
-    m_list1 = control<QListWidget>(controls, QStringLiteral("List1"));
-    m_list2 = control<QListWidget>(controls, QStringLiteral("List2"));
-    m_drive1 = control<DriveList>(controls, QStringLiteral("Drive1"));
-    m_drive2 = control<DriveList>(controls, QStringLiteral("Drive2"));
-    m_dir1 = control<FolderList>(controls, QStringLiteral("Dir1"));
-    m_dir2 = control<FolderList>(controls, QStringLiteral("Dir2"));
-    m_file1 = control<FileList>(controls, QStringLiteral("File1"));
-    m_frame1 = control<QGroupBox>(controls, QStringLiteral("Frame1"));
-    m_command1 = control<QPushButton>(controls, QStringLiteral("Command1"));
-    m_command2 = control<QPushButton>(controls, QStringLiteral("Command2"));
-    m_command3 = control<QPushButton>(controls, QStringLiteral("Command3"));
-    m_command4 = control<QPushButton>(controls, QStringLiteral("Command4"));
-    m_command5 = control<QPushButton>(controls, QStringLiteral("Command5"));
-    m_picture1 = control<PictureBox>(controls, QStringLiteral("Picture1"));
-    m_picture2 = control<PictureBox>(controls, QStringLiteral("Picture2"));
-    m_picture3 = control<PictureBox>(controls, QStringLiteral("Picture3"));
-    elements(controls, "Label1", m_label1);
-    elements(controls, "Option1", m_option1);
-    elements(controls, "Option2", m_option2);
-    elements(controls, "Text1", m_text1);
-    elements(controls, "Check1", m_check1);
-    m_option1Group = controls.option1;
-    m_option2Group = controls.option2;
-}
-
-void Form1::buildMenus()
-{
+    const MenuEntries &names = menuEntries();
+    const auto add = [this](auto *owner, const MenuEntry &entry, void (MainWindow::*handler)()) {
+        QAction *action = owner->addAction(QString::fromUtf8(entry.caption));
+        action->setObjectName(QLatin1String(entry.name));
+        connect(action, &QAction::triggered, this, handler);
+    };
     menuBar()->setAccessibleName(QStringLiteral("Menus"));
-    QMenu *filex = menuBar()->addMenu(QStringLiteral("&File"));
-    filex->setObjectName(QStringLiteral("filex"));
-    QAction *exit = filex->addAction(QStringLiteral("E&xit"));
-    exit->setObjectName(QStringLiteral("exit"));
-    connect(exit, &QAction::triggered, this, &Form1::exit_Click);
-
-    QMenu *helzp = menuBar()->addMenu(QStringLiteral("&Help"));
-    helzp->setObjectName(QStringLiteral("helzp"));
-    QAction *ffff = helzp->addAction(QStringLiteral("&Help Web Page"));
-    ffff->setObjectName(QStringLiteral("ffff"));
-    connect(ffff, &QAction::triggered, this, &Form1::ffff_Click);
-    QAction *about = helzp->addAction(QStringLiteral("&About"));
-    about->setObjectName(QStringLiteral("about"));
-    connect(about, &QAction::triggered, this, &Form1::about_Click);
+    QMenu *fileMenu = menuBar()->addMenu(QString::fromUtf8(names.fileMenu.caption));
+    fileMenu->setObjectName(QLatin1String(names.fileMenu.name));
+    add(fileMenu, names.exit, &MainWindow::onExit);
+    QMenu *helpMenu = menuBar()->addMenu(QString::fromUtf8(names.helpMenu.caption));
+    helpMenu->setObjectName(QLatin1String(names.helpMenu.name));
+    add(helpMenu, names.helpPage, &MainWindow::onHelp);
+    add(helpMenu, names.about, &MainWindow::onAbout);
 }
 
 // The lists open on the current folder before any handler is connected, so
 // creating the window raises nothing.
-void Form1::openStartFolders()
+void MainWindow::openStartFolders()
 {
     const QString folder = startFolder();
     const QStringList drives = DriveList::mountedDrives();
-    for (DriveList *list : {m_drive1, m_drive2}) {
+    for (DriveList *list : {m_ui.sourceDrives, m_ui.destinationDrives}) {
         list->setDrives(drives);
         list->showDriveOf(folder);
     }
-    m_dir1->setPath(folder);
-    m_dir2->setPath(folder);
-    m_file1->setPath(folder);
+    m_ui.sourceFolders->setPath(folder);
+    m_ui.destinationFolders->setPath(folder);
+    m_ui.sourceFiles->setPath(folder);
 }
 
-void Form1::warn(const QString &text)
+void MainWindow::warn(const QString &text)
 {
     m_dialogs.messageBox(text, programTitle(), common::Dialogs::Icon::Warning);
 }
 
-void Form1::Form_Load()
+void MainWindow::start()
 {
-    m_typepattern = convert::readStoredTypePattern();
+    m_typePattern = convert::readStoredTypePattern();
     show();
     m_restoring = true;
-    const convert::TypeTicks ticks = convert::restoredTicks(m_typepattern);
+    const convert::TypeTicks ticks = convert::restoredTicks(m_typePattern);
     for (int i = 0; i < imaging::kFileTypeCount; ++i) {
         if (ticks[i])
-            m_check1[i]->setChecked(true);
+            m_ui.typeBoxes[i]->setChecked(true);
     }
     m_restoring = false;
-    m_file1->setPattern(m_typepattern);
+    m_ui.sourceFiles->setPattern(m_typePattern);
     m_outext = QStringLiteral("jpg");
-    m_option1[0]->setChecked(true);
+    m_ui.formatButtons[0]->setChecked(true);
     move(pos().x(), 0);
     // A window manager places and frames the window once it is mapped, after
     // show() has returned, and a move made before is lost. When the window is
@@ -213,46 +167,46 @@ void Form1::Form_Load()
     windowHandle()->installEventFilter(this);
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
         QTimer::singleShot(0, this, [this] {
             move(pos().x(), 0);
-            Form_Resize();
+            fitPagesToWindow();
         });
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    Form_Resize();
+    fitPagesToWindow();
 }
 
-void Form1::Form_Resize()
+void MainWindow::fitPagesToWindow()
 {
     const QSizeF outer = QSizeF(frameGeometry().size()) * kTwipsPerPixel;
-    const QSizeF current = QSizeF(m_sstab1->size()) * kTwipsPerPixel;
+    const QSizeF current = QSizeF(m_ui.pages->size()) * kTwipsPerPixel;
     const QSizeF wanted = tabSizeForWindow(outer, current);
-    m_sstab1->resize(qMax(1, twipsToPixels(wanted.width())), qMax(1, twipsToPixels(wanted.height())));
+    m_ui.pages->resize(qMax(1, twipsToPixels(wanted.width())), qMax(1, twipsToPixels(wanted.height())));
 }
 
-void Form1::exit_Click()
+void MainWindow::onExit()
 {
     close();
     QCoreApplication::exit(0);
 }
 
-void Form1::ffff_Click()
+void MainWindow::onHelp()
 {
     const QString address = helpAddress();
     if (!m_opener.open(QUrl(address)))
         warn(QStringLiteral("No web browser could be started for the help page %1.").arg(address));
 }
 
-void Form1::about_Click()
+void MainWindow::onAbout()
 {
     m_dialogs.messageBox(makerNotice(), programTitle(), common::Dialogs::Icon::Information);
 }

@@ -2,7 +2,7 @@
 // type boxes, the format buttons, the batch run and the double-click on a
 // file. The rules are convert's; the work is convert::BatchEngine's.
 
-#include "form1.h"
+#include "mainwindow.h"
 
 #include "drivelist.h"
 #include "droptarget.h"
@@ -24,38 +24,38 @@
 
 namespace app {
 
-void Form1::connectConversionPage()
+void MainWindow::connectConversionPage()
 {
-    connect(m_drive1, &DriveList::changed, this, &Form1::Drive1_Change);
-    connect(m_drive2, &DriveList::changed, this, &Form1::Drive2_Change);
-    connect(m_dir1, &FolderList::changed, this, &Form1::Dir1_Change);
+    connect(m_ui.sourceDrives, &DriveList::changed, this, &MainWindow::onSourceDriveChanged);
+    connect(m_ui.destinationDrives, &DriveList::changed, this, &MainWindow::onDestinationDriveChanged);
+    connect(m_ui.sourceFolders, &FolderList::changed, this, &MainWindow::onSourceFolderChanged);
     // Opening a folder on another volume moves the drive list along, quietly,
     // so the drive shown is always the one holding the folder shown.
-    connect(m_dir2, &FolderList::changed, this, [this] { m_drive2->showDriveOf(m_dir2->path()); });
-    for (FolderList *folders : {m_dir1, m_dir2}) {
+    connect(m_ui.destinationFolders, &FolderList::changed, this, [this] { m_ui.destinationDrives->showDriveOf(m_ui.destinationFolders->path()); });
+    for (FolderList *folders : {m_ui.sourceFolders, m_ui.destinationFolders}) {
         connect(folders, &FolderList::openFailed, this, [this](const QString &path, const QString &reason) {
             warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(path), reason));
         });
     }
-    connect(m_file1, &FileList::pathChanged, this, &Form1::File1_PathChange);
-    connect(m_file1, &FileList::patternChanged, this, &Form1::File1_PatternChange);
-    connect(m_file1, &FileList::entryDoubleClicked, this, &Form1::File1_DblClick);
+    connect(m_ui.sourceFiles, &FileList::pathChanged, this, &MainWindow::onSourceFilesPathChanged);
+    connect(m_ui.sourceFiles, &FileList::patternChanged, this, &MainWindow::onSourceFilesPatternChanged);
+    connect(m_ui.sourceFiles, &FileList::entryDoubleClicked, this, &MainWindow::onSourceFileDoubleClicked);
     for (int i = 0; i < imaging::kFileTypeCount; ++i)
-        connect(m_check1[i], &QCheckBox::toggled, this, [this, i] { Check1_Click(i); });
+        connect(m_ui.typeBoxes[i], &QCheckBox::toggled, this, [this, i] { onTypeBoxClicked(i); });
     // Programmatic checks (start-up selects JPG) raise no click; the mouse and
     // the arrow keys do.
-    connect(m_option1Group, &QButtonGroup::idClicked, this, &Form1::Option1_Click);
-    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(new DropTarget(m_dir1, DropKind::Folder), &DropTarget::dropped, this, &Form1::Dir1_DragDrop);
-    connect(new DropTarget(m_file1, DropKind::Folder), &DropTarget::dropped, this, &Form1::File1_DragDrop);
-    connect(new DropTarget(m_dir2, DropKind::Folder), &DropTarget::dropped, this, &Form1::Dir2_DragDrop);
+    connect(m_ui.formatGroup, &QButtonGroup::idClicked, this, &MainWindow::onFormatClicked);
+    connect(m_ui.convertButton, &QPushButton::clicked, this, &MainWindow::onBatchConvert);
+    connect(new DropTarget(m_ui.sourceFolders, DropKind::Folder), &DropTarget::dropped, this, &MainWindow::onSourceFolderDropped);
+    connect(new DropTarget(m_ui.sourceFiles, DropKind::Folder), &DropTarget::dropped, this, &MainWindow::onSourceFilesDropped);
+    connect(new DropTarget(m_ui.destinationFolders, DropKind::Folder), &DropTarget::dropped, this, &MainWindow::onDestinationFolderDropped);
 
     m_batch = new convert::BatchEngine({}, this);
     connect(m_batch, &convert::BatchEngine::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_batch, &convert::BatchEngine::finished, this,
             [this](const QList<convert::FileOutcome> &failures, qsizetype count) {
                 m_runPointer.reset();
-                m_command1->setEnabled(true);
+                m_ui.convertButton->setEnabled(true);
                 const QString said = convert::endMessage(failures, count, std::exchange(m_runLeftOut, {}));
                 if (!said.isEmpty())
                     warn(said);
@@ -72,102 +72,103 @@ void Form1::connectConversionPage()
     // Connected after the list's handlers, so it has the last word.
     const auto keepDisabled = [this] {
         if (m_batch->isRunning())
-            m_command1->setEnabled(false);
+            m_ui.convertButton->setEnabled(false);
     };
-    connect(m_file1, &FileList::pathChanged, this, keepDisabled);
-    connect(m_file1, &FileList::patternChanged, this, keepDisabled);
+    connect(m_ui.sourceFiles, &FileList::pathChanged, this, keepDisabled);
+    connect(m_ui.sourceFiles, &FileList::patternChanged, this, keepDisabled);
 }
 
-void Form1::driveFault(DriveList *drives, FolderList *folders)
+void MainWindow::driveFault(DriveList *drives, FolderList *folders)
 {
     warn(QStringLiteral("The drive %1 cannot be read: %2.").arg(drives->drive(), folders->errorString()));
     drives->showDriveOf(folders->path());
 }
 
-void Form1::Drive1_Change()
+void MainWindow::onSourceDriveChanged()
 {
-    if (!m_dir1->setPath(m_drive1->drive()))
-        driveFault(m_drive1, m_dir1);
+    if (!m_ui.sourceFolders->setPath(m_ui.sourceDrives->drive()))
+        driveFault(m_ui.sourceDrives, m_ui.sourceFolders);
 }
 
-void Form1::Dir1_Change()
+void MainWindow::onSourceFolderChanged()
 {
-    m_drive1->showDriveOf(m_dir1->path());
-    if (!m_file1->setPath(m_dir1->path())) {
+    m_ui.sourceDrives->showDriveOf(m_ui.sourceFolders->path());
+    if (!m_ui.sourceFiles->setPath(m_ui.sourceFolders->path())) {
         warn(QStringLiteral("The files of the folder %1 cannot be listed: %2.")
-                 .arg(common::shownName(m_file1->path()), m_file1->errorString()));
+                 .arg(common::shownName(m_ui.sourceFiles->path()), m_ui.sourceFiles->errorString()));
     }
 }
 
-void Form1::Drive2_Change()
+void MainWindow::onDestinationDriveChanged()
 {
-    if (!m_dir2->setPath(m_drive2->drive()))
-        driveFault(m_drive2, m_dir2);
+    if (!m_ui.destinationFolders->setPath(m_ui.destinationDrives->drive()))
+        driveFault(m_ui.destinationDrives, m_ui.destinationFolders);
 }
 
-void Form1::Dir1_DragDrop(const QString &folder)
+void MainWindow::onSourceFolderDropped(const QString &folder)
 {
-    if (!m_dir1->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_dir1->errorString()));
+    if (!m_ui.sourceFolders->setPath(folder))
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_ui.sourceFolders->errorString()));
 }
 
-void Form1::File1_DragDrop(const QString &folder)
+void MainWindow::onSourceFilesDropped(const QString &folder)
 {
-    Dir1_DragDrop(folder);
+    onSourceFolderDropped(folder);
 }
 
-void Form1::Dir2_DragDrop(const QString &folder)
+void MainWindow::onDestinationFolderDropped(const QString &folder)
 {
-    if (!m_dir2->setPath(folder))
-        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_dir2->errorString()));
+    if (!m_ui.destinationFolders->setPath(folder))
+        warn(QStringLiteral("The folder %1 cannot be opened: %2.").arg(common::shownName(folder), m_ui.destinationFolders->errorString()));
 }
 
-void Form1::File1_PathChange()
+void MainWindow::onSourceFilesPathChanged()
 {
-    m_command1->setEnabled(m_file1->count() > 0);
+    m_ui.convertButton->setEnabled(m_ui.sourceFiles->count() > 0);
 }
 
-void Form1::File1_PatternChange()
+void MainWindow::onSourceFilesPatternChanged()
 {
-    m_command1->setEnabled(m_file1->count() > 0);
+    m_ui.convertButton->setEnabled(m_ui.sourceFiles->count() > 0);
 }
 
-void Form1::Check1_Click(int)
+void MainWindow::onTypeBoxClicked(int)
 {
     if (m_restoring)
         return;
     convert::TypeTicks ticks{};
     for (int i = 0; i < imaging::kFileTypeCount; ++i)
-        ticks[i] = m_check1[i]->isChecked();
-    m_typepattern = convert::buildTypePattern(ticks);
-    m_file1->setPattern(m_typepattern);
+        ticks[i] = m_ui.typeBoxes[i]->isChecked();
+    m_typePattern = convert::buildTypePattern(ticks);
+    m_ui.sourceFiles->setPattern(m_typePattern);
     QString storeFile;
-    if (!convert::storeTypePattern(m_typepattern, &storeFile))
+    if (!convert::storeTypePattern(m_typePattern, &storeFile))
         warn(QStringLiteral("The file-type choice could not be stored in %1.").arg(storeFile));
 }
 
-void Form1::Option1_Click(int index)
+void MainWindow::onFormatClicked(int index)
 {
-    m_outext = m_option1[index]->text();
+    m_outext = m_ui.formatButtons[index]->text();
 }
 
-convert::FileChoices Form1::conversionChoices(int row) const
+convert::FileChoices MainWindow::conversionChoices(int row) const
 {
     convert::FileChoices choices;
-    choices.folder = m_dir1->path();
-    choices.count = m_file1->count();
-    choices.name = m_file1->entry(row);
-    choices.size = convert::sizeChoiceFromIndex(m_option2Group->checkedId()).value_or(convert::SizeChoice::OneToOne);
-    choices.customWidth = m_text1[0]->text();
-    choices.customHeight = m_text1[1]->text();
+    choices.folder = m_ui.sourceFolders->path();
+    choices.count = m_ui.sourceFiles->count();
+    choices.name = m_ui.sourceFiles->entry(row);
+    const int size = m_ui.sizeGroup->checkedId();
+    choices.size = size < 0 ? convert::SizeChoice::OneToOne : convert::SizeChoice(size);
+    choices.customWidth = m_ui.customWidth->text();
+    choices.customHeight = m_ui.customHeight->text();
     choices.outext = m_outext;
-    choices.destination = m_dir2->path();
+    choices.destination = m_ui.destinationFolders->path();
     return choices;
 }
 
 // False when the files of `rows` would replace their own sources and the
 // user says No; `asked` tells whether the question was put.
-bool Form1::sourcesMayBeReplaced(const QList<int> &rows, bool *asked)
+bool MainWindow::sourcesMayBeReplaced(const QList<int> &rows, bool *asked)
 {
     QList<convert::ConversionJob> plans;
     for (int row : rows)
@@ -177,31 +178,31 @@ bool Form1::sourcesMayBeReplaced(const QList<int> &rows, bool *asked)
     return replaced.isEmpty() || m_dialogs.askYesNo(convert::replaceQuestion(replaced), QLatin1String(common::kProgramTitle));
 }
 
-void Form1::Command1_Click()
+void MainWindow::onBatchConvert()
 {
     if (m_batch->isRunning())
         return;
     QList<int> rows;
     QStringList sources;
-    for (int row = 0; row < m_file1->count(); ++row) {
+    for (int row = 0; row < m_ui.sourceFiles->count(); ++row) {
         rows.append(row);
-        sources.append(common::joinPath(m_dir1->path(), m_file1->entry(row)));
+        sources.append(common::joinPath(m_ui.sourceFolders->path(), m_ui.sourceFiles->entry(row)));
     }
     // A source is replaced only when the user said so; one that a change
     // during the run would replace fails instead.
     bool asked = false;
     if (!sourcesMayBeReplaced(rows, &asked))
         return;
-    m_command1->setEnabled(false);
+    m_ui.convertButton->setEnabled(false);
     m_runPointer.emplace();
-    m_runLeftOut = m_file1->leftOut();
+    m_runLeftOut = m_ui.sourceFiles->leftOut();
     m_batch->start(sources, [this](qsizetype position) { return conversionChoices(int(position)); },
                    asked ? convert::SourceRule::Replace : convert::SourceRule::Keep);
 }
 
-void Form1::File1_DblClick()
+void MainWindow::onSourceFileDoubleClicked()
 {
-    const int row = m_file1->selectedIndex();
+    const int row = m_ui.sourceFiles->selectedIndex();
     bool asked = false;
     if (row < 0 || !sourcesMayBeReplaced({row}, &asked))
         return;
@@ -212,7 +213,7 @@ void Form1::File1_DblClick()
     m_batch->convertOne(conversionChoices(row));
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The files in hand, of a run or double-clicked, are stopped (each save
     // is whole or nothing); no further file is started and no message follows
@@ -223,7 +224,7 @@ void Form1::closeEvent(QCloseEvent *event)
     m_singlePointer.reset();
     m_singlesInHand = 0;
     if (running)
-        m_command1->setEnabled(true);
+        m_ui.convertButton->setEnabled(true);
     QMainWindow::closeEvent(event);
 }
 

@@ -29,23 +29,23 @@ namespace {
 
 const QString kHelpPage = QStringLiteral("http://www.kestrune.example/Plenwick/help.htm");
 
-QList<int> tickedBoxes(const app::Form1 &form)
+QList<int> tickedBoxes(const app::MainWindow &form)
 {
     QList<int> ticked;
     for (int i = 0; i < 12; ++i)
-        if (form.Check1(i)->isChecked())
+        if (form.typeBox(i)->isChecked())
             ticked << i;
     return ticked;
 }
 
 // What a drop may change, in this order: source folder, file list's folder,
 // destination folder, the three plates' sizes, the number of cut lines.
-QStringList state(const app::Form1 &form)
+QStringList state(const app::MainWindow &form)
 {
-    QStringList state{form.Dir1()->path(), form.File1()->path(), form.Dir2()->path()};
-    for (const app::PictureBox *box : {form.Picture1(), form.Picture2(), form.Picture3()})
+    QStringList state{form.sourceFolders()->path(), form.sourceFiles()->path(), form.destinationFolders()->path()};
+    for (const app::PictureBox *box : {form.backPlateBox(), form.highlightPlateBox(), form.selectedPlateBox()})
         state.append(QStringLiteral("%1x%2").arg(box->picture().width()).arg(box->picture().height()));
-    return state << QString::number(form.List1()->count());
+    return state << QString::number(form.cutLineList()->count());
 }
 
 } // namespace
@@ -55,7 +55,7 @@ using apptest::touch;
 
 // The window as a whole: its layout, start-up, type boxes, lists, size,
 // menus, drops and looks. The rules behind them are tested in the core.
-class TestForm1 : public QObject, apptest::Fixture
+class TestMainWindow : public QObject, apptest::Fixture
 {
     Q_OBJECT
 
@@ -80,7 +80,7 @@ private:
     void store(const QString &pattern) { QSettings(storeFile(), QSettings::IniFormat).setValue("stashes/filetypes", pattern); }
 };
 
-void TestForm1::init()
+void TestMainWindow::init()
 {
     setUp();
     QVERIFY(QDir(m_source).mkdir(QStringLiteral("sub")));
@@ -88,57 +88,59 @@ void TestForm1::init()
         touch(m_source + QLatin1Char('/') + QLatin1String(name));
 }
 
-// Every control is where the table puts it, in its container, with its
-// caption, initial state and ink; the lists open on the current folder, and
-// the tab control follows the window's size. (Tab: tabStopsAndSpokenNames.)
-void TestForm1::layoutIsApplied()
+// Every control is where the design's layout tables put it (typed apart from
+// the code's table, in tests/data/layout), in its container, with its caption
+// and initial state; the lists open on the current folder, and the tab control
+// follows the window's size. (Tab: tabStopsAndSpokenNames.)
+void TestMainWindow::layoutIsApplied()
 {
     auto form = newForm(false);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QCOMPARE(form->windowTitle(), QStringLiteral("Tarvix Graphics Utilities - http://www.kestrune.example"));
-    QCOMPARE(form->centralWidget()->size(), QSize(app::kClientWidth, app::kClientHeight) / app::kTwipsPerPixel);
-    QCOMPARE(form->palette().color(QPalette::Window), app::kLightGrey);
+    QCOMPARE(form->centralWidget()->size(), QSize(6975, 5355) / 15);
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(192, 192, 192));
     QVERIFY(form->windowIcon().availableSizes().contains(QSize(32, 32)));
-    QCOMPARE(form->SSTab1()->tabText(0) + form->SSTab1()->tabText(1), QStringLiteral("Batch ConvertParse Clips"));
-    for (const app::PictureBox *box : {form->Picture1(), form->Picture2(), form->Picture3()})
+    QCOMPARE(form->pages()->tabText(0) + form->pages()->tabText(1), QStringLiteral("Batch ConvertParse Clips"));
+    for (const app::PictureBox *box : {form->backPlateBox(), form->highlightPlateBox(), form->selectedPlateBox()})
         QCOMPARE(box->picture().size(), QSize(126, 179));
-    for (const app::Control &row : app::controls()) {
-        const QString name = app::objectName(row);
-        auto *widget = form->findChild<QWidget *>(name);
-        QVERIFY2(!widget == (row.kind == app::Kind::ImagingComponent || row.kind == app::Kind::FileDialog), qPrintable(name));
+    QFile table(QStringLiteral(KESTRUNE_TEST_DATA "/layout/controls.tsv"));
+    QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
+    int rows = 0;
+    for (const QString &line : QString::fromUtf8(table.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList cell = line.split(u'\t');
+        if (line.startsWith(u'#') || cell.size() != 8 || !++rows)
+            continue;
+        auto *widget = form->findChild<QWidget *>(cell[0]);
+        QVERIFY2(!widget == (cell[1] == u"none"), qPrintable(cell[0]));
         if (!widget)
             continue;
-        QWidget *origin = row.container == app::Container::Window ? form->centralWidget()
-            : row.container == app::Container::Frame1             ? static_cast<QWidget *>(form->Frame1())
-                                                                  : form->SSTab1();
-        QRect rect = app::pixelRect(row);
-        if (row.kind == app::Kind::Line)
-            rect.setSize(rect.size().expandedTo(QSize(1, 1)));
-        if (row.kind == app::Kind::TabControl) // sized with the window on showing
+        QWidget *origin = cell[1] == u"window" ? form->centralWidget()
+            : cell[1] == u"frame"              ? form->findChild<QWidget *>("Frame1")
+                                               : static_cast<QWidget *>(form->pages());
+        const auto px = [&](int i) { return qRound(cell[i].toInt() / 15.0); };
+        QRect rect(px(2), px(3), px(4), px(5));
+        if (cell[0].startsWith(u"Line"))
+            rect = QRect(QPoint(px(2), px(3)), QSize(std::max(1, px(4) - px(2)), std::max(1, px(5) - px(3))));
+        if (cell[0] == u"SSTab1") // sized with the window on showing
             rect.setSize(widget->size());
         QCOMPARE(QRect(widget->mapTo(origin, QPoint()), widget->size()), rect);
-        const QString caption = QString::fromUtf8(row.caption ? row.caption : "");
-        if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-            QCOMPARE(button->text(), caption);
-            QCOMPARE(button->isCheckable() ? button->isChecked() : button->isEnabled(), row.on);
-        } else if (auto *label = qobject_cast<QLabel *>(widget)) {
-            QCOMPARE(label->text(), caption);
-        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-            QCOMPARE(edit->text(), caption);
-        } else if (row.ink != app::Ink::Default) {
-            const auto role = row.kind == app::Kind::Line ? QPalette::Window : QPalette::Text;
-            QCOMPARE(widget->palette().color(role), app::inkColour(row.ink));
-        }
+        const QVariant text = widget->property("text");
+        QCOMPARE(text.isValid() ? text.toString() : "-", cell[6]);
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            QCOMPARE(button->isCheckable() ? button->isChecked() : button->isEnabled(), cell[7] == u"on");
     }
+    QCOMPARE(rows, 56);
+    QCOMPARE(qobject_cast<QListWidget *>(form->findChild<QWidget *>("List1"))->palette().color(QPalette::Text), QColor(128, 128, 128));
+    QCOMPARE(form->findChild<QWidget *>("Line1")->palette().color(QPalette::Window), QColor(Qt::white));
 
-    QCOMPARE(form->Option2(2), nullptr);
-    QVERIFY(form->Dir1()->path() == m_source && form->Dir2()->path() == m_source);
-    QCOMPARE(entries(form->File1()), (QStringList{"a.jpg", "b.PNG", "c.tif", "readme.txt"}));
+    QCOMPARE(form->findChild<QWidget *>("Option2_2"), nullptr); // the layout has no element 2
+    QVERIFY(form->sourceFolders()->path() == m_source && form->destinationFolders()->path() == m_source);
+    QCOMPARE(entries(form->sourceFiles()), (QStringList{"a.jpg", "b.PNG", "c.tif", "readme.txt"}));
     // The two option groups do not clear each other.
-    form->Option2(3)->click();
-    form->Option1(5)->click();
-    QCOMPARE(form->Option1Group()->checkedId() * 10 + form->Option2Group()->checkedId(), 53);
+    form->sizeButton(convert::SizeChoice::Size640x480)->click();
+    form->formatButton(5)->click();
+    QVERIFY(form->formatButton(5)->isChecked() && form->sizeButton(convert::SizeChoice::Size640x480)->isChecked());
 
     // From the first resize, on showing, the tab control follows the window
     // (resizeRule); no control moves with it.
@@ -146,15 +148,15 @@ void TestForm1::layoutIsApplied()
         if (size.isValid())
             form->resize(size);
         const QSize outer = form->frameGeometry().size();
-        QCOMPARE(form->SSTab1()->size(), QSize(qRound(outer.width() - 100 / 15.0), qRound(outer.height() - 700 / 15.0)));
+        QCOMPARE(form->pages()->size(), QSize(qRound(outer.width() - 100 / 15.0), qRound(outer.height() - 700 / 15.0)));
     }
-    QCOMPARE(form->Command1()->mapTo(form->SSTab1(), QPoint()), QPoint(1080 / 15, 3960 / 15));
+    QCOMPARE(form->convertButton()->mapTo(form->pages(), QPoint()), QPoint(1080 / 15, 3960 / 15));
 }
 
 // Tab stops at the selected button of each option group and otherwise runs in
 // the layout's order; the arrow keys move within a group, selecting. A screen
 // reader finds a name on every control it reaches, none the same as another's.
-void TestForm1::tabStopsAndSpokenNames()
+void TestMainWindow::tabStopsAndSpokenNames()
 {
     auto form = newForm();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -162,14 +164,14 @@ void TestForm1::tabStopsAndSpokenNames()
     for (int i = 11; i >= 0; --i)
         batch << QStringLiteral("Check1_%1").arg(i);
     QCOMPARE(apptest::tabStops(form.get()), batch << "Option1_0" << "File1" << "Dir1" << "Drive1");
-    for (auto [button, key] : {std::pair{form->Option2(0), Qt::Key_Right}, std::pair{form->Option1(0), Qt::Key_Down}}) {
+    for (auto [button, key] : {std::pair{form->sizeButton(convert::SizeChoice::OneToOne), Qt::Key_Right}, std::pair{form->formatButton(0), Qt::Key_Down}}) {
         button->setFocus();
         QTest::keyClick(button, key);
     }
     batch[3] = "Option2_4"; // "800x600", right of "1 to 1"
     batch[18] = "Option1_1";
     QCOMPARE(apptest::tabStops(form.get()), batch);
-    form->SSTab1()->setCurrentIndex(1);
+    form->pages()->setCurrentIndex(1);
     QCOMPARE(apptest::tabStops(form.get()), QString("Picture1 Command2 List1 Picture2 Command3 Command4 Picture3 Command5").split(' '));
 
     QSet<QString> layout;
@@ -188,7 +190,7 @@ void TestForm1::tabStopsAndSpokenNames()
             visit(node->child(i));
     };
     for (int page : {1, 0}) {
-        form->SSTab1()->setCurrentIndex(page);
+        form->pages()->setCurrentIndex(page);
         visit(QAccessible::queryAccessibleInterface(form.get()));
     }
     QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), 49); // all but the hidden scratch list, named apart
@@ -201,39 +203,39 @@ void TestForm1::tabStopsAndSpokenNames()
 // pattern, even one the store held before, and the button follows the list;
 // the next start brings the choice back. A store that cannot be written is
 // named in a warning.
-void TestForm1::typeBoxes()
+void TestMainWindow::typeBoxes()
 {
     store(QStringLiteral("*.jpg;*.png"));
     auto form = newForm(false);
     form->move(form->x(), 40);
-    QSignalSpy patterns(form->File1(), &app::FileList::patternChanged);
-    form->Form_Load();
+    QSignalSpy patterns(form->sourceFiles(), &app::FileList::patternChanged);
+    form->start();
     QCOMPARE(tickedBoxes(*form), (QList<int>{0, 5}));
     QCOMPARE(patterns.count(), 1);
-    QCOMPARE(entries(form->File1()), (QStringList{"a.jpg", "b.PNG"}));
+    QCOMPARE(entries(form->sourceFiles()), (QStringList{"a.jpg", "b.PNG"}));
     QVERIFY(form->isVisible() && form->pos().y() == 0 && form->outext() == "jpg");
 
     store(QStringLiteral("changed elsewhere"));
     for (int index : {5, 5})
-        QTest::mouseClick(form->Check1(index), Qt::LeftButton);
+        QTest::mouseClick(form->typeBox(index), Qt::LeftButton);
     QCOMPARE(stored(), QStringLiteral("*.jpg;*.png"));
     for (int index : {0, 5, 3})
-        QTest::mouseClick(form->Check1(index), Qt::LeftButton);
-    QVERIFY(form->File1()->pattern() == "*.rle" && form->File1()->count() == 0 && !form->Command1()->isEnabled());
+        QTest::mouseClick(form->typeBox(index), Qt::LeftButton);
+    QVERIFY(form->sourceFiles()->pattern() == "*.rle" && form->sourceFiles()->count() == 0 && !form->convertButton()->isEnabled());
     for (int index : {2, 0})
-        QTest::mouseClick(form->Check1(index), Qt::LeftButton);
+        QTest::mouseClick(form->typeBox(index), Qt::LeftButton);
     QCOMPARE(patterns.count(), 8);
-    QCOMPARE(form->typepattern(), QStringLiteral("*.jpg;*.bmp;*.rle"));
-    QCOMPARE(stored(), form->typepattern());
-    QCOMPARE(entries(form->File1()), QStringList{"a.jpg"});
-    QVERIFY(form->Command1()->isEnabled() && m_dialogs.messages.isEmpty());
+    QCOMPARE(form->typePattern(), QStringLiteral("*.jpg;*.bmp;*.rle"));
+    QCOMPARE(stored(), form->typePattern());
+    QCOMPARE(entries(form->sourceFiles()), QStringList{"a.jpg"});
+    QVERIFY(form->convertButton()->isEnabled() && m_dialogs.messages.isEmpty());
     QCOMPARE(tickedBoxes(*newForm()), (QList<int>{0, 2, 3}));
 
     const QString blocker = m_dir->filePath(QStringLiteral("blocker"));
     touch(blocker);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker);
-    form->Check1(5)->click();
-    QCOMPARE(form->File1()->pattern(), QStringLiteral("*.jpg;*.bmp;*.rle;*.png"));
+    form->typeBox(5)->click();
+    QCOMPARE(form->sourceFiles()->pattern(), QStringLiteral("*.jpg;*.bmp;*.rle;*.png"));
     QCOMPARE(m_dialogs.messages.size(), 1);
     QVERIFY(m_dialogs.messages.first().text.contains(blocker + QStringLiteral("/Kestrune/Kestrune.conf")));
     QCOMPARE(m_dialogs.messages.first().icon, common::Dialogs::Icon::Warning);
@@ -244,52 +246,52 @@ void TestForm1::typeBoxes()
 // changes nothing. So is a folder that vanishes: a subfolder when it is opened
 // (nothing changes), the listed folder when it is listed again (its files go,
 // and with them the button).
-void TestForm1::drivesAndVanishedFolders()
+void TestMainWindow::drivesAndVanishedFolders()
 {
     auto form = newForm();
     const QString sub = m_source + QStringLiteral("/sub");
     const QString empty = m_dir->filePath(QStringLiteral("emptydrive"));
     const QString missing = m_dir->filePath(QStringLiteral("nomedium"));
     QVERIFY(QDir().mkpath(empty));
-    form->Drive1()->setDrives({QDir::rootPath(), empty, m_source, missing});
-    form->Drive1()->setCurrentIndex(1);
-    QVERIFY(form->File1()->path() == empty && !form->Command1()->isEnabled());
-    form->Drive1()->setCurrentIndex(2);
-    QVERIFY(form->Command1()->isEnabled());
-    form->Drive1()->setCurrentIndex(3);
-    QVERIFY(form->Drive1()->drive() == m_source && form->File1()->path() == m_source);
-    // Opening a subfolder in Dir1 reaches the file list too.
-    form->Dir1()->openEntry(form->Dir1()->currentRow() + 1);
-    QCOMPARE(form->File1()->path(), sub);
-    QVERIFY(!form->Command1()->isEnabled());
+    form->sourceDrives()->setDrives({QDir::rootPath(), empty, m_source, missing});
+    form->sourceDrives()->setCurrentIndex(1);
+    QVERIFY(form->sourceFiles()->path() == empty && !form->convertButton()->isEnabled());
+    form->sourceDrives()->setCurrentIndex(2);
+    QVERIFY(form->convertButton()->isEnabled());
+    form->sourceDrives()->setCurrentIndex(3);
+    QVERIFY(form->sourceDrives()->drive() == m_source && form->sourceFiles()->path() == m_source);
+    // Opening a subfolder in the source folders reaches the file list too.
+    form->sourceFolders()->openEntry(form->sourceFolders()->currentRow() + 1);
+    QCOMPARE(form->sourceFiles()->path(), sub);
+    QVERIFY(!form->convertButton()->isEnabled());
 
     // The destination drive moves only its own folder list.
-    form->Drive2()->setDrives({m_source, empty, missing});
-    form->Drive2()->setCurrentIndex(1);
-    QVERIFY(form->Dir2()->path() == empty && form->Dir1()->path() == sub);
-    form->Drive2()->setCurrentIndex(2);
-    QVERIFY(form->Drive2()->drive() == empty && form->Dir2()->path() == empty);
+    form->destinationDrives()->setDrives({m_source, empty, missing});
+    form->destinationDrives()->setCurrentIndex(1);
+    QVERIFY(form->destinationFolders()->path() == empty && form->sourceFolders()->path() == sub);
+    form->destinationDrives()->setCurrentIndex(2);
+    QVERIFY(form->destinationDrives()->drive() == empty && form->destinationFolders()->path() == empty);
     const QString unreadable = QStringLiteral("The drive %1 cannot be read: it does not exist.").arg(missing);
     QCOMPARE(m_dialogs.messages.size(), 2);
     for (const auto &message : std::as_const(m_dialogs.messages))
         QVERIFY(message.text == unreadable && message.title == "Kestrune" && message.icon == common::Dialogs::Icon::Warning);
 
     m_dialogs.messages.clear();
-    QVERIFY(form->Dir1()->setPath(m_source) && QDir(sub).removeRecursively());
-    form->Dir1()->openEntry(form->Dir1()->currentRow() + 1);
-    QVERIFY(form->Dir1()->path() == m_source && form->File1()->path() == m_source && form->Command1()->isEnabled());
+    QVERIFY(form->sourceFolders()->setPath(m_source) && QDir(sub).removeRecursively());
+    form->sourceFolders()->openEntry(form->sourceFolders()->currentRow() + 1);
+    QVERIFY(form->sourceFolders()->path() == m_source && form->sourceFiles()->path() == m_source && form->convertButton()->isEnabled());
     QVERIFY(QDir().mkpath(sub));
     touch(sub + QStringLiteral("/x.jpg"));
-    QVERIFY(form->Dir1()->setPath(sub) && form->Command1()->isEnabled());
+    QVERIFY(form->sourceFolders()->setPath(sub) && form->convertButton()->isEnabled());
     QVERIFY(QDir(sub).removeRecursively());
-    form->Dir1_Change();
-    QVERIFY(form->File1()->path() == sub && form->File1()->count() == 0 && !form->Command1()->isEnabled());
+    form->onSourceFolderChanged();
+    QVERIFY(form->sourceFiles()->path() == sub && form->sourceFiles()->count() == 0 && !form->convertButton()->isEnabled());
     QCOMPARE(m_dialogs.messages.size(), 2);
     QCOMPARE(m_dialogs.messages[0].text, QStringLiteral("The folder %1 cannot be opened: it does not exist.").arg(sub));
     QCOMPARE(m_dialogs.messages[1].text, QStringLiteral("The files of the folder %1 cannot be listed: it does not exist.").arg(sub));
 }
 
-void TestForm1::resizeRule_data()
+void TestMainWindow::resizeRule_data()
 {
     QTest::addColumn<QSizeF>("outer");
     QTest::addColumn<QSizeF>("wanted"); // from 6915 x 5340
@@ -301,7 +303,7 @@ void TestForm1::resizeRule_data()
     QTest::newRow("fractional twips kept") << QSizeF(6000.5, 5000.25) << QSizeF(5900.5, 4300.25);
 }
 
-void TestForm1::resizeRule()
+void TestMainWindow::resizeRule()
 {
     QFETCH(QSizeF, outer);
     QFETCH(QSizeF, wanted);
@@ -310,7 +312,7 @@ void TestForm1::resizeRule()
 
 // The help page, with a warning when no browser starts, the About box, and
 // Exit, which ends the program even while another window stays open.
-void TestForm1::menusAnswer()
+void TestMainWindow::menusAnswer()
 {
     auto form = newForm();
     const auto item = [&](const char *name) { return form->findChild<QAction *>(QLatin1String(name)); };
@@ -335,7 +337,7 @@ void TestForm1::menusAnswer()
     QVERIFY(!form->isVisible() && m_dialogs.messages.size() == 2 && m_dialogs.questions.isEmpty());
 }
 
-void TestForm1::drops_data()
+void TestMainWindow::drops_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QStringList>("items"); // under the fixture's folder, or a web address
@@ -354,7 +356,7 @@ void TestForm1::drops_data()
     QTest::newRow("web address on File1 is refused") << "File1" << QStringList{"http://www.kestrune.example/"} << QList<int>{};
 }
 
-void TestForm1::drops()
+void TestMainWindow::drops()
 {
     QFETCH(QString, control);
     QFETCH(QStringList, items);
@@ -365,8 +367,8 @@ void TestForm1::drops()
     for (const char *name : {"/plate.tga", "/plate.webp"})
         QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QLatin1String(name)));
     auto form = newForm();
-    form->Picture1_MouseDown(1, 57); // a cut line
-    form->Picture1_MouseUp(1, 57);
+    form->onBackPlatePressed(1, 57); // a cut line
+    form->onBackPlateReleased(1, 57);
     const QStringList before = state(*form);
 
     QWidget *target = form->findChild<QWidget *>(control);
@@ -399,19 +401,19 @@ void TestForm1::drops()
 // from an enabled one and still stand out from the grey ground. A line edit
 // scrolls a text that does not fit: then the cursor's travel from before the
 // first character to past the last is shorter than the text.
-void TestForm1::disabledButtonAndCustomBoxesStayReadable()
+void TestMainWindow::disabledButtonAndCustomBoxesStayReadable()
 {
     auto form = newForm();
-    const QImage frame = form->Frame1()->grab().toImage();
+    const QImage frame = form->sizeFrame()->grab().toImage();
     QCOMPARE(frame.pixelColor(140, 50), app::kLightGrey);
     form->resize(700, 900);
-    QVERIFY(!form->List2()->isVisible());
-    QVERIFY(form->Dir1()->setPath(m_source + QStringLiteral("/sub")) && !form->Command1()->isEnabled());
-    const QPalette colours = form->Command1()->palette();
+    QVERIFY(!form->sortingList()->isVisible());
+    QVERIFY(form->sourceFolders()->setPath(m_source + QStringLiteral("/sub")) && !form->convertButton()->isEnabled());
+    const QPalette colours = form->convertButton()->palette();
     const QColor ink = colours.color(QPalette::Disabled, QPalette::ButtonText);
     QVERIFY(ink != colours.color(QPalette::Active, QPalette::ButtonText));
     QVERIFY(std::abs(qGray(ink.rgb()) - qGray(colours.color(QPalette::Disabled, QPalette::Button).rgb())) >= 48);
-    for (QLineEdit *box : {form->Text1(0), form->Text1(1)}) {
+    for (QLineEdit *box : {form->customWidthBox(), form->customHeightBox()}) {
         box->setText(QStringLiteral("1920"));
         const auto cursorX = [box](bool atEnd) {
             atEnd ? box->end(false) : box->home(false);
@@ -426,7 +428,7 @@ void TestForm1::disabledButtonAndCustomBoxesStayReadable()
 // The desktop's own file dialog shows the plate filter's description alone,
 // not followed by Qt's list of its patterns, and offers every type we read
 // as a second choice.
-void TestForm1::plateDialogShowsTheFilterAsItStands()
+void TestMainWindow::plateDialogShowsTheFilterAsItStands()
 {
     QString shown;
     QTimer poll;
@@ -444,5 +446,5 @@ void TestForm1::plateDialogShowsTheFilterAsItStands()
                                    "All pictures (*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps)"));
 }
 
-QTEST_MAIN(TestForm1)
-#include "tst_form1.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
