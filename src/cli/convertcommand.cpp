@@ -105,7 +105,7 @@ void listSources(const QStringList &inputs, Request &request)
     };
     for (const QString &input : inputs) {
         if (convert::entryKind(input) == convert::EntryKind::Folder) {
-            const convert::SourceListing listing = convert::listSources(input, request.pattern, request.recursive);
+            const convert::SourceListing listing = convert::listSources(input, request.pattern, request.recursive, request.out);
             for (const QString &name : listing.names)
                 add(common::joinPath(input, name), name.left(std::max<qsizetype>(name.lastIndexOf(QLatin1Char('/')), 0)));
             for (const convert::LeftOut &file : listing.leftOut)
@@ -145,8 +145,8 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                     "Without --fit it is refused: an exact size enlarges already."));
     const QCommandLineOption recursive(QStringLiteral("recursive"),
                                        QStringLiteral("Take the files of subfolders too, at any depth, and mirror "
-                                                      "the subfolders under --out, made as needed. Hidden folders "
-                                                      "and links to folders are not entered. Without it, "
+                                                      "the subfolders under --out, made as needed. Hidden folders, "
+                                                      "links to folders and the --out folder are not entered. Without it, "
                                                       "subfolders are left out."));
     const QCommandLineOption quality(QStringLiteral("quality"),
                                      QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75)."), QStringLiteral("N"));

@@ -155,7 +155,7 @@ void Progress::end()
     const convert::LeftOutCounts &counts = m_leftOut.counts;
     printJson(QStringLiteral("{\"converted\":%1,\"failed\":%2,\"left out\":%3,\"other types\":%4,\"hidden\":%5,"
                              "\"subfolders\":%6,\"links to folders\":%7,\"not files\":%8,\"unreadable folders\":%9,"
-                             "\"milliseconds\":%10}")
+                             "\"output folders\":%10,\"milliseconds\":%11}")
                   .arg(m_done - m_failed)
                   .arg(m_failed)
                   .arg(counts.total())
@@ -165,6 +165,7 @@ void Progress::end()
                   .arg(counts.folderLinks)
                   .arg(counts.notFiles)
                   .arg(counts.unreadable)
+                  .arg(counts.outputFolders)
                   .arg(m_clock.elapsed()));
 }
 

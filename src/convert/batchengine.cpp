@@ -2,17 +2,13 @@
 
 #include "captions.h"
 #include "memorybudget.h"
-#include "sourcefiles.h"
 #include "workerthread.h"
 
-#include "common/nativename.h"
 #include "imaging/imageman.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QThread>
 #include <algorithm>
-#include <cstdlib>
 #include <mutex>
 
 namespace convert {
@@ -22,39 +18,6 @@ namespace {
 // Closing the window must be over within a second; the rest of it is spent
 // outside the wait.
 constexpr std::chrono::milliseconds kStopWait{750};
-
-// The system's full path for `path`, links, "." and ".." resolved; empty
-// when nothing has that name.
-QString resolved(const QString &path)
-{
-    char *real = realpath(common::nativeName(path).constData(), nullptr);
-    if (!real)
-        return {};
-    const QString name = common::nameFromNative(real);
-    std::free(real);
-    return name;
-}
-
-// The key of a name in its folder: the folder resolved, the name as it is.
-// A write never goes through a link standing at an output's name, so that
-// name is the file an output replaces.
-QString nameKey(const QString &path)
-{
-    const QString absolute = absolutePath(path);
-    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
-    const QString folder = resolved(slash > 0 ? absolute.left(slash) : QStringLiteral("/"));
-    if (folder.isEmpty())
-        return absolute;
-    return (folder == QLatin1String("/") ? QString() : folder) + absolute.mid(slash);
-}
-
-// The key under which two names of one source are equal: the file a read
-// reaches, links followed.
-QString fileKey(const QString &path)
-{
-    const QString real = resolved(path);
-    return real.isEmpty() ? nameKey(path) : real;
-}
 
 Converter onOwnInstance(std::optional<double> jpegQuality)
 {
@@ -85,24 +48,12 @@ struct BatchEngine::Link {
     }
 };
 
-// What a running run's files may not replace, kept by its files in hand
-// (double-clicked ones too) for as long as they need it.
-struct BatchEngine::RunFiles {
-    QSet<QString> entries;           // both keys of every source
-    QHash<QString, QString> written; // output key -> the source it was written from
-    SourceRule rule = SourceRule::Replace;
-};
-
 struct BatchEngine::Job {
     enum class State { Estimating, Ready, Converting };
 
     quint64 id = 0;
     ConversionJob plan;
-    // The source's fileKey() and nameKey(), and the output's nameKey(),
-    // empty for a file that fails untouched.
-    QString sourceKey;
-    QString sourceNameKey;
-    QString outputKey;
+    detail::FileKeys keys;
     // The running run's files; none outside a run.
     std::shared_ptr<RunFiles> run;
     bool single = false;
@@ -130,19 +81,6 @@ BatchEngine::~BatchEngine()
     m_link->cut();
 }
 
-QStringList replacedSources(const QList<ConversionJob> &plans)
-{
-    QStringList replaced;
-    for (const ConversionJob &plan : plans) {
-        if (!plan.refusal.isEmpty())
-            continue;
-        const QString output = nameKey(plan.output);
-        if (output == fileKey(plan.source) || output == nameKey(plan.source))
-            replaced.append(plan.source);
-    }
-    return replaced;
-}
-
 bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, SourceRule rule)
 {
     if (m_running)
@@ -156,7 +94,7 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, Source
     m_run = std::make_shared<RunFiles>();
     m_run->rule = rule;
     for (const QString &source : sources)
-        m_run->entries.unite({fileKey(source), nameKey(source)});
+        m_run->addEntry(source);
 
     emit captionChanged(startCaption(m_count));
     if (epoch != m_epoch)
@@ -174,26 +112,7 @@ bool BatchEngine::start(const QStringList &sources, ChoiceSource choices, Source
 
 QList<ConversionJob> BatchEngine::plan(const QStringList &sources, const ChoiceSource &choices, SourceRule rule) const
 {
-    auto run = std::make_shared<RunFiles>();
-    run->rule = rule;
-    for (const QString &source : sources)
-        run->entries.unite({fileKey(source), nameKey(source)});
-    QList<ConversionJob> plans;
-    for (qsizetype position = 0; position < sources.size(); ++position) {
-        Job job;
-        job.plan = planConversion(choices(position), position);
-        job.run = run;
-        if (job.plan.refusal.isEmpty()) {
-            job.sourceKey = fileKey(job.plan.source);
-            job.sourceNameKey = nameKey(job.plan.source);
-            job.outputKey = nameKey(job.plan.output);
-            job.plan.refusal = refusal(job);
-            if (job.plan.refusal.isEmpty())
-                run->written.insert(job.outputKey, job.plan.source);
-        }
-        plans.append(job.plan);
-    }
-    return plans;
+    return detail::planRun(sources, choices, rule, m_keepSourcesAdvice);
 }
 
 void BatchEngine::convertOne(const FileChoices &choices)
@@ -243,12 +162,10 @@ void BatchEngine::addJob(ConversionJob plan, std::shared_ptr<RunFiles> run, bool
         m_jobs.push_back(std::move(job));
         return;
     }
-    job->sourceKey = fileKey(job->plan.source);
-    job->sourceNameKey = nameKey(job->plan.source);
-    job->outputKey = nameKey(job->plan.output);
+    job->keys = detail::keysOf(job->plan);
     // A file the list gained during the run is as much the run's as the others.
     if (!single && job->run)
-        job->run->entries.unite({job->sourceKey, job->sourceNameKey});
+        job->run->entries.unite({job->keys.source, job->keys.sourceName});
     // The estimate reads the file's header, which may be slow: off this thread.
     job->worker = takeWorker();
     job->worker->post([link = m_link, estimate = m_estimate, id = job->id, plan = job->plan] {
@@ -270,29 +187,9 @@ void BatchEngine::estimated(quint64 id, qint64 bytes)
         }
 }
 
-// Why the file may not be converted as planned, given what the run has
-// written so far; empty when it may.
 QString BatchEngine::refusal(const Job &job) const
 {
-    if (!job.run || job.outputKey.isEmpty())
-        return {};
-    const QString cannot = QStringLiteral("Cannot convert %1: ").arg(common::shownName(job.plan.source));
-    const QString output = common::shownName(job.plan.output);
-    const bool ownSource = job.outputKey == job.sourceKey || job.outputKey == job.sourceNameKey;
-    if (!ownSource && job.run->entries.contains(job.outputKey))
-        return cannot + QStringLiteral("%1 is %2 and would be replaced.")
-                            .arg(output, job.single ? QStringLiteral("a file of the batch run in progress")
-                                                    : QStringLiteral("another file of this run"));
-    if (const auto from = job.run->written.constFind(job.outputKey); from != job.run->written.cend())
-        return cannot + QStringLiteral("%1 was already written from %2 %3.")
-                            .arg(output, common::shownName(*from),
-                                 job.single ? QStringLiteral("by the batch run in progress")
-                                            : QStringLiteral("in this run"));
-    if (ownSource && !job.single && job.run->rule == SourceRule::Keep)
-        return cannot + QStringLiteral("the output %1 would replace its source%2.")
-                            .arg(output, m_keepSourcesAdvice.isEmpty() ? QString()
-                                                                       : QStringLiteral("; ") + m_keepSourcesAdvice);
-    return {};
+    return detail::refusal(job.plan, job.keys, job.run.get(), job.single, m_keepSourcesAdvice);
 }
 
 void BatchEngine::startReady()
@@ -309,16 +206,16 @@ void BatchEngine::startReady()
         Job &job = *m_jobs[i];
         if (job.state != Job::State::Ready)
             continue;
-        if (!job.outputKey.isEmpty()) {
+        if (!job.keys.output.isEmpty()) {
             // What an earlier file of the same output writes decides this one's fate.
-            const auto sameOutput = [&](const auto &earlier) { return earlier->outputKey == job.outputKey; };
+            const auto sameOutput = [&](const auto &earlier) { return earlier->keys.output == job.keys.output; };
             if (std::any_of(m_jobs.begin(), m_jobs.begin() + qsizetype(i), sameOutput))
                 continue;
             job.plan.refusal = refusal(job);
             if (!job.plan.refusal.isEmpty())
-                job.outputKey.clear();
+                job.keys.output.clear();
         }
-        if (!job.outputKey.isEmpty()) {
+        if (!job.keys.output.isEmpty()) {
             // A file over the budget waits until nothing converts; while it
             // converts, the sum is over the budget and nothing joins it.
             const bool fits = job.estimate > m_budget ? !converting : inUse + job.estimate <= m_budget;
@@ -362,8 +259,8 @@ void BatchEngine::ended(quint64 id, const FileOutcome &outcome, bool afterStop)
     if (job->worker)
         m_idle.push_back(std::move(job->worker));
     const quint64 epoch = m_epoch;
-    if (!job->single && job->run && outcome.converted && !job->outputKey.isEmpty())
-        job->run->written.insert(job->outputKey, job->plan.source);
+    if (!job->single && job->run && outcome.converted && !job->keys.output.isEmpty())
+        job->run->written.insert(job->keys.output, job->plan.source);
     if (job->single) {
         emit singleFinished(outcome);
     } else if (outcome.converted || !afterStop) {

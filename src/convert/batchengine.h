@@ -3,13 +3,13 @@
 #include "fileconversion.h"
 #include "filechoices.h"
 #include "fileoutcome.h"
+#include "runplan.h"
 
 #include "imaging/formats.h"
 #include "imaging/deadline.h"
 
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <chrono>
 #include <functional>
@@ -44,17 +44,6 @@ struct EngineOptions {
     // ("use --in-place to allow it"); empty adds nothing.
     QString keepSourcesAdvice = {};
 };
-
-// Whether a run may replace its own sources: a file whose output is the
-// source itself (JPG to JPG into the source's folder, or through a link).
-enum class SourceRule {
-    Replace, // the source is replaced by its converted copy
-    Keep,    // the file fails untouched, with a reason
-};
-
-// The sources of `plans` that their own output would replace, in their
-// order: what a run under SourceRule::Replace replaces.
-QStringList replacedSources(const QList<ConversionJob> &plans);
 
 // Converts the files of a run, and single files, on worker threads while the
 // thread that owns the engine (the window's) stays free. No widgets: the window
@@ -143,7 +132,7 @@ signals:
 private:
     struct Job;
     struct Link;
-    struct RunFiles;
+    using RunFiles = detail::RunFiles;
 
     void pump();
     void handOut();

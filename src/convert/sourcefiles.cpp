@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,17 +111,27 @@ LeftOutCounts &LeftOutCounts::operator+=(const LeftOutCounts &other)
     otherTypes += other.otherTypes;
     notFiles += other.notFiles;
     unreadable += other.unreadable;
+    outputFolders += other.outputFolders;
     return *this;
 }
 
 namespace {
 
-// Adds the entries of the folder `relative` below `root` ("" for the root
-// itself) to `listing`; `visited` holds the folders listed so far, by device
-// and inode.
-void listInto(const QString &root, const QString &relative, const QString &pattern, bool recursive,
-              QSet<std::pair<dev_t, ino_t>> &visited, SourceListing &listing)
+using FolderId = std::pair<dev_t, ino_t>;
+
+struct Walk {
+    QString root;
+    QString pattern;
+    bool recursive = false;
+    QSet<FolderId> visited; // the folders listed so far
+    std::optional<FolderId> output;
+};
+
+// Adds the entries of the folder `relative` below the walk's root ("" for
+// the root itself) to `listing`.
+void listInto(Walk &walk, const QString &relative, SourceListing &listing)
 {
+    const QString &root = walk.root;
     const QString folder = relative.isEmpty() ? root : common::joinPath(root, relative);
     const auto inside = [&](const QString &name) { return relative.isEmpty() ? name : relative + QLatin1Char('/') + name; };
     QList<FolderEntry> entries;
@@ -141,11 +152,11 @@ void listInto(const QString &root, const QString &relative, const QString &patte
         if (entry.kind == EntryKind::Folder) {
             if (entry.link)
                 ++listing.counts.folderLinks;
-            else if (recursive)
+            else if (walk.recursive)
                 subfolders.append(inside(entry.name));
             else
                 ++listing.counts.subfolders;
-        } else if (!matchesPattern(entry.name, pattern)) {
+        } else if (!matchesPattern(entry.name, walk.pattern)) {
             ++listing.counts.otherTypes;
         } else if (entry.kind == EntryKind::File) {
             listing.names.append(inside(entry.name));
@@ -156,28 +167,40 @@ void listInto(const QString &root, const QString &relative, const QString &patte
     }
     for (const QString &subfolder : std::as_const(subfolders)) {
         struct stat status {};
-        // A folder mounted inside itself would be listed without end.
         const bool known = ::lstat(common::nativeName(common::joinPath(root, subfolder)).constData(), &status) == 0;
-        if (known && visited.contains({status.st_dev, status.st_ino})) {
+        const FolderId id{status.st_dev, status.st_ino};
+        if (known && walk.output == id) {
+            ++listing.counts.outputFolders;
+            continue;
+        }
+        // A folder mounted inside itself would be listed without end.
+        if (known && walk.visited.contains(id)) {
             ++listing.counts.subfolders;
             continue;
         }
         if (known)
-            visited.insert({status.st_dev, status.st_ino});
-        listInto(root, subfolder, pattern, recursive, visited, listing);
+            walk.visited.insert(id);
+        listInto(walk, subfolder, listing);
     }
+}
+
+std::optional<FolderId> folderId(const QString &path)
+{
+    struct stat status {};
+    if (path.isEmpty() || ::stat(common::nativeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return FolderId{status.st_dev, status.st_ino};
 }
 
 } // namespace
 
-SourceListing listSources(const QString &folder, const QString &pattern, bool recursive)
+SourceListing listSources(const QString &folder, const QString &pattern, bool recursive, const QString &outputFolder)
 {
     SourceListing listing;
-    QSet<std::pair<dev_t, ino_t>> visited;
-    struct stat status {};
-    if (::stat(common::nativeName(folder).constData(), &status) == 0)
-        visited.insert({status.st_dev, status.st_ino});
-    listInto(folder, {}, pattern, recursive, visited, listing);
+    Walk walk{folder, pattern, recursive, {}, folderId(outputFolder)};
+    if (const std::optional<FolderId> root = folderId(folder))
+        walk.visited.insert(*root);
+    listInto(walk, {}, listing);
     return listing;
 }
 
@@ -216,6 +239,7 @@ QString leftOutCountText(const LeftOutCounts &counts)
     say(counts.folderLinks, "%1 link to a folder", "%1 links to folders");
     say(counts.notFiles, "%1 not a file", "%1 not files");
     say(counts.unreadable, "%1 unreadable folder", "%1 unreadable folders");
+    say(counts.outputFolders, "%1 output folder", "%1 output folders");
     if (reasons.isEmpty())
         return {};
     return QStringLiteral("%1 left out: ").arg(counts.total()) + reasons.join(QStringLiteral(", "));

@@ -44,8 +44,12 @@ struct LeftOutCounts {
     qsizetype otherTypes = 0;  // names the type pattern does not match
     qsizetype notFiles = 0;    // matching names that are not files, each in SourceListing::leftOut
     qsizetype unreadable = 0;  // subfolders that cannot be read, each in SourceListing::leftOut
+    qsizetype outputFolders = 0; // the run's output folder met on a recursive walk, never entered
 
-    qsizetype total() const { return hidden + subfolders + folderLinks + otherTypes + notFiles + unreadable; }
+    qsizetype total() const
+    {
+        return hidden + subfolders + folderLinks + otherTypes + notFiles + unreadable + outputFolders;
+    }
     LeftOutCounts &operator+=(const LeftOutCounts &other);
 };
 
@@ -63,7 +67,12 @@ struct SourceListing {
 // subfolders', and names are paths relative to `folder` ("2024/may/a.jpg");
 // links to folders are never followed and a folder reached a second time
 // (a bind mount) is not listed again. Without it, subfolders are left out.
-SourceListing listSources(const QString &folder, const QString &pattern, bool recursive = false);
+// A subfolder that is `outputFolder` (the same device and inode, however
+// either is spelt) is never entered, so a second run does not take the first
+// one's outputs for sources; empty, or a folder that does not exist yet,
+// leaves nothing out.
+SourceListing listSources(const QString &folder, const QString &pattern, bool recursive = false,
+                          const QString &outputFolder = {});
 
 // The names of listSources(); empty when the folder cannot be read.
 QStringList matchingFiles(const QString &folder, const QString &pattern);

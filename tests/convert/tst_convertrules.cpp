@@ -163,8 +163,9 @@ private slots:
         const LeftOut pipe{common::nameFromNative("/in/\xffp.jpg"), "is a named pipe, not a file"};
         row("left out: counted by reason", leftOutCountText({.hidden = 2, .subfolders = 1, .otherTypes = 3, .notFiles = 1}),
             "7 left out: 3 of other types, 2 hidden, 1 subfolder, 1 not a file");
-        row("left out: one each", leftOutCountText({1, 1, 1, 1, 1, 1}),
-            "6 left out: 1 of another type, 1 hidden, 1 subfolder, 1 link to a folder, 1 not a file, 1 unreadable folder");
+        row("left out: one each", leftOutCountText({1, 1, 1, 1, 1, 1, 1}),
+            "7 left out: 1 of another type, 1 hidden, 1 subfolder, 1 link to a folder, 1 not a file, 1 unreadable folder, "
+            "1 output folder");
         row("end: left out only, shown escaped", endMessage({}, 3, {pipe}), "1 file was left out: /in/\\xFFp.jpg is a named pipe, not a file.");
     }
     void rules()
