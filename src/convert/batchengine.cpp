@@ -6,6 +6,7 @@
 #include "workerthread.h"
 
 #include "common/nativename.h"
+#include "imaging/estimate.h"
 #include "imaging/imageman.h"
 
 #include <QCoreApplication>

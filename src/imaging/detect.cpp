@@ -1,9 +1,9 @@
 #include "detect.h"
 
-#include "dxf/dxf.h"
+#include "imaging/dxf/dxf.h"
 #include "formats.h"
-#include "pcxwriter.h"
-#include "wmfwriter.h"
+#include "imaging/codecs/pcx.h"
+#include "imaging/codecs/wmf.h"
 
 #include <algorithm>
 

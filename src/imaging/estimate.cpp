@@ -1,13 +1,13 @@
-#include "imageman.h"
+#include "estimate.h"
 
 #include "detect.h"
-#include "epsbox.h"
 #include "fileaccess.h"
 #include "formats.h"
-#include "ghostscript.h"
-#include "library.h"
-#include "metafile.h"
-#include "picture.h"
+#include "imageman.h"
+#include "imaging/helpers/eps.h"
+#include "imaging/helpers/wmf.h"
+#include "imaging/magick/library.h"
+#include "imaging/magick/picture.h"
 
 #include <QFile>
 

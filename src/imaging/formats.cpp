@@ -1,6 +1,6 @@
 #include "formats.h"
 
-#include "metafile.h"
+#include "imaging/helpers/wmf.h"
 
 #include <QtEndian>
 

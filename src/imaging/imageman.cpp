@@ -2,12 +2,12 @@
 
 #include "detect.h"
 #include "fileaccess.h"
-#include "ghostscript.h"
-#include "metafile.h"
-#include "library.h"
-#include "metadata/metadata.h"
-#include "dxf/dxf.h"
-#include "picture.h"
+#include "imaging/helpers/eps.h"
+#include "imaging/helpers/wmf.h"
+#include "imaging/magick/library.h"
+#include "imaging/metadata/metadata.h"
+#include "imaging/dxf/dxf.h"
+#include "imaging/magick/picture.h"
 
 #include "common/nativename.h"
 

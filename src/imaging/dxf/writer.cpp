@@ -1,7 +1,7 @@
 #include "dxf.h"
 
-#include "imaging/aci.h"
-#include "imaging/codecsupport.h"
+#include "imaging/codecs/aci.h"
+#include "imaging/codecs/codecsupport.h"
 #include "limits.h"
 
 #include <QHash>

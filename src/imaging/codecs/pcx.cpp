@@ -1,4 +1,4 @@
-#include "pcxwriter.h"
+#include "pcx.h"
 
 #include "codecsupport.h"
 #include "palette.h"

@@ -1,4 +1,4 @@
-#include "pngwriter.h"
+#include "png.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>

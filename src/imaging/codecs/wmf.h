@@ -10,7 +10,7 @@ class Deadline;
 
 // WMF writing, our own code: the library reads metafiles but does not write
 // them. Below, the layout of the placeable metafiles we write; the reader of
-// placeable headers (metafile.h) and the tests go by it.
+// placeable headers (helpers/wmf.h) and the tests go by it.
 namespace imaging::detail {
 
 // Encodes the opaque `picture` (see opaqueInput in codecsupport.h) as a

@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "fileaccess.h"
+#include "imaging/fileaccess.h"
 
 #include <QDebug>
 #include <QDir>

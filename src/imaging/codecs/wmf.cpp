@@ -1,4 +1,4 @@
-#include "wmfwriter.h"
+#include "wmf.h"
 
 #include "codecsupport.h"
 

@@ -1,8 +1,8 @@
-#include "metafile.h"
+#include "wmf.h"
 
-#include "library.h"
+#include "imaging/magick/library.h"
 #include "sandbox.h"
-#include "wmfwriter.h"
+#include "imaging/codecs/wmf.h"
 
 #include <QtEndian>
 

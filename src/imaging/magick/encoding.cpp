@@ -1,12 +1,12 @@
 #include "picture.h"
 
 #include "library.h"
-#include "metadata/metadata.h"
-#include "dxf/dxf.h"
-#include "pcxwriter.h"
+#include "imaging/metadata/metadata.h"
+#include "imaging/dxf/dxf.h"
+#include "imaging/codecs/pcx.h"
 #include "pngsave.h"
-#include "rlewriter.h"
-#include "wmfwriter.h"
+#include "imaging/codecs/rle.h"
+#include "imaging/codecs/wmf.h"
 
 namespace imaging::detail {
 

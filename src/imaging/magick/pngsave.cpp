@@ -1,7 +1,7 @@
 #include "pngsave.h"
-#include "pngwriter.h"
-#include "metadata/exif.h"
-#include "metadata/metadata.h"
+#include "imaging/codecs/png.h"
+#include "imaging/metadata/exif.h"
+#include "imaging/metadata/metadata.h"
 
 #include <Magick++.h>
 
