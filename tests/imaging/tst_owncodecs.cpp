@@ -281,7 +281,7 @@ private slots:
         QVERIFY2(!wmf.isEmpty(), qPrintable(reason));
         const int w = image.width(), h = image.height();
         // The placeable header: key, bounding box from (0, 0), units, checksum.
-        QCOMPARE(le32(wmf, 0), kPlaceableKey);
+        QCOMPARE(le32(wmf, 0), 0x9AC6CDD7u);
         QCOMPARE(QList<int>({le16(wmf, 6), le16(wmf, 8), le16(wmf, 10), le16(wmf, 12), le16(wmf, 14)}),
                  QList<int>({0, 0, w, h, kWmfUnitsPerInch}));
         quint16 checksum = 0;

@@ -1,6 +1,7 @@
 #include "wmf.h"
 
 #include "codecsupport.h"
+#include "imaging/formats.h"
 
 #include <QtEndian>
 
@@ -50,7 +51,8 @@ QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QStri
     out.reserve(kPlaceableHeaderBytes + metaBytes);
     LittleEndian le(&out);
 
-    le.u32(kPlaceableKey);
+    const std::string_view key = format(FileType::Wmf).signatures[0].bytes;
+    out.append(key.data(), qsizetype(key.size()));
     le.u16(0);
     le.u16(0);
     le.u16(0);

@@ -19,7 +19,6 @@ namespace imaging::detail {
 // leaves it.
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason);
 
-inline constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;
 inline constexpr int kPlaceableHeaderBytes = 22;
 inline constexpr int kMetaHeaderBytes = 18;
 // Units per inch of the bounding box: one unit per pixel at the 96 dots per

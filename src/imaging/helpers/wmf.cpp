@@ -1,5 +1,6 @@
 #include "wmf.h"
 
+#include "imaging/formats.h"
 #include "imaging/magick/library.h"
 #include "sandbox.h"
 #include "imaging/codecs/wmf.h"
@@ -10,7 +11,7 @@ namespace imaging::detail {
 
 std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head)
 {
-    if (head.size() < kPlaceableHeaderBytes || qFromLittleEndian<quint32>(head.data()) != kPlaceableKey)
+    if (head.size() < kPlaceableHeaderBytes || !format(FileType::Wmf).signatures[0].foundIn(head))
         return std::nullopt;
     const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.data() + at); };
     // The box's corners, left, top, right, bottom, follow the key and a handle.
