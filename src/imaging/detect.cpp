@@ -1,22 +1,13 @@
 #include "detect.h"
 
 #include "formats.h"
+#include "imaging/codecs/codecsupport.h"
 #include "imaging/dxf/dxf.h"
 
 #include <algorithm>
 
 namespace imaging::detail {
 namespace {
-
-quint32 le16(const QByteArray &b, qsizetype at)
-{
-    return quint8(b[at]) | quint32(quint8(b[at + 1])) << 8;
-}
-
-quint32 le32(const QByteArray &b, qsizetype at)
-{
-    return le16(b, at) | le16(b, at + 2) << 16;
-}
 
 // Targa has no signature; its header fields must all be plausible.
 bool looksLikeTarga(const QByteArray &h)
@@ -32,7 +23,7 @@ bool looksLikeTarga(const QByteArray &h)
     const bool mapped = imageType == 1 || imageType == 9;
     const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
     return (colourMapType == 0 || colourMapType == 1) && typeOk && depthOk
-        && (mapped == (colourMapType == 1)) && le16(h, 12) > 0 && le16(h, 14) > 0
+        && (mapped == (colourMapType == 1)) && readLe16(h, 12) > 0 && readLe16(h, 14) > 0
         && (descriptor & 0xC0) == 0;
 }
 
@@ -80,7 +71,7 @@ std::optional<Detected> bySignature(const QByteArray &head)
                 // Compression 1 and 2 are the run-length encoded Windows bitmaps.
                 if (head.size() < 34)
                     continue;
-                if (const quint32 compression = le32(head, 30); compression == 1 || compression == 2)
+                if (const quint32 compression = readLe32(head, 30); compression == 1 || compression == 2)
                     return found(FileType::Rle);
                 break;
             case FileType::Pcx:

@@ -70,10 +70,8 @@ qint64 estimatePeakBytes(const QString &path, std::optional<QSize> size, FileTyp
     const detail::Detected found = detail::detectContent(head);
     if (!found.type)
         return 0;
-    uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    const QByteArray read = mapped ? QByteArray() : (file.seek(0), file.readAll());
-    const QByteArrayView bytes = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
-    const std::optional<QSize> own = sizeOf(bytes, head, found);
+    const detail::FileContent content(file);
+    const std::optional<QSize> own = sizeOf(content.bytes(), head, found);
     if (!own)
         return 0;
     const qint64 decoded = qint64(own->width()) * own->height();

@@ -60,10 +60,6 @@ public:
     void setTimeLimit(std::chrono::milliseconds limit);
     void setCancelFlag(CancelFlag cancel);
 
-    // Accepted for compatibility with callers that set it before saving a
-    // bitmap; it changes nothing.
-    void setSaveOption(int option);
-
     // JPEG compression rate for later JPEG saves of this instance, 20 to 100;
     // values outside are brought into that range, fractions are rounded.
     void setJpegQuality(double quality);

@@ -4,10 +4,76 @@
 
 #include <QImage>
 #include <QString>
+#include <algorithm>
+#include <array>
+#include <vector>
 
-// Turning an opaque picture into palette indices for the palette types we
-// write ourselves (PCX with one plane, RLE8 bitmaps).
+// Turning a picture into palette indices for the palette types we write
+// ourselves (PCX with one plane, RLE8 bitmaps, PNG with a palette).
 namespace imaging::detail {
+
+// Up to 256 colours, each numbered in the order it was first met: the one
+// exact palette of our writers. A colour is any 32-bit value, packed as the
+// caller packs its pixels. Runs of one colour cost one comparison.
+class ExactPalette
+{
+public:
+    ExactPalette()
+    {
+        m_index.fill(-1);
+        m_colours.reserve(256);
+    }
+
+    // The index of `colour`, added when new; -1 once it would be a 257th,
+    // after which the palette is of no use.
+    int indexOf(quint32 colour)
+    {
+        if (colour == m_lastColour && m_lastIndex >= 0)
+            return m_lastIndex;
+        const quint32 slot = slotOf(colour);
+        if (m_index[slot] < 0) {
+            if (m_colours.size() == 256)
+                return -1;
+            m_index[slot] = qint16(m_colours.size());
+            m_key[slot] = colour;
+            m_colours.push_back(colour);
+        }
+        m_lastColour = colour;
+        m_lastIndex = m_index[slot];
+        return m_lastIndex;
+    }
+
+    // Renumbers the colours so that those for which `first` holds come
+    // first, each part in its old order. Returns how many hold.
+    template <typename Predicate>
+    int moveToFront(Predicate first)
+    {
+        const auto end = std::stable_partition(m_colours.begin(), m_colours.end(), first);
+        for (size_t i = 0; i < m_colours.size(); ++i)
+            m_index[slotOf(m_colours[i])] = qint16(i);
+        m_lastIndex = -1;
+        return int(end - m_colours.begin());
+    }
+
+    const std::vector<quint32> &colours() const { return m_colours; }
+
+private:
+    static constexpr int kBits = 10, kSlots = 1 << kBits;
+
+    quint32 slotOf(quint32 colour) const
+    {
+        quint32 slot = colourHash(colour, kBits);
+        while (m_index[slot] >= 0 && m_key[slot] != colour)
+            slot = (slot + 1) & (kSlots - 1);
+        return slot;
+    }
+
+    std::array<quint32, kSlots> m_key{};
+    std::array<qint16, kSlots> m_index;
+    std::vector<quint32> m_colours;
+    quint32 m_lastColour = 0;
+    int m_lastIndex = -1;
+};
 
 // A picture as one palette index per pixel.
 struct IndexedPicture {

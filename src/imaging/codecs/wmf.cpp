@@ -3,29 +3,8 @@
 #include "codecsupport.h"
 #include "imaging/formats.h"
 
-#include <QtEndian>
-
 namespace imaging::detail {
 namespace {
-
-class LittleEndian
-{
-public:
-    explicit LittleEndian(QByteArray *out) : m_out(out) {}
-    void u16(quint32 v)
-    {
-        const char b[2] = {char(v & 0xFF), char(v >> 8 & 0xFF)};
-        m_out->append(b, 2);
-    }
-    void u32(quint32 v)
-    {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    }
-
-private:
-    QByteArray *m_out;
-};
 
 QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QString *reason)
 {
@@ -49,64 +28,63 @@ QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QStri
 
     QByteArray out;
     out.reserve(kPlaceableHeaderBytes + metaBytes);
-    LittleEndian le(&out);
 
     const std::string_view key = format(FileType::Wmf).signatures[0].bytes;
     out.append(key.data(), qsizetype(key.size()));
-    le.u16(0);
-    le.u16(0);
-    le.u16(0);
-    le.u16(quint32(width));
-    le.u16(quint32(height));
-    le.u16(kWmfUnitsPerInch);
-    le.u32(0);
+    appendLe16(out, 0);
+    appendLe16(out, 0);
+    appendLe16(out, 0);
+    appendLe16(out, quint16(width));
+    appendLe16(out, quint16(height));
+    appendLe16(out, kWmfUnitsPerInch);
+    appendLe32(out, 0);
     quint16 checksum = 0;
     for (int i = 0; i < 20; i += 2)
-        checksum ^= qFromLittleEndian<quint16>(out.constData() + i);
-    le.u16(checksum);
+        checksum ^= readLe16(out, i);
+    appendLe16(out, checksum);
 
-    le.u16(1);      // in memory, not on disk
-    le.u16(9);      // header words
-    le.u16(0x0300); // the version with device-independent bitmaps
-    le.u32(quint32(metaBytes / 2));
-    le.u16(0); // objects
-    le.u32(quint32(recordBytes / 2));
-    le.u16(0);
+    appendLe16(out, 1);      // in memory, not on disk
+    appendLe16(out, 9);      // header words
+    appendLe16(out, 0x0300); // the version with device-independent bitmaps
+    appendLe32(out, quint32(metaBytes / 2));
+    appendLe16(out, 0); // objects
+    appendLe32(out, quint32(recordBytes / 2));
+    appendLe16(out, 0);
 
     // The window maps our units onto the bounding box one to one.
-    le.u32(5);
-    le.u16(0x020B); // SETWINDOWORG y, x
-    le.u16(0);
-    le.u16(0);
-    le.u32(5);
-    le.u16(0x020C); // SETWINDOWEXT height, width
-    le.u16(quint32(height));
-    le.u16(quint32(width));
+    appendLe32(out, 5);
+    appendLe16(out, 0x020B); // SETWINDOWORG y, x
+    appendLe16(out, 0);
+    appendLe16(out, 0);
+    appendLe32(out, 5);
+    appendLe16(out, 0x020C); // SETWINDOWEXT height, width
+    appendLe16(out, quint16(height));
+    appendLe16(out, quint16(width));
 
-    le.u32(quint32(recordBytes / 2));
-    le.u16(kMetaStretchDib);
-    le.u32(kSourceCopy);
-    le.u16(0); // colours are RGB, not palette indices
-    le.u16(quint32(height));
-    le.u16(quint32(width));
-    le.u16(0);
-    le.u16(0);
-    le.u16(quint32(height));
-    le.u16(quint32(width));
-    le.u16(0);
-    le.u16(0);
+    appendLe32(out, quint32(recordBytes / 2));
+    appendLe16(out, kMetaStretchDib);
+    appendLe32(out, kSourceCopy);
+    appendLe16(out, 0); // colours are RGB, not palette indices
+    appendLe16(out, quint16(height));
+    appendLe16(out, quint16(width));
+    appendLe16(out, 0);
+    appendLe16(out, 0);
+    appendLe16(out, quint16(height));
+    appendLe16(out, quint16(width));
+    appendLe16(out, 0);
+    appendLe16(out, 0);
 
-    le.u32(40);
-    le.u32(quint32(width));
-    le.u32(quint32(height)); // positive: the rows run bottom-up
-    le.u16(1);
-    le.u16(24);
-    le.u32(0); // uncompressed
-    le.u32(quint32(stride * height));
-    le.u32(3780); // 96 dots per inch in dots per metre
-    le.u32(3780);
-    le.u32(0);
-    le.u32(0);
+    appendLe32(out, 40);
+    appendLe32(out, quint32(width));
+    appendLe32(out, quint32(height)); // positive: the rows run bottom-up
+    appendLe16(out, 1);
+    appendLe16(out, 24);
+    appendLe32(out, 0); // uncompressed
+    appendLe32(out, quint32(stride * height));
+    appendLe32(out, 3780); // 96 dots per inch in dots per metre
+    appendLe32(out, 3780);
+    appendLe32(out, 0);
+    appendLe32(out, 0);
     QByteArray row(stride, '\0');
     for (qint64 y = height - 1; y >= 0; --y) {
         if (deadline.expired()) {
@@ -122,8 +100,8 @@ QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QStri
         out += row;
     }
 
-    le.u32(3);
-    le.u16(0); // end of file
+    appendLe32(out, 3);
+    appendLe16(out, 0); // end of file
     return out;
 }
 
@@ -131,14 +109,7 @@ QByteArray encodeMetafile(const QImage &picture, const Deadline &deadline, QStri
 
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    try {
-        return encodeMetafile(picture, deadline, reason);
-    } catch (const std::bad_alloc &) {
-        *reason = QStringLiteral("there is not enough memory to write it");
-    } catch (...) {
-        *reason = QStringLiteral("the metafile could not be written");
-    }
-    return {};
+    return guarded([&] { return encodeMetafile(picture, deadline, reason); }, reason);
 }
 
 } // namespace imaging::detail

@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include "common/nativename.h"
 #include "imaging/fileaccess.h"
 
 #include <QDebug>
@@ -28,8 +29,6 @@ namespace {
 
 using Outcome = ChildResult::Outcome;
 
-// Room for the PNM header ("P6", a comment, the size, the largest value).
-constexpr qsizetype kHeaderRoom = 1024;
 constexpr qsizetype kErrorRoom = 4096;
 // The program's home and temporary folder under bubblewrap.
 constexpr const char *kSandboxHome = "/tmp/work";
@@ -71,11 +70,11 @@ public:
                 && ::kill(owner, 0) != 0 && errno == ESRCH)
                 QDir(folder.filePath()).removeRecursively();
         }
-        QByteArray pattern = QFile::encodeName(
+        QByteArray pattern = common::nativeName(
             temp.filePath(QStringLiteral("kestrune-child-%1-XXXXXX").arg(::getpid())));
         if (!::mkdtemp(pattern.data())) {
             *reason = QStringLiteral("no private folder for a helper program could be made in %1 (%2)")
-                          .arg(QDir::toNativeSeparators(QDir::tempPath()), systemReason(errno));
+                          .arg(common::shownName(QDir::tempPath()), systemReason(errno));
             return false;
         }
         m_path = pattern;
@@ -84,7 +83,7 @@ public:
     ~PrivateFolder()
     {
         if (!m_path.isEmpty())
-            QDir(QFile::decodeName(m_path)).removeRecursively();
+            QDir(common::nameFromNative(m_path)).removeRecursively();
     }
     const QByteArray &path() const { return m_path; }
 
@@ -331,7 +330,7 @@ QList<QByteArray> bubblewrapArguments(const ChildRun &run)
     for (const char *top : {"/bin", "/lib", "/lib64", "/sbin"}) {
         const QFileInfo here(QString::fromLatin1(top));
         if (here.isSymLink())
-            arguments << "--symlink" << QFile::encodeName(here.symLinkTarget()) << top;
+            arguments << "--symlink" << common::nativeName(here.symLinkTarget()) << top;
         else if (here.isDir())
             arguments << "--ro-bind" << top << top;
     }
@@ -364,7 +363,7 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
         return notRun(reason);
     const auto cannotStart = [&](int error) {
         return notRun(QStringLiteral("%1 could not be started (%2)")
-                          .arg(QDir::toNativeSeparators(confined ? bwrap : program), systemReason(error)));
+                          .arg(common::shownName(confined ? bwrap : program), systemReason(error)));
     };
 
     int in[2], out[2], err[2], report[2], info[2];
@@ -386,9 +385,9 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
 
     Launch launch;
     const QByteArray home = confined ? QByteArray(kSandboxHome) : folder.path();
-    QList<QByteArray> argv{QFile::encodeName(program)};
+    QList<QByteArray> argv{common::nativeName(program)};
     if (confined)
-        argv = QList<QByteArray>{QFile::encodeName(bwrap)} + bubblewrapArguments(run) + QList<QByteArray>{"--"} + argv;
+        argv = QList<QByteArray>{common::nativeName(bwrap)} + bubblewrapArguments(run) + QList<QByteArray>{"--"} + argv;
     launch.list(launch.argv, argv + run.arguments);
     launch.list(launch.envp, {"PATH=/usr/bin:/bin", "LC_ALL=C", "HOME=" + home, "TMPDIR=" + home,
                               "TEMP=" + home, "TMP=" + home});

@@ -1,11 +1,11 @@
 #include "wmf.h"
 
+#include "imaging/codecs/codecsupport.h"
 #include "imaging/formats.h"
 #include "imaging/magick/library.h"
 #include "sandbox.h"
 #include "imaging/codecs/wmf.h"
 
-#include <QtEndian>
 
 namespace imaging::detail {
 
@@ -13,10 +13,10 @@ std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head)
 {
     if (head.size() < kPlaceableHeaderBytes || !format(FileType::Wmf).signatures[0].foundIn(head))
         return std::nullopt;
-    const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.data() + at); };
+    const auto word = [&](int at) { return qint16(readLe16(head, at)); };
     // The box's corners, left, top, right, bottom, follow the key and a handle.
     return PlaceableHeader{QSize(std::abs(word(10) - word(6)), std::abs(word(12) - word(8))),
-                           qFromLittleEndian<quint16>(head.data() + 14)};
+                           readLe16(head, 14)};
 }
 
 std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,
