@@ -7,7 +7,6 @@
 
 #include "common/nativename.h"
 #include "imaging/estimate.h"
-#include "imaging/imageman.h"
 
 #include <QCoreApplication>
 #include <QHash>
