@@ -1,3 +1,9 @@
+// Why our own encoder rather than the library's PNG writer: on the bench's
+// eight 1600 x 1200 photos (bench/codec_bench, one thread) it takes 25 ms a
+// photo for 62.4% of the raw size, where the library takes 163 ms for 62.5%
+// at its fastest level (quality 15) and 784 ms for 58.0% at its default (75).
+// Both are lossless; the library's default is 7% smaller, at 31 times the
+// time.
 #include "png.h"
 
 #include "codecsupport.h"
