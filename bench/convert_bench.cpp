@@ -18,7 +18,7 @@
 #include "photos.h"
 
 #include "convert/batchengine.h"
-#include "imaging/pngwriter.h"
+#include "imaging/codecs/png.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -11,6 +11,7 @@
 
 #include "convert/batchengine.h"
 #include "convert/memorybudget.h"
+#include "imaging/estimate.h"
 #include "imaging/imageman.h"
 
 #include <QCoreApplication>

@@ -38,11 +38,6 @@ struct Request {
     rollover::PageChoice page;
 };
 
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 // The cut-line list's own rule: whole rows from 0 to its last row.
 std::optional<QList<int>> readCuts(const QString &text, QString *fault)
 {
@@ -70,11 +65,11 @@ QString outputFault(const QString &folder)
     if (!info.exists())
         return {};
     if (!info.isDir())
-        return QStringLiteral("%1 is not a folder").arg(native(folder));
+        return QStringLiteral("%1 is not a folder").arg(common::shownName(folder));
     if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
         return QStringLiteral("the folder %1 is not empty: name a new or empty folder, the command line "
                               "empties none")
-            .arg(native(folder));
+            .arg(common::shownName(folder));
     return {};
 }
 
@@ -212,8 +207,7 @@ QString namingUserFiles(QString text, const rollover::RunPlaces &places, const R
 {
     for (Plate plate : rollover::kPlates) {
         const QString working = places.plates[int(plate)], user = request.plates[int(plate)];
-        text.replace(common::shownName(native(working)), common::shownName(native(user)));
-        text.replace(native(working), native(user));
+        text.replace(common::shownName(working), common::shownName(user));
     }
     return text;
 }
@@ -262,7 +256,7 @@ int runRollover(const QStringList &arguments)
         }
         pictures[int(plate)] = loaded.picture;
         sizes[int(plate)] = loaded.picture.size();
-        names[int(plate)] = native(request->plates[int(plate)]);
+        names[int(plate)] = common::shownName(request->plates[int(plate)]);
     }
 
     if (request->autoCuts) {
@@ -271,7 +265,7 @@ int runRollover(const QStringList &arguments)
         if (found.entries.isEmpty()) {
             printError(QStringLiteral("no cut lines found: the highlight plate %1 does not differ from the normal "
                                       "plate %2")
-                           .arg(native(request->plates[1]), native(request->plates[0])));
+                           .arg(common::shownName(request->plates[1]), common::shownName(request->plates[0])));
             return kFailed;
         }
         QStringList entries;
@@ -304,7 +298,7 @@ int runRollover(const QStringList &arguments)
         ? common::joinPath(request->out, QLatin1String(rollover::kModernPageName))
         : common::pagePath(request->out);
     if (!QDir().mkpath(places.imagesFolder)) {
-        printError(QStringLiteral("the folder %1 cannot be created").arg(native(places.imagesFolder)));
+        printError(QStringLiteral("the folder %1 cannot be created").arg(common::shownName(places.imagesFolder)));
         return kFailed;
     }
     pieceWriter.setJpegQuality(rollover::jpegQuality(request->quality));
@@ -317,7 +311,7 @@ int runRollover(const QStringList &arguments)
         return kFailed;
     printOut(QStringLiteral("Wrote %1 pieces to %2 and the page %3.")
                  .arg(3 * (request->cuts.size() + 1))
-                 .arg(native(places.imagesFolder), native(places.pagePath)));
+                 .arg(common::shownName(places.imagesFolder), common::shownName(places.pagePath)));
     return kDone;
 }
 

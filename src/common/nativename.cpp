@@ -1,5 +1,7 @@
 #include "nativename.h"
 
+#include <QDir>
+
 namespace common {
 
 namespace {
@@ -97,7 +99,7 @@ QString nameFromNative(QByteArrayView bytes)
 QString shownName(const QString &path)
 {
     if (!hasRawBytes(path))
-        return path;
+        return QDir::toNativeSeparators(path);
     QString shown;
     for (qsizetype i = 0; i < path.size(); ++i) {
         if (carriesByteAt(path, i))
@@ -105,7 +107,7 @@ QString shownName(const QString &path)
         else
             shown += path.at(i);
     }
-    return shown;
+    return QDir::toNativeSeparators(shown);
 }
 
 bool hasRawBytes(const QString &path)

@@ -17,7 +17,8 @@ QByteArray nativeName(const QString &path);
 // `bytes` from the system (readdir, argv) as a QString that nativeName() turns
 // back into the same bytes.
 QString nameFromNative(QByteArrayView bytes);
-// `path` for messages and lists: every carried byte written as \xHH.
+// `path` for messages and lists: the platform's separators, every carried
+// byte written as \xHH.
 QString shownName(const QString &path);
 // True when `path` carries bytes that are not UTF-8.
 bool hasRawBytes(const QString &path);

@@ -4,6 +4,7 @@
 #include "memorybudget.h"
 #include "workerthread.h"
 
+#include "imaging/estimate.h"
 #include "imaging/imageman.h"
 
 #include <QCoreApplication>

@@ -4,6 +4,7 @@
 
 #include "common/nativename.h"
 #include "common/paths.h"
+#include "imaging/estimate.h"
 #include "imaging/formats.h"
 #include "imaging/imageman.h"
 

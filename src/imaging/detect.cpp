@@ -1,37 +1,13 @@
 #include "detect.h"
 
-#include "dxf/dxf.h"
 #include "formats.h"
-#include "pcxwriter.h"
-#include "wmfwriter.h"
+#include "imaging/codecs/codecsupport.h"
+#include "imaging/dxf/dxf.h"
 
 #include <algorithm>
 
 namespace imaging::detail {
 namespace {
-
-
-quint32 le16(const QByteArray &b, qsizetype at)
-{
-    return quint8(b[at]) | quint32(quint8(b[at + 1])) << 8;
-}
-
-quint32 le32(const QByteArray &b, qsizetype at)
-{
-    return le16(b, at) | le16(b, at + 2) << 16;
-}
-
-bool startsWithBytes(const QByteArray &head, std::initializer_list<int> bytes)
-{
-    if (head.size() < qsizetype(bytes.size()))
-        return false;
-    qsizetype i = 0;
-    for (int b : bytes) {
-        if (quint8(head[i++]) != b)
-            return false;
-    }
-    return true;
-}
 
 // Targa has no signature; its header fields must all be plausible.
 bool looksLikeTarga(const QByteArray &h)
@@ -47,7 +23,7 @@ bool looksLikeTarga(const QByteArray &h)
     const bool mapped = imageType == 1 || imageType == 9;
     const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
     return (colourMapType == 0 || colourMapType == 1) && typeOk && depthOk
-        && (mapped == (colourMapType == 1)) && le16(h, 12) > 0 && le16(h, 14) > 0
+        && (mapped == (colourMapType == 1)) && readLe16(h, 12) > 0 && readLe16(h, 14) > 0
         && (descriptor & 0xC0) == 0;
 }
 
@@ -73,50 +49,60 @@ Detected found(FileType type, const char *variantDecoder = nullptr)
     return Detected{type, variantDecoder ? variantDecoder : format(type).decoder, {}};
 }
 
+// Whether `head` starts with the lines of a PostScript program that says it
+// is an EPS picture (old Macintosh files end their lines with CR alone).
+bool declaresEps(const QByteArray &head)
+{
+    const QByteArray start = head.left(128);
+    const auto end = std::find_if(start.begin(), start.end(), [](char c) { return c == '\r' || c == '\n'; });
+    return start.left(end - start.begin()).contains("EPSF");
+}
+
+// The type whose signature `head` holds, checked further where a signature
+// alone says too little; nothing when none fits.
+std::optional<Detected> bySignature(const QByteArray &head)
+{
+    for (const Format &format : kFormats) {
+        for (const Signature &signature : format.signatures) {
+            if (!signature.foundIn(head))
+                continue;
+            switch (format.type) {
+            case FileType::Bmp:
+                // Compression 1 and 2 are the run-length encoded Windows bitmaps.
+                if (head.size() < 34)
+                    continue;
+                if (const quint32 compression = readLe32(head, 30); compression == 1 || compression == 2)
+                    return found(FileType::Rle);
+                break;
+            case FileType::Pcx:
+                // Encoding 0 is an unpacked PCX; the library writes one for a
+                // picture that came from a PNG.
+                if (head.size() < 4 || quint8(head[1]) > 5 || quint8(head[1]) == 1 || quint8(head[2]) > 1)
+                    continue;
+                break;
+            case FileType::Eps:
+                if (signature.bytes.starts_with('%') && !declaresEps(head))
+                    continue;
+                break;
+            default:
+                break;
+            }
+            return found(format.type, signature.variantDecoder);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Detected detectContent(const QByteArray &head)
 {
     if (head.isEmpty())
         return refused("an empty file");
-    if (startsWithBytes(head, {0xFF, 0xD8, 0xFF}))
-        return found(FileType::Jpg);
-    if (startsWithBytes(head, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
-        return found(FileType::Png);
-    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
-        || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4)))
-        return found(FileType::Tif);
-    if (head.startsWith("BM") && head.size() >= 34) {
-        // Compression 1 and 2 are the run-length encoded Windows bitmaps.
-        const quint32 compression = le32(head, 30);
-        return found(compression == 1 || compression == 2 ? FileType::Rle : FileType::Bmp);
-    }
-    if (startsWithBytes(head, {0x52, 0xCC}))
-        return found(FileType::Rle, "RLE"); // a Utah raster
-    if (head.size() >= 4 && le32(head, 0) == kDcxKey)
-        return found(FileType::Dcx);
-    // Encoding 0 is an unpacked PCX; the library writes one for a picture
-    // that came from a PNG.
-    if (head.size() >= 4 && quint8(head[0]) == 0x0A && quint8(head[1]) <= 5
-        && quint8(head[1]) != 1 && quint8(head[2]) <= 1)
-        return found(FileType::Pcx);
-    if (head.size() >= 2055 && head.mid(2048, 7) == "PCD_IPI")
-        return found(FileType::Pcd);
-    if ((head.size() >= 4 && le32(head, 0) == kPlaceableKey)
-        || startsWithBytes(head, {0x01, 0x00, 0x09, 0x00})
-        || startsWithBytes(head, {0x02, 0x00, 0x09, 0x00}))
-        return found(FileType::Wmf);
-    if (startsWithBytes(head, {0xC5, 0xD0, 0xD3, 0xC6}))
-        return found(FileType::Eps, nullptr);
-    if (head.startsWith("%!")) {
-        // Old Macintosh files end their lines with CR alone.
-        const QByteArray start = head.left(128);
-        const auto end = std::find_if(start.begin(), start.end(), [](char c) { return c == '\r' || c == '\n'; });
-        const QByteArray firstLine = start.left(end - start.begin());
-        if (firstLine.startsWith("%!PS-Adobe-") && firstLine.contains("EPSF"))
-            return found(FileType::Eps, nullptr);
+    if (const std::optional<Detected> known = bySignature(head))
+        return *known;
+    if (head.startsWith("%!"))
         return refused("a PostScript program, not an EPS picture");
-    }
     if (looksLikeDxf(head))
         return found(FileType::Dxf);
     if (head.startsWith("%PDF"))

@@ -1,14 +1,14 @@
-#include "imageman.h"
+#include "estimate.h"
 
 #include "detect.h"
-#include "epsbox.h"
 #include "fileaccess.h"
 #include "formats.h"
-#include "ghostscript.h"
-#include "library.h"
-#include "metadata/metadata.h"
-#include "metafile.h"
-#include "picture.h"
+#include "imageman.h"
+#include "imaging/helpers/eps.h"
+#include "imaging/helpers/wmf.h"
+#include "imaging/magick/library.h"
+#include "imaging/magick/picture.h"
+#include "imaging/metadata/metadata.h"
 
 #include <QFile>
 
@@ -62,7 +62,7 @@ std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const 
 // cannot be read or its content is not a picture we read.
 struct Header {
     QFile file;
-    QByteArray read;
+    std::optional<detail::FileContent> content;
     QByteArrayView bytes;
     std::optional<FileType> type;
     std::optional<QSize> own;
@@ -79,12 +79,8 @@ struct Header {
         if (!found.type)
             return;
         type = found.type;
-        uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-        if (!mapped) {
-            file.seek(0);
-            read = file.readAll();
-        }
-        bytes = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+        content.emplace(file);
+        bytes = content->bytes();
         own = sizeOf(bytes, head, found);
     }
 };

@@ -2,6 +2,7 @@
 
 #include "common/nativename.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -144,6 +145,19 @@ int openForReading(const QString &path, QString *reason)
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+FileContent::FileContent(QFile &file)
+{
+    if (file.size() > 0) {
+        if (uchar *mapped = file.map(0, file.size())) {
+            m_view = QByteArrayView(mapped, file.size());
+            return;
+        }
+    }
+    file.seek(0);
+    m_read = file.readAll();
+    m_view = m_read;
 }
 
 OutputFile::OutputFile(const QString &path)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
 #include <sys/types.h>
+
+class QFile;
 
 namespace imaging::detail {
 
@@ -23,6 +26,20 @@ QString fileKind(mode_t mode);
 // ("it is a named pipe, not a file") without waiting for a writer. The
 // descriptor, which the caller closes, or -1 and the reason.
 int openForReading(const QString &path, QString *reason);
+
+// The whole content of an open file, from its start: mapped when the system
+// allows it, so that a large file is not copied once more, read otherwise.
+// The bytes are valid while both this and the file live.
+class FileContent
+{
+public:
+    explicit FileContent(QFile &file);
+    QByteArrayView bytes() const { return m_view; }
+
+private:
+    QByteArray m_read;
+    QByteArrayView m_view;
+};
 
 // A file about to be written at `path`: its folder is opened once, following
 // a link if the folder part names one, and every later step works relative to

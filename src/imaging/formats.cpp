@@ -1,8 +1,8 @@
 #include "formats.h"
 
-#include "metafile.h"
+#include "imaging/codecs/codecsupport.h"
+#include "imaging/helpers/wmf.h"
 
-#include <QtEndian>
 
 namespace imaging {
 
@@ -24,9 +24,9 @@ bool bitmapStoresAlpha(QByteArrayView head)
 {
     if (head.size() < 34)
         return false;
-    const quint32 headerSize = qFromLittleEndian<quint32>(head.data() + 14);
-    const quint16 bits = qFromLittleEndian<quint16>(head.data() + 28);
-    const quint32 compression = qFromLittleEndian<quint32>(head.data() + 30);
+    const quint32 headerSize = readLe32(head, 14);
+    const quint16 bits = readLe16(head, 28);
+    const quint32 compression = readLe32(head, 30);
     if (bits == 32)
         return true;
     constexpr quint32 kBitFields = 3, kAlphaBitFields = 6;
@@ -34,7 +34,7 @@ bool bitmapStoresAlpha(QByteArrayView head)
     // The alpha mask follows the colour masks: in the header from version 3
     // (56 bytes) on, at byte 66 of the file.
     const bool hasMask = headerSize >= 56 && head.size() >= 70
-        && qFromLittleEndian<quint32>(head.data() + 66) != 0;
+        && readLe32(head, 66) != 0;
     return bits == 16 && fields && hasMask;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <string_view>
 
 // What we know of each of the twelve types, in one table keyed by the type:
 // its name, who reads it and how, who writes it and with which settings, what
@@ -65,6 +66,29 @@ struct Fidelity {
     double meanShift = 0;
 };
 
+// Bytes that mark a file of a type, `offset` bytes from its start. A variant
+// of the type that another of the library's decoders reads names it (a Utah
+// raster is an RLE file read by "RLE"); null keeps the row's decoder.
+struct Signature {
+    std::string_view bytes;
+    qsizetype offset = 0;
+    const char *variantDecoder = nullptr;
+
+    // Whether `head`, a file's leading bytes, holds these bytes in place.
+    bool foundIn(QByteArrayView head) const
+    {
+        return !bytes.empty() && head.size() >= offset + qsizetype(bytes.size())
+            && std::string_view(head.data() + offset, bytes.size()) == bytes;
+    }
+};
+
+// A signature from a string literal, whose zero bytes count ("II*\0").
+template <size_t N>
+constexpr Signature signature(const char (&bytes)[N], qsizetype offset = 0, const char *variantDecoder = nullptr)
+{
+    return Signature{std::string_view(bytes, N - 1), offset, variantDecoder};
+}
+
 struct Format {
     FileType type;
     const char *caption;   // "JPG": button and box caption, upper case
@@ -77,6 +101,10 @@ struct Format {
     // When a file holds several pictures, the one we read, and only that one
     // (a Photo CD's third is its 768 x 512 base image, its first a thumbnail).
     int picture = 0;
+    // What content detection looks for, and what our writers of the type
+    // write at those places; empty entries are unused. A type without any
+    // (DXF, TGA) is recognised by its structure instead.
+    std::array<Signature, 4> signatures = {};
     // Reader quirks, from the file's leading bytes; null when the decoder
     // gets it right. The dots per inch to draw a vector file at, 0 for the
     // decoder's default; whether the file really stores transparency.
@@ -124,24 +152,28 @@ inline constexpr Fidelity kResampled{255, 12.0, false, 2.0};
 } // namespace detail
 
 inline constexpr std::array<Format, kFileTypeCount> kFormats{{
-    {.type = FileType::Jpg, .caption = "JPG", .extension = "jpg", .decoder = "JPEG", .scalesOnLoad = true,
-     .readsOrientation = true, .encoder = "JPEG", .keepsProfile = true, .keepsAuthorship = true,
+    {.type = FileType::Jpg, .caption = "JPG", .extension = "jpg", .decoder = "JPEG",
+     .signatures = {signature("\xFF\xD8\xFF")}, .scalesOnLoad = true, .readsOrientation = true,
+     .encoder = "JPEG", .keepsProfile = true, .keepsAuthorship = true,
      .opaque = true, .fidelity = {255, 16.0, false, 2.0}},
     // Transparency is stored as unassociated alpha, the kind readers show;
     // "unspecified" extra samples are ignored by most of them. Always
     // lossless, whatever the source's compression.
-    {.type = FileType::Tif, .caption = "TIF", .extension = "tif", .decoder = "TIFF", .readsOrientation = true,
-     .encoder = "TIFF", .defines = "tiff:alpha=unassociated",
+    {.type = FileType::Tif, .caption = "TIF", .extension = "tif", .decoder = "TIFF",
+     .signatures = {signature("II*\0"), signature("MM\0*"), signature("II+\0"), signature("MM\0+")},
+     .readsOrientation = true, .encoder = "TIFF", .defines = "tiff:alpha=unassociated",
      .compression = Compression::FastDeflate, .keepsProfile = true, .keepsAuthorship = true},
     // The colour profile is embedded in the version 5 header.
-    {.type = FileType::Bmp, .caption = "BMP", .extension = "bmp", .decoder = "BMP",
+    {.type = FileType::Bmp, .caption = "BMP", .extension = "bmp", .decoder = "BMP", .signatures = {signature("BM")},
      .storesAlpha = detail::bitmapStoresAlpha, .encoder = "BMP", .keepsProfile = true},
     {.type = FileType::Rle, .caption = "RLE", .extension = "rle", .decoder = "BMP",
+     .signatures = {signature("\x52\xCC", 0, "RLE")},
      .storesAlpha = detail::bitmapStoresAlpha, .writer = Writer::OwnRle8, .keepsProfile = true, .opaque = true,
      .writeBytesPerPixel = 10},
-    {.type = FileType::Pcx, .caption = "PCX", .extension = "pcx", .decoder = "PCX",
+    {.type = FileType::Pcx, .caption = "PCX", .extension = "pcx", .decoder = "PCX", .signatures = {signature("\x0A")},
      .writer = Writer::OwnPcx, .opaque = true, .writeBytesPerPixel = 13},
-    {.type = FileType::Png, .caption = "PNG", .extension = "png", .decoder = "PNG", .readsOrientation = true,
+    {.type = FileType::Png, .caption = "PNG", .extension = "png", .decoder = "PNG",
+     .signatures = {signature("\x89PNG\r\n\x1a\n")}, .readsOrientation = true,
      .writer = Writer::OwnPng, .keepsProfile = true, .keepsAuthorship = true},
     // A drawing of a grainy picture holds a rectangle for nearly every pixel,
     // some 200 bytes of text each.
@@ -151,18 +183,23 @@ inline constexpr std::array<Format, kFileTypeCount> kFormats{{
     // The third picture of a Photo CD is its 768 x 512 base image. Its colour
     // space moves white and the colours next to it most.
     {.type = FileType::Pcd, .caption = "PCD", .extension = "pcd", .decoder = "PCD", .picture = 3,
+     .signatures = {signature("PCD_IPI", 2048)},
      .encoder = "PCD", .opaque = true, .onlySize = {768, 512}, .fidelity = {255, 14.0, false, 14.0}},
-    // The metafile holds the picture as one 24-bit bitmap.
+    // The metafile holds the picture as one 24-bit bitmap. The placeable
+    // header's key, which ours start with, is the first signature.
     {.type = FileType::Wmf, .caption = "WMF", .extension = "wmf", .reader = Reader::LibraryTool,
+     .signatures = {signature("\xD7\xCD\xC6\x9A"), signature("\x01\x00\x09\x00"), signature("\x02\x00\x09\x00")},
      .readDensity = detail::metafileUnitsPerInch, .writer = Writer::OwnWmf, .opaque = true,
      .writeBytesPerPixel = 13, .fidelity = detail::kResampled, .witness = Witness::Libwmf},
     {.type = FileType::Tga, .caption = "TGA", .extension = "tga", .decoder = "TGA",
      .encoder = "TGA"},
     {.type = FileType::Dcx, .caption = "DCX", .extension = "dcx", .decoder = "DCX",
+     .signatures = {signature("\xB1\x68\xDE\x3A")},
      .writer = Writer::OwnDcx, .opaque = true, .writeBytesPerPixel = 12},
     // One pixel is one point, so the size the user chose is the size every
     // reader and printer sees.
     {.type = FileType::Eps, .caption = "EPS", .extension = "eps", .reader = Reader::Ghostscript,
+     .signatures = {signature("\xC5\xD0\xD3\xC6"), signature("%!PS-Adobe-")},
      .encoder = "EPS", .density = 72, .opaque = true, .writeBytesPerPixel = 14, .fidelity = {2, 0.5, false, 1.0},
      .witness = Witness::Ghostscript},
 }};

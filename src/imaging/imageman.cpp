@@ -2,12 +2,12 @@
 
 #include "detect.h"
 #include "fileaccess.h"
-#include "ghostscript.h"
-#include "metafile.h"
-#include "library.h"
-#include "metadata/metadata.h"
-#include "dxf/dxf.h"
-#include "picture.h"
+#include "imaging/helpers/eps.h"
+#include "imaging/helpers/wmf.h"
+#include "imaging/magick/library.h"
+#include "imaging/metadata/metadata.h"
+#include "imaging/dxf/dxf.h"
+#include "imaging/magick/picture.h"
 
 #include "common/nativename.h"
 
@@ -45,30 +45,6 @@ QString sizeText(qint64 width, qint64 height)
 {
     return QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
 }
-
-// The whole content of an open file: mapped when the system allows it, so
-// that a large file is not copied once more, read otherwise.
-class Content
-{
-public:
-    explicit Content(QFile &file)
-    {
-        if (file.size() > 0) {
-            if (uchar *mapped = file.map(0, file.size())) {
-                m_view = QByteArrayView(mapped, file.size());
-                return;
-            }
-        }
-        file.seek(0);
-        m_read = file.readAll();
-        m_view = m_read;
-    }
-    QByteArrayView bytes() const { return m_view; }
-
-private:
-    QByteArray m_read;
-    QByteArrayView m_view;
-};
 
 // PostScript never reaches the library: our own Ghostscript child draws it,
 // and the library only decodes the PNM that comes back.
@@ -131,7 +107,7 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
         return detail::fromQImage(drawing, reason);
     }
 
-    const Content content(file);
+    const detail::FileContent content(file);
     if (deadline.expired()) {
         *reason = deadline.reason();
         return std::nullopt;
@@ -296,10 +272,6 @@ void ImageMan::setTimeLimit(std::chrono::milliseconds limit)
 void ImageMan::setCancelFlag(CancelFlag cancel)
 {
     d->cancel = std::move(cancel);
-}
-
-void ImageMan::setSaveOption(int)
-{
 }
 
 void ImageMan::setJpegQuality(double quality)

@@ -1,5 +1,6 @@
 #include "generaterun.h"
 
+#include "common/nativename.h"
 #include "common/numberreader.h"
 #include "common/paths.h"
 #include "common/desktop.h"
@@ -18,15 +19,10 @@ namespace {
 const QString kSavingTitle = QStringLiteral("Saving File Pieces");
 const QString kHeaderTitle = QStringLiteral("File Name Header");
 
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 QString confirmationText()
 {
     return QStringLiteral("All files will be written to the %1 directory, all existing files in this directory will be deleted. Do you want to proceed?")
-        .arg(native(common::outputFolder()));
+        .arg(common::shownName(common::outputFolder()));
 }
 
 } // namespace
@@ -61,7 +57,7 @@ GenerateRun::Outcome GenerateRun::run(const CutLineList &cutLines)
     // Both folders are made before either is emptied, as the user was told.
     for (const QString &folder : {common::outputFolder(), common::imagesFolder()}) {
         if (!QDir().mkpath(folder))
-            m_failures.append(QStringLiteral("The folder %1 cannot be created.").arg(native(folder)));
+            m_failures.append(QStringLiteral("The folder %1 cannot be created.").arg(common::shownName(folder)));
     }
     prepareFolder(common::outputFolder());
     prepareFolder(common::imagesFolder());
@@ -87,7 +83,7 @@ bool GenerateRun::platesFit(const CutLineList &cutLines)
     }
     std::array<QString, kPlateCount> names;
     for (Plate plate : kPlates)
-        names[int(plate)] = native(places.plates[int(plate)]);
+        names[int(plate)] = common::shownName(places.plates[int(plate)]);
     if (const std::optional<PlateFault> fault = plateFault(*sizes, names, cutLines.rows())) {
         m_dialogs.messageBox(fault->message, kSavingTitle, common::Dialogs::Icon::Warning);
         return false;
@@ -107,7 +103,7 @@ void GenerateRun::prepareFolder(const QString &folder)
         QFile victim(file.absoluteFilePath());
         if (!victim.remove())
             m_failures.append(QStringLiteral("%1 cannot be deleted: %2.")
-                                  .arg(native(file.absoluteFilePath()), victim.errorString()));
+                                  .arg(common::shownName(file.absoluteFilePath()), victim.errorString()));
     }
 }
 

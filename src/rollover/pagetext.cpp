@@ -17,6 +17,12 @@ QString makerHost()
     return QUrl(QLatin1String(common::kMakerAddress)).host();
 }
 
+// The page's title carries the first word of the maker's name.
+QString makerWord()
+{
+    return QString::fromLatin1(common::kMakerName).section(QLatin1Char(' '), 0, 0);
+}
+
 } // namespace
 
 std::optional<QString> pageChoiceFault(const PageChoice &choice, qsizetype entries)
@@ -74,7 +80,7 @@ QString pageText(const QString &header, const QList<QSize> &pieceSizes, const Pa
     QStringList lines{
         QStringLiteral("<html>"),
         QStringLiteral("<head>"),
-        QStringLiteral("<title>Tarvix Javascrip Menu</title>"),
+        QStringLiteral("<title>%1 Javascrip Menu</title>").arg(makerWord()),
         QStringLiteral("<script LANGUAGE=\"JavaScript\">"),
         QStringLiteral("<!-- Rollover JavaScript functions relies on image replacement feature of JavaScript 1.1"),
         QStringLiteral("function preLoad() { }"),

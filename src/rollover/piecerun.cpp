@@ -1,24 +1,19 @@
 #include "piecerun.h"
 
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "common/desktop.h"
+#include "imaging/fileaccess.h"
 #include "imaging/imageman.h"
 #include "modernpage.h"
 #include "pagetext.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace rollover {
 
 namespace {
-
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
 
 QString piecePath(const RunPlaces &places, const QString &header, Plate plate, int piece)
 {
@@ -61,23 +56,17 @@ void cutPlates(const RunPlaces &places, const QString &header, const QList<int> 
     }
 }
 
-// `what` names the file in a failure: "The page", "The style sheet".
+// `what` names the file in a failure: "The page", "The style sheet". The
+// file is written as pictures are: an earlier one is only ever replaced by a
+// complete new one, and never through a link.
 bool writeFile(const QString &what, const QString &path, const QByteArray &bytes, QStringList &failures)
 {
-    QSaveFile file(path);
-    QString error;
-    // Unbuffered: a buffered write that the system cuts short (a full disk,
-    // a file size limit) is not noticed, and the short file replaces the old.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        error = file.errorString();
-    else if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit())
-        error = file.errorString();
-    if (!error.isEmpty())
-        failures.append(QStringLiteral("%1 %2 not written: %3.").arg(what, native(path), error));
-    return error.isEmpty();
+    bool whole = false;
+    const QString error = imaging::detail::OutputFile(path).write(bytes, &whole);
+    if (error.isEmpty())
+        return true;
+    failures.append(whole ? error : QStringLiteral("%1 %2 not written: %3.").arg(what, common::shownName(path), error));
+    return false;
 }
 
 void writePage(const RunPlaces &places, const QString &header, int pieceCount, imaging::ImageMan &plateReader,
@@ -101,7 +90,7 @@ void writePage(const RunPlaces &places, const QString &header, int pieceCount, i
         const QString styleSheet =
             common::joinPath(QFileInfo(places.pagePath).path(), QLatin1String(kStyleSheetName));
         if (!writeFile(QStringLiteral("The style sheet"), styleSheet, modern.css.toUtf8(), failures))
-            failures.append(QStringLiteral("The page %1 not written: it needs its style sheet.").arg(native(places.pagePath)));
+            failures.append(QStringLiteral("The page %1 not written: it needs its style sheet.").arg(common::shownName(places.pagePath)));
         else
             writeFile(QStringLiteral("The page"), places.pagePath, modern.html.toUtf8(), failures);
         return;

@@ -1,5 +1,6 @@
 #include "plateloader.h"
 
+#include "common/nativename.h"
 #include "common/paths.h"
 #include "common/desktop.h"
 #include "imaging/formats.h"
@@ -57,12 +58,11 @@ PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::I
     };
     if (const imaging::Result read = plateReader.setImageFile(picked); !read)
         return fail(read.message());
-    plateReader.setSaveOption(1);
 
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("Cannot save %1: the folder %2 cannot be created.")
-                        .arg(QDir::toNativeSeparators(target), QDir::toNativeSeparators(folder)));
+                        .arg(common::shownName(target), common::shownName(folder)));
     if (const imaging::Result saved = plateReader.saveImage(target); !saved)
         return fail(saved.message());
 
@@ -70,7 +70,7 @@ PlateLoad loadPlateFile(const QString &picked, const QString &target, imaging::I
     QImage picture = reader.read();
     if (picture.isNull())
         return fail(QStringLiteral("Cannot show %1: %2.")
-                        .arg(QDir::toNativeSeparators(target), reader.errorString()));
+                        .arg(common::shownName(target), reader.errorString()));
 
     load.outcome = PlateLoad::Outcome::Loaded;
     load.platePath = target;

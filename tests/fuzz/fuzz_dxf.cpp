@@ -1,6 +1,6 @@
 #include "imaging/deadline.h"
 #include "imaging/dxf/dxf.h"
-#include "imaging/library.h"
+#include "imaging/magick/library.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 #include "imaging/imageman.h"
-#include "imaging/sandbox.h"
+#include "imaging/helpers/sandbox.h"
 #include "processes.h"
 
 #include <QDeadlineTimer>

@@ -1,8 +1,9 @@
 #include "imaging/detect.h"
-#include "imaging/ghostscript.h"
-#include "imaging/metafile.h"
+#include "imaging/helpers/eps.h"
+#include "imaging/helpers/wmf.h"
+#include "imaging/estimate.h"
 #include "imaging/imageman.h"
-#include "imaging/library.h"
+#include "imaging/magick/library.h"
 #include "pictures.h"
 
 #include <QDir>

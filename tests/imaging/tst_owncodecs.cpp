@@ -1,12 +1,12 @@
-#include "imaging/aci.h"
+#include "imaging/codecs/aci.h"
 #include "imaging/deadline.h"
 #include "imaging/detect.h"
 #include "imaging/dxf/dxf.h"
 #include "imaging/dxf/limits.h"
-#include "imaging/pcxwriter.h"
-#include "imaging/pngwriter.h"
-#include "imaging/rlewriter.h"
-#include "imaging/wmfwriter.h"
+#include "imaging/codecs/pcx.h"
+#include "imaging/codecs/png.h"
+#include "imaging/codecs/rle.h"
+#include "imaging/codecs/wmf.h"
 #include "pictures.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/aci.h"
+#include "imaging/codecs/aci.h"
 
 #include <QPointF>
 #include <QString>

@@ -1,6 +1,7 @@
 #include "dxf.h"
 
 #include "fit.h"
+#include "imaging/codecs/codecsupport.h"
 #include "imaging/deadline.h"
 #include "limits.h"
 #include "painter.h"
@@ -55,8 +56,8 @@ QImage render(const Parser &parser, const Deadline &deadline, QString *reason)
 
 QImage readDxf(QIODevice &file, const Deadline &deadline, QString *reason)
 {
-    QImage image;
-    try {
+    const QString unread = QStringLiteral("the drawing could not be read");
+    const QImage image = guarded([&]() -> QImage {
         if (!file.isSequential() && file.size() - file.pos() > kMaxDxfBytes) {
             *reason = QStringLiteral("the drawing is larger than %1 MB").arg(kMaxDxfBytes >> 20);
             return {};
@@ -66,16 +67,10 @@ QImage readDxf(QIODevice &file, const Deadline &deadline, QString *reason)
             *reason = parser.error();
             return {};
         }
-        image = render(parser, deadline, reason);
-    } catch (const std::bad_alloc &) {
-        *reason = QStringLiteral("there is not enough memory to read it");
-        return {};
-    } catch (...) {
-        *reason = QStringLiteral("the drawing could not be read");
-        return {};
-    }
+        return render(parser, deadline, reason);
+    }, reason, unread);
     if (image.isNull() && reason->isEmpty())
-        *reason = QStringLiteral("the drawing could not be read");
+        *reason = unread;
     return image;
 }
 

@@ -1,7 +1,7 @@
 #include "dxf.h"
 
-#include "imaging/aci.h"
-#include "imaging/codecsupport.h"
+#include "imaging/codecs/aci.h"
+#include "imaging/codecs/codecsupport.h"
 #include "limits.h"
 
 #include <QHash>
@@ -220,14 +220,7 @@ QByteArray encodeRuns(const QImage &picture, const Deadline &deadline, QString *
 
 QByteArray encodeDxf(const QImage &picture, const Deadline &deadline, QString *reason)
 {
-    try {
-        return encodeRuns(picture, deadline, reason);
-    } catch (const std::bad_alloc &) {
-        *reason = QStringLiteral("there is not enough memory to write it");
-    } catch (...) {
-        *reason = QStringLiteral("the drawing could not be written");
-    }
-    return {};
+    return guarded([&] { return encodeRuns(picture, deadline, reason); }, reason);
 }
 
 } // namespace imaging::detail

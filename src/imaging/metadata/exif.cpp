@@ -1,6 +1,6 @@
 #include "exif.h"
 
-#include "imaging/codecsupport.h"
+#include "imaging/codecs/codecsupport.h"
 
 #include <QtEndian>
 #include <algorithm>

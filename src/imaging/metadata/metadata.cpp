@@ -2,7 +2,7 @@
 
 #include "exif.h"
 #include "xmp.h"
-#include "imaging/library.h"
+#include "imaging/magick/library.h"
 
 #include <QtEndian>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../deadline.h"
-#include "../formats.h"
-#include "../picture.h"
+#include "imaging/deadline.h"
+#include "imaging/formats.h"
+#include "imaging/magick/picture.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,3 +1,8 @@
+// Why our own colour reduction rather than the library's quantize: on the
+// bench's eight 1600 x 1200 photos (bench/codec_bench, one thread, 256
+// colours, no dithering either side) it takes 70 ms a photo for an RMS error
+// of 4.20 (35.7 dB PSNR); the library's quantize takes 11.8 s at its own tree
+// depth and 567 ms at depth 5, both for 5.04 (34.1 dB).
 #include "colourreduction.h"
 
 #include <algorithm>

@@ -1,4 +1,13 @@
-#include "pngwriter.h"
+// Why our own encoder rather than the library's PNG writer: on the bench's
+// eight 1600 x 1200 photos (bench/codec_bench, one thread) it takes 25 ms a
+// photo for 62.4% of the raw size, where the library takes 163 ms for 62.5%
+// at its fastest level (quality 15) and 784 ms for 58.0% at its default (75).
+// Both are lossless; the library's default is 7% smaller, at 31 times the
+// time.
+#include "png.h"
+
+#include "codecsupport.h"
+#include "palette.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
@@ -43,82 +52,12 @@ quint32 packed(const uchar *p, int channels)
         | (channels == 4 ? quint32(p[3]) : 255u) << 24;
 }
 
-// Up to 256 colours (packed R, G, B, A from the low byte up) and their
-// palette indices, found by open addressing.
-class ColourTable
-{
-public:
-    ColourTable()
-    {
-        m_slot.fill(-1);
-        m_colours.reserve(256);
-    }
-
-    // False once a 257th colour turns up; the table is then of no use.
-    bool add(quint32 colour)
-    {
-        if (colour == m_lastColour && m_lastIndex >= 0)
-            return true;
-        int s = slotOf(colour);
-        if (m_slot[s] < 0) {
-            if (m_colours.size() == 256)
-                return false;
-            m_slot[s] = qint16(m_colours.size());
-            m_key[s] = colour;
-            m_colours.push_back(colour);
-        }
-        m_lastColour = colour;
-        m_lastIndex = m_slot[s];
-        return true;
-    }
-
-    uchar indexOf(quint32 colour)
-    {
-        if (colour != m_lastColour || m_lastIndex < 0) {
-            m_lastColour = colour;
-            m_lastIndex = m_slot[slotOf(colour)];
-        }
-        return uchar(m_lastIndex);
-    }
-
-    // Puts the colours that are not fully opaque first, so that the
-    // transparency chunk stops at the last of them. Returns their number.
-    int transparentFirst()
-    {
-        std::stable_partition(m_colours.begin(), m_colours.end(),
-                              [](quint32 c) { return c >> 24 != 255; });
-        for (size_t i = 0; i < m_colours.size(); ++i)
-            m_slot[slotOf(m_colours[i])] = qint16(i);
-        m_lastIndex = -1;
-        return int(std::count_if(m_colours.begin(), m_colours.end(),
-                                 [](quint32 c) { return c >> 24 != 255; }));
-    }
-
-    const std::vector<quint32> &colours() const { return m_colours; }
-
-private:
-    static constexpr int kSlots = 1024;
-
-    int slotOf(quint32 colour) const
-    {
-        int s = int((colour * 0x9E3779B1u) >> 22);
-        while (m_slot[s] >= 0 && m_key[s] != colour)
-            s = (s + 1) & (kSlots - 1);
-        return s;
-    }
-
-    std::array<quint32, kSlots> m_key{};
-    std::array<qint16, kSlots> m_slot;
-    std::vector<quint32> m_colours;
-    quint32 m_lastColour = 0;
-    int m_lastIndex = -1;
-};
-
 struct Analysis {
     bool grey = true;
     bool opaque = true;
     bool fewColours = true;
-    ColourTable table;
+    // Packed R, G, B, A from the low byte up.
+    ExactPalette table;
 };
 
 // One pass that stops as soon as the picture has shown itself to be colour,
@@ -135,7 +74,7 @@ bool analyse(const PngPixels &in, const Deadline &deadline, Analysis *a)
         for (; p != end; p += n) {
             a->grey = a->grey && p[0] == p[1] && p[1] == p[2];
             a->opaque = a->opaque && (n == 3 || p[3] == 255);
-            a->fewColours = a->fewColours && a->table.add(packed(p, n));
+            a->fewColours = a->fewColours && a->table.indexOf(packed(p, n)) >= 0;
             if (!a->grey && !a->fewColours && (n == 3 || !a->opaque))
                 return true;
         }
@@ -145,13 +84,13 @@ bool analyse(const PngPixels &in, const Deadline &deadline, Analysis *a)
 
 // One row of the picture in the chosen colour type.
 void convertRow(const uchar *src, int channels, qint64 width, ColourType type,
-                ColourTable &table, uchar *out)
+                ExactPalette &table, uchar *out)
 {
     for (qint64 x = 0; x < width; ++x, src += channels) {
         switch (type) {
         case Grey: *out++ = src[0]; break;
         case GreyAlpha: *out++ = src[0]; *out++ = src[3]; break;
-        case Palette: *out++ = table.indexOf(packed(src, channels)); break;
+        case Palette: *out++ = uchar(table.indexOf(packed(src, channels))); break;
         case Rgb: std::memcpy(out, src, 3); out += 3; break;
         case Rgba: std::memcpy(out, src, 4); out += 4; break;
         }
@@ -364,7 +303,9 @@ QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadli
     const int bpp = bytesPerPixel(type);
     const qint64 rowBytes = in.width * bpp;
     const qint64 filteredBytes = (rowBytes + 1) * in.height;
-    const int translucent = type == Palette ? a.table.transparentFirst() : 0;
+    // The colours that are not fully opaque go first, so that the
+    // transparency chunk stops at the last of them.
+    const int translucent = type == Palette ? a.table.moveToFront([](quint32 c) { return c >> 24 != 255; }) : 0;
 
     QByteArray out("\x89PNG\r\n\x1a\n", 8);
     ChunkWriter w(&out);
@@ -441,14 +382,7 @@ QByteArray encode(const PngPixels &in, const PngMetadata &metadata, const Deadli
 QByteArray encodePng(const PngPixels &pixels, const PngMetadata &metadata, const Deadline &deadline,
                      QString *reason)
 {
-    try {
-        return encode(pixels, metadata, deadline, reason);
-    } catch (const std::bad_alloc &) {
-        *reason = QStringLiteral("there is not enough memory for the picture");
-    } catch (...) {
-        *reason = QStringLiteral("the PNG encoder failed");
-    }
-    return {};
+    return guarded([&] { return encode(pixels, metadata, deadline, reason); }, reason);
 }
 
 } // namespace imaging::detail

@@ -1,4 +1,4 @@
-#include "rlewriter.h"
+#include "rle.h"
 
 #include "codecsupport.h"
 #include "palette.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "deadline.h"
-#include "formats.h"
+#include "imaging/deadline.h"
+#include "imaging/formats.h"
 
 #include <Magick++.h>
 

@@ -1,6 +1,8 @@
 #include "sandbox.h"
 
-#include "fileaccess.h"
+#include "childprocess.h"
+#include "common/nativename.h"
+#include "imaging/fileaccess.h"
 
 #include <QDebug>
 #include <QDir>
@@ -14,8 +16,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -27,33 +27,13 @@ namespace imaging::detail {
 namespace {
 
 using Outcome = ChildResult::Outcome;
+using child::Child;
+using child::Exchange;
+using child::Fd;
+using child::Launch;
 
-// Room for the PNM header ("P6", a comment, the size, the largest value).
-constexpr qsizetype kHeaderRoom = 1024;
-constexpr qsizetype kErrorRoom = 4096;
 // The program's home and temporary folder under bubblewrap.
 constexpr const char *kSandboxHome = "/tmp/work";
-
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd &operator=(Fd &&other) noexcept { reset(std::exchange(other.m_fd, -1)); return *this; }
-    ~Fd() { reset(); }
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 // A new folder that only we may enter, removed with whatever was put in it.
 // Its name holds our process id: the folder of a process that was killed
@@ -71,11 +51,11 @@ public:
                 && ::kill(owner, 0) != 0 && errno == ESRCH)
                 QDir(folder.filePath()).removeRecursively();
         }
-        QByteArray pattern = QFile::encodeName(
+        QByteArray pattern = common::nativeName(
             temp.filePath(QStringLiteral("kestrune-child-%1-XXXXXX").arg(::getpid())));
         if (!::mkdtemp(pattern.data())) {
             *reason = QStringLiteral("no private folder for a helper program could be made in %1 (%2)")
-                          .arg(QDir::toNativeSeparators(QDir::tempPath()), systemReason(errno));
+                          .arg(common::shownName(QDir::tempPath()), systemReason(errno));
             return false;
         }
         m_path = pattern;
@@ -84,241 +64,13 @@ public:
     ~PrivateFolder()
     {
         if (!m_path.isEmpty())
-            QDir(QFile::decodeName(m_path)).removeRecursively();
+            QDir(common::nameFromNative(m_path)).removeRecursively();
     }
     const QByteArray &path() const { return m_path; }
 
 private:
     QByteArray m_path;
 };
-
-pid_t parentOf(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    // The name in brackets may hold spaces; the state and the parent follow.
-    const QByteArray text = stat.read(1024);
-    return pid_t(text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toInt());
-}
-
-// A started child, leader of its own session and process group. Until it is
-// reaped, every way out kills the whole group first, so nothing is left
-// running and no zombie remains.
-class Child
-{
-public:
-    ~Child()
-    {
-        if (m_pid > 0)
-            reap();
-    }
-    void start(pid_t pid) { m_pid = pid; }
-
-    // bwrap's report of its first process in the sandbox. Killed, that one
-    // takes the whole sandbox with it, and bwrap collects it and ends: killed
-    // together, the dead first process would be left to the system's init,
-    // which in a container may never collect it.
-    void sandboxStarted(pid_t inner)
-    {
-        // Called directly: this C library's header lacks C linkage.
-        Fd fd(int(::syscall(SYS_pidfd_open, inner, 0)));
-        // While it is bwrap's child the number cannot have been reused.
-        if (fd.isOpen() && parentOf(inner) == m_pid)
-            m_inner = std::move(fd);
-    }
-
-    // Whether it has ended; it stays unreaped so that its group id cannot be
-    // reused before the group is killed.
-    bool ended() const
-    {
-        siginfo_t info{};
-        return ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == m_pid;
-    }
-    // Kills what is left of the group and collects the child's status.
-    int reap()
-    {
-        if (m_inner.isOpen() && ::syscall(SYS_pidfd_send_signal, m_inner.get(), SIGKILL, nullptr, 0) == 0) {
-            for (int wait = 0; wait < 200 && !ended(); ++wait)
-                ::usleep(5000);
-        }
-        m_inner.reset();
-        ::kill(-m_pid, SIGKILL);
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-        return status;
-    }
-
-private:
-    pid_t m_pid = -1;
-    Fd m_inner;  // a pidfd
-};
-
-// Everything the child needs, made before fork: after it only
-// async-signal-safe calls are allowed, since another thread may have held the
-// allocator's lock at that moment.
-struct Launch {
-    Launch() { strings.reserve(64); }
-    std::vector<QByteArray> strings;
-    std::vector<char *> argv, envp;
-    rlimit memory{}, cpu{}, fileSize{}, core{};
-    const char *folder = nullptr;
-    pid_t parent = 0;
-    int in = -1, out = -1, err = -1, report = -1;
-    int info = -1;  // bwrap's report of the sandbox, when it is run
-
-    void list(std::vector<char *> &to, const QList<QByteArray> &items)
-    {
-        for (const QByteArray &item : items)
-            to.push_back(strings.emplace_back(item).data());
-        to.push_back(nullptr);
-    }
-};
-
-rlimit limit(int resource, rlim_t wanted)
-{
-    rlimit current{};
-    ::getrlimit(resource, &current);
-    const rlim_t value = std::min(wanted, current.rlim_max);
-    return rlimit{value, value};
-}
-
-[[noreturn]] void failBeforeExec(int report)
-{
-    const int error = errno;
-    [[maybe_unused]] const ssize_t n = ::write(report, &error, sizeof error);
-    ::_exit(127);
-}
-
-[[noreturn]] void becomeChild(const Launch &l)
-{
-    // Without a controlling terminal nothing in it can type into ours, and
-    // one kill of the group reaches bwrap and the program it starts alike.
-    ::setsid();
-    // The signal comes when the thread that forked ends; that thread waits
-    // for this child, so it is the same as our process ending.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != l.parent)
-        ::_exit(127);
-    if (::chdir(l.folder) != 0)
-        failBeforeExec(l.report);
-    // Moved out of the way first: a descriptor may already sit at 0 to 4.
-    const int from[5] = {l.in, l.out, l.err, l.report, l.info};
-    const int count = l.info >= 0 ? 5 : 4;
-    int moved[5];
-    for (int i = 0; i < count; ++i) {
-        moved[i] = ::fcntl(from[i], F_DUPFD, 10);
-        if (moved[i] < 0)
-            failBeforeExec(l.report);
-    }
-    for (int i = 0; i < count; ++i) {
-        if (::dup2(moved[i], i) < 0)
-            failBeforeExec(l.report);
-    }
-    ::fcntl(3, F_SETFD, FD_CLOEXEC);
-    // Descriptors other threads opened without close-on-exec stay ours.
-    if (::close_range(unsigned(count), ~0u, 0) != 0) {
-        for (int fd = count; fd < 4096; ++fd)
-            ::close(fd);
-    }
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::signal(SIGPIPE, SIG_DFL);
-    // A write to a file then fails with an error instead of killing it.
-    ::signal(SIGXFSZ, SIG_IGN);
-    if (::setrlimit(RLIMIT_AS, &l.memory) != 0 || ::setrlimit(RLIMIT_CPU, &l.cpu) != 0
-        || ::setrlimit(RLIMIT_FSIZE, &l.fileSize) != 0 || ::setrlimit(RLIMIT_CORE, &l.core) != 0)
-        failBeforeExec(3);
-    ::execve(l.argv[0], l.argv.data(), l.envp.data());
-    failBeforeExec(3);
-}
-
-// Feeds the program to the child and collects its picture and messages until
-// both streams end, the picture outgrows `limit`, or the deadline passes.
-struct Exchange {
-    Fd in, out, err, info;
-    QByteArrayView input;
-    qsizetype written = 0;
-    QByteArray picture, errors, sandbox;
-    qsizetype limit = 0;
-
-    // bwrap's first process in the sandbox, once its report is whole; its
-    // report is JSON: {"child-pid": 123, ...}.
-    pid_t sandboxProcess() const
-    {
-        const qsizetype at = sandbox.indexOf("\"child-pid\":");
-        if (at < 0 || !sandbox.contains('}'))
-            return -1;
-        return pid_t(sandbox.mid(at + 12).split(',').value(0).trimmed().toInt());
-    }
-
-    // Keeps at most `room` bytes in `to`; closes `fd` once its stream ends.
-    static void read(Fd &fd, QByteArray &to, qsizetype room)
-    {
-        char chunk[65536];
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            fd.reset();
-        if (n > 0)
-            to.append(chunk, std::clamp<qsizetype>(room - to.size(), 0, n));
-    }
-
-    void write()
-    {
-        const qsizetype n = std::min<qsizetype>(input.size() - written, 1 << 20);
-        // A socket, so that a child that stops reading cannot raise SIGPIPE
-        // in us.
-        const ssize_t sent = ::send(in.get(), input.data() + written, size_t(n), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0)
-            written += sent;
-        else if (sent < 0 && errno != EAGAIN && errno != EINTR)
-            in.reset();
-        if (in.isOpen() && written == input.size()) {
-            ::shutdown(in.get(), SHUT_WR);
-            in.reset();
-        }
-    }
-};
-
-Outcome exchange(Exchange &x, Child &child, const Deadline &deadline)
-{
-    while (x.out.isOpen() || x.err.isOpen()) {
-        if (deadline.expired())
-            return Outcome::Expired;
-        pollfd fds[4] = {{x.in.get(), POLLOUT, 0}, {x.out.get(), POLLIN, 0}, {x.err.get(), POLLIN, 0},
-                         {x.info.get(), POLLIN, 0}};
-        const auto wait = std::min(deadline.remaining(), std::chrono::milliseconds(50));
-        if (::poll(fds, 4, int(wait.count())) < 0 && errno != EINTR)
-            return Outcome::Broken;
-        if (fds[3].revents) {
-            x.read(x.info, x.sandbox, 4096);
-            if (const pid_t inner = x.sandboxProcess(); inner > 0) {
-                child.sandboxStarted(inner);
-                x.info.reset();
-            }
-        }
-        if (fds[0].revents)
-            x.write();
-        if (fds[1].revents) {
-            x.read(x.out, x.picture, x.limit + 1);
-            if (x.picture.size() > x.limit)
-                return Outcome::TooMuch;
-        }
-        if (fds[2].revents)
-            x.read(x.err, x.errors, kErrorRoom);
-    }
-    // Both streams are closed: it is ending, or it closed them to run on.
-    while (!child.ended()) {
-        if (deadline.expired())
-            return Outcome::Expired;
-        ::usleep(5000);
-    }
-    return Outcome::Finished;
-}
 
 // What bubblewrap shows the program: the system's programs and libraries and
 // the few configuration files they read, read-only. Ghostscript finds fonts
@@ -331,7 +83,7 @@ QList<QByteArray> bubblewrapArguments(const ChildRun &run)
     for (const char *top : {"/bin", "/lib", "/lib64", "/sbin"}) {
         const QFileInfo here(QString::fromLatin1(top));
         if (here.isSymLink())
-            arguments << "--symlink" << QFile::encodeName(here.symLinkTarget()) << top;
+            arguments << "--symlink" << common::nativeName(here.symLinkTarget()) << top;
         else if (here.isDir())
             arguments << "--ro-bind" << top << top;
     }
@@ -364,7 +116,7 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
         return notRun(reason);
     const auto cannotStart = [&](int error) {
         return notRun(QStringLiteral("%1 could not be started (%2)")
-                          .arg(QDir::toNativeSeparators(confined ? bwrap : program), systemReason(error)));
+                          .arg(common::shownName(confined ? bwrap : program), systemReason(error)));
     };
 
     int in[2], out[2], err[2], report[2], info[2];
@@ -386,18 +138,18 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
 
     Launch launch;
     const QByteArray home = confined ? QByteArray(kSandboxHome) : folder.path();
-    QList<QByteArray> argv{QFile::encodeName(program)};
+    QList<QByteArray> argv{common::nativeName(program)};
     if (confined)
-        argv = QList<QByteArray>{QFile::encodeName(bwrap)} + bubblewrapArguments(run) + QList<QByteArray>{"--"} + argv;
+        argv = QList<QByteArray>{common::nativeName(bwrap)} + bubblewrapArguments(run) + QList<QByteArray>{"--"} + argv;
     launch.list(launch.argv, argv + run.arguments);
     launch.list(launch.envp, {"PATH=/usr/bin:/bin", "LC_ALL=C", "HOME=" + home, "TMPDIR=" + home,
                               "TEMP=" + home, "TMP=" + home});
     // Inherited through bwrap; its own needs are small.
     const auto seconds = std::chrono::ceil<std::chrono::seconds>(deadline.remaining()).count() + 1;
-    launch.memory = limit(RLIMIT_AS, rlim_t(run.memoryLimit));
-    launch.cpu = limit(RLIMIT_CPU, rlim_t(seconds));
-    launch.fileSize = limit(RLIMIT_FSIZE, rlim_t(run.fileLimit));
-    launch.core = limit(RLIMIT_CORE, 0);
+    launch.memory = child::limit(RLIMIT_AS, rlim_t(run.memoryLimit));
+    launch.cpu = child::limit(RLIMIT_CPU, rlim_t(seconds));
+    launch.fileSize = child::limit(RLIMIT_FSIZE, rlim_t(run.fileLimit));
+    launch.core = child::limit(RLIMIT_CORE, 0);
     launch.folder = confined ? "/" : home.constData();
     launch.parent = ::getpid();
     launch.in = childIn.get();
@@ -409,7 +161,7 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
     Child child;
     const pid_t pid = ::fork();
     if (pid == 0)
-        becomeChild(launch);
+        child::becomeChild(launch);
     if (pid < 0)
         return cannotStart(errno);
     child.start(pid);
@@ -433,7 +185,7 @@ ChildResult runProgram(const ChildRun &run, const QString &program, const QStrin
     x.input = run.input;
     x.limit = run.outputLimit;
     x.picture.reserve(x.limit);
-    result.outcome = exchange(x, child, deadline);
+    result.outcome = child::exchange(x, child, deadline);
     result.status = child.reap();
     result.output = std::move(x.picture);
     result.errors = std::move(x.errors);

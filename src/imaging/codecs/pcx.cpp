@@ -1,7 +1,8 @@
-#include "pcxwriter.h"
+#include "pcx.h"
 
 #include "codecsupport.h"
 #include "palette.h"
+#include "imaging/formats.h"
 
 namespace imaging::detail {
 namespace {
@@ -134,7 +135,8 @@ QByteArray encodeDcx(const QImage &picture, const Deadline &deadline, QString *r
         // Pillow as Debian 12 ships it (9.4) reads a one-plane page's pixels
         // from byte 128 of the file rather than of the page.
         QByteArray out;
-        appendLe32(out, kDcxKey);
+        const std::string_view key = format(FileType::Dcx).signatures[0].bytes;
+        out.append(key.data(), qsizetype(key.size()));
         appendLe32(out, quint32(4 * (1 + kDcxTableEntries)));
         out.append(4 * (kDcxTableEntries - 1), '\0');
         return encodePage(picture, Planes::Three, deadline, reason, &out) ? out : QByteArray();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "deadline.h"
+#include "imaging/deadline.h"
 
 #include <QByteArray>
 #include <QList>

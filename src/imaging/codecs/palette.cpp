@@ -9,37 +9,6 @@ namespace {
 
 constexpr QRgb kOpaque = 0xFF000000u;
 
-// The colours met so far, at most 256, found again through a small
-// open-addressed table.
-class ExactColours
-{
-public:
-    // The index of the opaque `colour`, added when new; -1 once there would
-    // be a 257th.
-    int indexOf(QRgb colour)
-    {
-        for (quint32 slot = colourHash(colour, kBits);; slot = (slot + 1) & (kSlots - 1)) {
-            if (m_keys[slot] == colour)
-                return m_index[slot];
-            if (m_keys[slot] == 0) { // no opaque colour is 0
-                if (m_palette.size() == 256)
-                    return -1;
-                m_keys[slot] = colour;
-                m_index[slot] = quint8(m_palette.size());
-                m_palette.push_back(colour);
-                return m_index[slot];
-            }
-        }
-    }
-    const QList<QRgb> &palette() const { return m_palette; }
-
-private:
-    static constexpr int kBits = 10, kSlots = 1 << kBits;
-    std::array<QRgb, kSlots> m_keys{};
-    std::array<quint8, kSlots> m_index{};
-    QList<QRgb> m_palette;
-};
-
 enum class Outcome { Done, TooManyColours, Failed };
 
 Outcome indexExactly(const QImage &picture, Checkpoint &checkpoint, IndexedPicture *out, QString *reason)
@@ -50,8 +19,7 @@ Outcome indexExactly(const QImage &picture, Checkpoint &checkpoint, IndexedPictu
         return Outcome::Failed;
     }
     const int width = picture.width(), height = picture.height();
-    ExactColours colours;
-    bool grey = true;
+    ExactPalette colours;
     for (int y = 0; y < height; ++y) {
         if (!checkpoint.pass(width)) {
             *reason = checkpoint.deadline().reason();
@@ -59,21 +27,17 @@ Outcome indexExactly(const QImage &picture, Checkpoint &checkpoint, IndexedPictu
         }
         const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
         uchar *target = indexed.scanLine(y);
-        QRgb last = 0;
-        int lastIndex = 0;
         for (int x = 0; x < width; ++x) {
             const QRgb colour = line[x] | kOpaque;
-            if (colour != last) {
-                lastIndex = colours.indexOf(colour);
-                if (lastIndex < 0)
-                    return Outcome::TooManyColours;
-                last = colour;
-                grey = grey && qRed(colour) == qGreen(colour) && qGreen(colour) == qBlue(colour);
-            }
-            target[x] = uchar(lastIndex);
+            const int index = colours.indexOf(colour);
+            if (index < 0)
+                return Outcome::TooManyColours;
+            target[x] = uchar(index);
         }
     }
-    QList<QRgb> palette = colours.palette();
+    QList<QRgb> palette(colours.colours().begin(), colours.colours().end());
+    const bool grey = std::all_of(palette.cbegin(), palette.cend(),
+                                  [](QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c); });
     if (grey) {
         // Readers take a palette that is the plain ramp for a grey picture.
         std::array<uchar, 256> level{};

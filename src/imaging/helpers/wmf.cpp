@@ -1,21 +1,22 @@
-#include "metafile.h"
+#include "wmf.h"
 
-#include "library.h"
+#include "imaging/codecs/codecsupport.h"
+#include "imaging/formats.h"
+#include "imaging/magick/library.h"
 #include "sandbox.h"
-#include "wmfwriter.h"
+#include "imaging/codecs/wmf.h"
 
-#include <QtEndian>
 
 namespace imaging::detail {
 
 std::optional<PlaceableHeader> readPlaceableHeader(QByteArrayView head)
 {
-    if (head.size() < kPlaceableHeaderBytes || qFromLittleEndian<quint32>(head.data()) != kPlaceableKey)
+    if (head.size() < kPlaceableHeaderBytes || !format(FileType::Wmf).signatures[0].foundIn(head))
         return std::nullopt;
-    const auto word = [&](int at) { return qFromLittleEndian<qint16>(head.data() + at); };
+    const auto word = [&](int at) { return qint16(readLe16(head, at)); };
     // The box's corners, left, top, right, bottom, follow the key and a handle.
     return PlaceableHeader{QSize(std::abs(word(10) - word(6)), std::abs(word(12) - word(8))),
-                           qFromLittleEndian<quint16>(head.data() + 14)};
+                           readLe16(head, 14)};
 }
 
 std::optional<QByteArray> renderMetafile(QByteArrayView metafile, int dotsPerInch, const Deadline &deadline,

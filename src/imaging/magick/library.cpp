@@ -1,6 +1,6 @@
 #include "library.h"
 
-#include "formats.h"
+#include "imaging/formats.h"
 
 #include <Magick++.h>
 

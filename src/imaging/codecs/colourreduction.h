@@ -7,12 +7,6 @@
 // Representing a picture of more than 256 colours by 256 of them.
 namespace imaging::detail {
 
-// A colour's slot in a table of 2^bits slots.
-inline quint32 colourHash(QRgb colour, int bits)
-{
-    return (colour * 2654435761u) >> (32 - bits);
-}
-
 // Chooses 256 colours for the opaque RGB32 `picture` (a median cut of its
 // colour histogram, refined) and sets each pixel of `indexed`, an
 // Format_Indexed8 image of the same size, to the nearest of them (no

@@ -10,7 +10,7 @@ class Deadline;
 
 // WMF writing, our own code: the library reads metafiles but does not write
 // them. Below, the layout of the placeable metafiles we write; the reader of
-// placeable headers (metafile.h) and the tests go by it.
+// placeable headers (helpers/wmf.h) and the tests go by it.
 namespace imaging::detail {
 
 // Encodes the opaque `picture` (see opaqueInput in codecsupport.h) as a
@@ -19,7 +19,6 @@ namespace imaging::detail {
 // leaves it.
 QByteArray encodeWmf(const QImage &picture, const Deadline &deadline, QString *reason);
 
-inline constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;
 inline constexpr int kPlaceableHeaderBytes = 22;
 inline constexpr int kMetaHeaderBytes = 18;
 // Units per inch of the bounding box: one unit per pixel at the 96 dots per

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "deadline.h"
+#include "imaging/deadline.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QImage>
 #include <QString>
 #include <QtEndian>
@@ -11,7 +12,9 @@
 
 // What our own codecs share: a deadline asked every so often, the check of
 // the pictures our writers are handed, a guard that keeps every exception
-// inside, and little-endian header fields.
+// inside, the hash of colour tables, and little-endian fields written and
+// read. The exact palette indexer is in palette.h, file reading and writing
+// in fileaccess.h.
 namespace imaging::detail {
 
 // Asks a deadline once every so much work, so that a tight loop over pixels
@@ -69,21 +72,32 @@ inline QImage opaqueInput(const QImage &picture, QString *reason)
     return rgb;
 }
 
-// Runs `encode` (returning bytes, empty on failure with `*reason` set) and
-// turns any exception into empty bytes and a reason.
-template <typename Encode>
-auto guarded(Encode encode, QString *reason) -> decltype(encode())
+// Runs `work` (returning bytes or a picture, empty on failure with `*reason`
+// set) and turns any exception into an empty result and a reason: the one
+// wording for memory running out, `failure` for anything else. Every writer
+// and reader of our own runs behind it, so that no exception leaves them.
+template <typename Work>
+auto guarded(Work work, QString *reason, const QString &failure = QStringLiteral("the picture could not be encoded"))
+    -> decltype(work())
 {
     try {
-        return encode();
+        return work();
     } catch (const std::bad_alloc &) {
         *reason = outOfMemory();
     } catch (...) {
-        *reason = QStringLiteral("the picture could not be encoded");
+        *reason = failure;
     }
     return {};
 }
 
+// A colour's slot in a table of 2^bits slots.
+inline quint32 colourHash(quint32 colour, int bits)
+{
+    return (colour * 2654435761u) >> (32 - bits);
+}
+
+// Little-endian fields, the byte order of every binary format we write and of
+// the headers we read.
 inline void appendLe16(QByteArray &out, quint16 value)
 {
     char bytes[2];
@@ -96,6 +110,19 @@ inline void appendLe32(QByteArray &out, quint32 value)
     char bytes[4];
     qToLittleEndian(value, bytes);
     out.append(bytes, 4);
+}
+
+// The field at `at`; the caller checks that `bytes` hold it.
+inline quint16 readLe16(QByteArrayView bytes, qsizetype at)
+{
+    Q_ASSERT(at >= 0 && at + 2 <= bytes.size());
+    return qFromLittleEndian<quint16>(bytes.data() + at);
+}
+
+inline quint32 readLe32(QByteArrayView bytes, qsizetype at)
+{
+    Q_ASSERT(at >= 0 && at + 4 <= bytes.size());
+    return qFromLittleEndian<quint32>(bytes.data() + at);
 }
 
 } // namespace imaging::detail

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "deadline.h"
+#include "imaging/deadline.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,7 +10,7 @@
 
 namespace imaging::detail {
 
-// What the header of a placeable metafile (the layout is in wmfwriter.h)
+// What the header of a placeable metafile (the layout is in codecs/wmf.h)
 // says: the size of its bounding box, in its own units, and how many of
 // them make an inch.
 struct PlaceableHeader {
@@ -20,7 +20,7 @@ struct PlaceableHeader {
 
 // The most memory the metafile player's child may map, in bytes: a picture of
 // kMaxPixels at the tool's 8 bytes a pixel (1.5 GiB) and room beside it. A
-// file it draws counts all of it in its estimated peak (imageman.h).
+// file it draws counts all of it in its estimated peak (estimate.h).
 inline constexpr qint64 kMetafileMemory = qint64(2) << 30;
 
 // The header at the start of `head`; nothing when the bytes do not start

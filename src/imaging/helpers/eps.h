@@ -1,11 +1,15 @@
 #pragma once
 
+#include "imaging/deadline.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
 
-// Reading an EPS file's own description of itself: where its PostScript is
-// and the page it draws on. Nothing here runs the PostScript.
+// The EPS reader. An EPS file's own description of itself (where its
+// PostScript is and the page it draws on) is read here without running
+// anything; the PostScript is then drawn by Ghostscript in the sandbox.
 namespace imaging::detail {
 
 // The page of an EPS picture in PostScript points (1/72 inch), corners rounded
@@ -32,5 +36,22 @@ struct EpsProgram {
 // is no trailer). Lines may end in CR, LF or CR LF. On failure returns nothing
 // and sets *reason to a phrase such as "it has no %%BoundingBox comment".
 std::optional<EpsProgram> readEps(QByteArrayView file, QString *reason);
+
+
+// The most memory the Ghostscript child may map, in bytes. A file it draws
+// counts all of it in its estimated peak (estimate.h).
+inline constexpr qint64 kGhostscriptMemory = qint64(2) << 30;
+
+// Draws `eps.postScript` with Ghostscript in a child process and returns the
+// picture as raw PNM (P6) bytes, exactly eps.box.width() x eps.box.height()
+// pixels: one point per pixel, the box's lower left corner at the picture's
+// lower left, opaque on white. The caller checks the box's size first; this
+// side only refuses output larger than that one page.
+//
+// Ghostscript runs in the locked-down child of sandbox.h, with -dSAFER.
+//
+// On failure returns nothing and sets *reason to a phrase that can follow
+// "Cannot open FILE: ": deadline.reason() when stopped or out of time.
+std::optional<QByteArray> renderEps(const EpsProgram &eps, const Deadline &deadline, QString *reason);
 
 } // namespace imaging::detail

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "deadline.h"
+#include "imaging/deadline.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,7 +11,6 @@
 // messages. A reason is a short phrase without the file name.
 namespace imaging::detail {
 
-inline constexpr quint32 kDcxKey = 0x3ADE68B1u;
 // The DCX page table: this many 32-bit offsets, the unused ones zero.
 inline constexpr int kDcxTableEntries = 1024;
 
