@@ -18,6 +18,7 @@ struct FileChoices {
     QString outext;       // the extension of output files, in the case it is given
     QString destination;  // the open folder of `Dir2`
     bool keepMetadata = false; // keep all the source's metadata, not only profile, author and copyright
+    bool lossless = false;     // WebP and AVIF exact (the command line's --lossless)
 };
 
 } // namespace convert

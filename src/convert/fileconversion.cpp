@@ -25,6 +25,7 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position)
     job.source = common::joinPath(choices.folder, choices.name);
     job.output = outputPath(choices.destination, choices.name, choices.outext);
     job.keepMetadata = choices.keepMetadata;
+    job.lossless = choices.lossless;
     const SizeDecision decision = decideSize(choices.size, choices.customWidth, choices.customHeight);
     if (!decision.ok()) {
         job.refusal = QStringLiteral("Cannot convert %1: %2.")
@@ -52,6 +53,7 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     if (job.size)
         imageMan.setSizeHint(job.size->width(), job.size->height());
     imageMan.setKeepMetadata(job.keepMetadata);
+    imageMan.setLossless(job.lossless);
     imaging::Result result = imageMan.setImageFile(job.source);
     if (result && job.size)
         result = imageMan.resizeImage(job.size->width(), job.size->height());

@@ -1,11 +1,13 @@
 #include "picture.h"
 
+#include "avif.h"
 #include "library.h"
 #include "metadata/metadata.h"
 #include "dxf/dxf.h"
 #include "pcxwriter.h"
 #include "pngsave.h"
 #include "rlewriter.h"
+#include "webp.h"
 #include "wmfwriter.h"
 
 namespace imaging::detail {
@@ -80,9 +82,11 @@ QByteArray encodeWithLibrary(Picture &picture, const Format &format, int jpegQua
 
 } // namespace
 
-QByteArray encode(const Picture &picture, const Format &format, int jpegQuality, bool keepAllMetadata,
+QByteArray encode(const Picture &picture, const Format &format, int quality, bool lossless, bool keepAllMetadata,
                   const Deadline &deadline, QString *reason)
 {
+    if (quality <= 0)
+        quality = format.defaultQuality;
     QByteArray bytes;
     try {
         const DeadlineScope bounded(deadline);
@@ -94,7 +98,7 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             stretchTo(copy, format.onlySize);
         switch (format.writer) {
         case Writer::Library:
-            bytes = encodeWithLibrary(copy, format, jpegQuality);
+            bytes = encodeWithLibrary(copy, format, quality);
             break;
         case Writer::OwnDxf:
             bytes = encodeDxf(toQImage(copy), deadline, reason);
@@ -113,6 +117,15 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             break;
         case Writer::OwnPng:
             bytes = encodePng(copy, deadline, reason);
+            break;
+        case Writer::OwnWebp:
+            bytes = encodeWebp(copy, quality, lossless, deadline, reason);
+            break;
+        case Writer::OwnAvif:
+            bytes = encodeAvif(copy, quality, lossless, deadline, reason);
+            break;
+        case Writer::None:
+            *reason = QStringLiteral("%1 pictures are read, not written").arg(QLatin1String(format.caption));
             break;
         }
         // Whoever wrote a bitmap, its header has room for the profile.

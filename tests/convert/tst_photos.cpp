@@ -30,7 +30,8 @@ private slots:
             for (int orientation = 1; orientation <= 8; ++orientation) {
                 const QString source = kTurned + QStringLiteral("orientation-%1.%2").arg(orientation).arg(extension);
                 for (const Format &format : imaging::kFormats)
-                    QTest::addRow("%s %d to %s", extension, orientation, format.caption) << source << int(format.type) << QSize();
+                    if (imaging::isWritten(format))
+                        QTest::addRow("%s %d to %s", extension, orientation, format.caption) << source << int(format.type) << QSize();
                 // The size rule applies to the picture as it is seen.
                 QTest::addRow("%s %d to PNG at 20x40", extension, orientation) << source << int(imaging::FileType::Png)
                                                                                 << QSize(20, 40);
@@ -57,7 +58,7 @@ private slots:
         QCOMPARE(testpictures::corners(written), QStringLiteral("red green blue yellow"));
         // Types that store every colour (and transparency) keep the picture
         // exactly, a TIFF from a JPEG too.
-        if (!size.isValid() && !format.opaque)
+        if (!size.isValid() && !format.opaque && format.fidelity.largest == 0)
             QCOMPARE(written, testpictures::readBack(source));
     }
 
