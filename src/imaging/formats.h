@@ -190,7 +190,7 @@ inline constexpr std::array<Format, kAllTypeCount> kFormats{{
     // again.
     {.type = FileType::Avif, .caption = "AVIF", .extension = "avif", .decoder = "AVIF",
      .writer = Writer::OwnAvif, .defaultQuality = 60, .keepsProfile = true, .keepsAuthorship = true,
-     .writeBytesPerPixel = 40, .fidelity = {255, 8.0, false, 2.0}, .witness = Witness::Avifdec},
+     .writeBytesPerPixel = 40, .fidelity = {255, 6.0, false, 2.0}, .witness = Witness::Avifdec},
     {.type = FileType::Heic, .caption = "HEIC", .extension = "heic", .decoder = "HEIC", .writer = Writer::None},
     // The first frame only.
     {.type = FileType::Gif, .caption = "GIF", .extension = "gif", .decoder = "GIF", .writer = Writer::None},

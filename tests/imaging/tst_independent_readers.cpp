@@ -383,16 +383,21 @@ private slots:
         const QStringList profileOnly{"ICC_Profile:ProfileDescription=sRGB built-in"};
         const QStringList private_{"Kestrel", "KX-1", "SN48151623", "Shutterware", "2019:05:04", "GPS", "Lyon",
                                    "holiday", "Private", "Thumbnail", "IFD1", "IPTC", "XMP-photoshop", "XMP-exif"};
-        for (const char *extension : {"jpg", "tif", "png"})
+        for (const char *extension : {"jpg", "tif", "png", "webp", "avif"})
             QTest::addRow("%s by default", extension) << "everything.jpg" << extension << false << kept << private_;
         for (const char *extension : {"bmp", "rle"})
             QTest::addRow("%s: the profile only", extension) << "everything.jpg" << extension << false << profileOnly
                                                             << private_ + QStringList{"Ann Author"};
-        const QStringList exif{"Kestrel", "SN48151623", "ExifIFD:DateTimeOriginal=2019:05:04", "GPS:GPSLatitude=48.8584",
-                               "XMP-photoshop:City=Lyon", "Private comment", "Private user comment"};
+        const QStringList tags{"Kestrel", "SN48151623", "ExifIFD:DateTimeOriginal=2019:05:04", "GPS:GPSLatitude=48.8584",
+                               "XMP-photoshop:City=Lyon", "Private user comment"};
+        const QStringList exif = tags + QStringList{"Private comment"};
         QTest::newRow("jpg keeping all") << "everything.jpg" << "jpg" << true << kept + exif + QStringList{"IPTC:City=Lyon"}
                                          << QStringList{"Thumbnail", "IFD1"};
         QTest::newRow("png keeping all") << "everything.jpg" << "png" << true << kept + exif << QStringList{"Thumbnail", "IFD1"};
+        // Their containers have no place for a comment of their own.
+        for (const char *extension : {"webp", "avif"})
+            QTest::addRow("%s keeping all", extension) << "everything.jpg" << extension << true << kept + tags
+                                                        << QStringList{"Thumbnail", "IFD1"};
         // The library's TIFF writer has no place for EXIF's own directories.
         QTest::newRow("tif keeping all") << "everything.jpg" << "tif" << true
                                          << kept + QStringList{"IPTC2:City=Lyon", "XMP-photoshop:City=Lyon", "Private comment"}
