@@ -15,10 +15,10 @@ using imaging::Witness;
 using namespace testpictures;
 
 // Pictures other programs wrote (tests/data/sources, made by
-// scripts/make-test-sources) are converted to every type we write, at their
-// own size and at 640 x 480, and every file we write is opened by a program
-// nobody here wrote: Pillow, Ghostscript, libwmf or ezdxf, all installed by
-// scripts/install-deps. Each must have the size asked for and the colours of
+// scripts/make-test-sources and make-web-fixtures) are converted to every type
+// we write, at their own size and at 640 x 480, and every file we write is
+// opened by a program nobody here wrote: Pillow, Ghostscript, libwmf, ezdxf,
+// dwebp or avifdec, all installed by scripts/install-deps. Each must have the size asked for and the colours of
 // its source. A missing tool is a failure, not a skip.
 namespace {
 
@@ -171,11 +171,19 @@ private slots:
                   << kData + QStringLiteral("/formats/dxf-cases/ezdxf-r2000.dxf");
 
         // The colours of a source as a reader other than ours sees them; Pillow
-        // reads neither metafiles nor drawings, so for those our reading stands.
+        // reads neither metafiles nor drawings, so for those our reading
+        // stands; AVIF and HEIC are read by their own libraries' tools.
         QStringList lines;
         for (const QString &source : m_sources) {
             QString &seen = m_sourceSeen[source] = source;
-            if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
+            QString why;
+            if (source.endsWith(QLatin1String(".avif"))) {
+                seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
+                QVERIFY2(runTool(QStringLiteral("avifdec"), {"--jobs", "1", source, seen}, &why), qPrintable(why));
+            } else if (source.endsWith(QLatin1String(".heic"))) {
+                seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
+                QVERIFY2(runTool(QStringLiteral("heif-convert"), {source, seen}, &why), qPrintable(why));
+            } else if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
                 imaging::ImageMan man;
                 seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
                 QVERIFY(man.setImageFile(source) && man.image().save(seen));
