@@ -127,8 +127,9 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                  "side of less than 5 pixels becomes 5."),
                                   QStringLiteral("SIZE"));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG, WebP or AVIF quality, 20 to 100, higher is better (default: "
-                                                    "75 for JPEG; 74 for WebP and 60 for AVIF, which look as good)."),
+                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75). WebP and AVIF "
+                                                    "take it on their own scales (default 74 and 60, which look as good as "
+                                                    "JPEG's 75 in fewer bytes)."),
                                      QStringLiteral("N"));
     const QCommandLineOption lossless(QStringLiteral("lossless"),
                                       QStringLiteral("Write WebP or AVIF exactly, without loss (and larger)."));
