@@ -154,7 +154,7 @@ private slots:
     // used by the round trips.)
     void onlyOurDecodersAreRegistered()
     {
-        for (const char *format : {"SVG", "MVG", "MSL", "TXT", "PS", "PDF", "GIF", "HTML", "XC", "URL",
+        for (const char *format : {"SVG", "MVG", "MSL", "TXT", "PS", "PDF", "HTML", "XC", "URL",
                                    "EPS", "EPSF", "EPSI", "EPT", "EPI", "PS2", "PS3", "WMF", "DIB"})
             QVERIFY2(!imaging::detail::libraryDecodes(format), format);
     }
@@ -164,8 +164,9 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing folder") << "nowhere/out.png" << "does not exist";
-        QTest::newRow("unknown type") << "out.gif" << "twelve";
-        QTest::newRow("no extension") << "out" << "twelve";
+        QTest::newRow("unknown type") << "out.xcf" << "the extension names none of the picture types";
+        QTest::newRow("a type only read") << "out.gif" << "GIF pictures are read, not written";
+        QTest::newRow("no extension") << "out" << "the extension names none of the picture types";
     }
 
     void failedSavesLeaveNoFile()
