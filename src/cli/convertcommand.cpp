@@ -57,7 +57,7 @@ QString typeList(bool written = true)
     for (const imaging::Format &info : imaging::kFormats)
         if (!written || imaging::isWritten(info))
             names.append(QLatin1String(info.extension));
-    return names.join(QLatin1Char(','));
+    return names.join(QStringLiteral(", "));
 }
 
 // The reason the size cannot be used; empty when it can. A size is read as

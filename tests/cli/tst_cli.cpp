@@ -94,10 +94,10 @@ private slots:
         row("one word for quality: convert", {"convert", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
         row("one word for quality: rollover", {"rollover", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
         row("unknown type", {"convert", "--to", "xcf", "--out", "FULL", "SRC"}, 2, "the type \"xcf\" is not one of");
-        row("a type read, not written", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "eps,webp,avif (it is read, not written)");
+        row("a type read, not written", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "eps, webp, avif (it is read, not written)");
         row("--lossless for JPEG", {"convert", "--lossless", "--out", "FULL", "SRC"}, 2, "--lossless is for --to webp or avif");
         row("--type-filter names the types read", {"convert", "--type-filter", "png,xcf", "SRC"}, 2,
-            "is not one of jpg,tif,bmp,rle,pcx,png,dxf,pcd,wmf,tga,dcx,eps,webp,avif,heic,gif");
+            "is not one of jpg, tif, bmp, rle, pcx, png, dxf, pcd, wmf, tga, dcx, eps, webp, avif, heic, gif");
         row("bad size; --out not made", {"convert", "--size", "640", "--out", "NONE/web", "SRC"}, 2, "the size \"640\" is not own");
         row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
         row("nothing to convert", {"convert", "--to", "png"}, 2, "no file or folder to convert");
