@@ -65,6 +65,15 @@ private slots:
             QCOMPARE(written, testpictures::readBack(source));
     }
 
+    // HEIF readers go by the irot and imir boxes alone: an EXIF orientation
+    // without them is not applied, so the picture stays as stored.
+    void heicExifOrientationAloneIsNotApplied()
+    {
+        imaging::ImageMan imageMan;
+        QVERIFY(imageMan.setImageFile(kTurned + QStringLiteral("exif-6-without-irot.heic")));
+        QCOMPARE(QSize(imageMan.imageWidth(), imageMan.imageHeight()), kSeen.transposed());
+    }
+
     // A JPEG may be decoded at a reduced scale that still holds the size it
     // is to be resized to: that size is the one seen, so for a photo stored
     // turned a quarter the scale follows the turned size.
