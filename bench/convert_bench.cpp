@@ -1,6 +1,6 @@
 // The batch engine beside other tools on the same generated photos, in one
-// run: 1600 x 1200 JPEG photos converted to 800 x 600 JPEG, and the same
-// photos to PNG at their own size. Every tool gets fresh copies of the files,
+// run: 1600 x 1200 JPEG photos converted to 800 x 600 JPEG, the same photos
+// to PNG at their own size, and to 800 x 600 WebP and AVIF. Every tool gets fresh copies of the files,
 // the same cores and its best set-up for the job: many files to a process and
 // one single-threaded process per core for the resize, Lanczos where a tool
 // would otherwise pick a softer kernel, shrink-on-load only where it leaves
@@ -15,10 +15,13 @@
 //
 //   convert_bench [photos=100] [rounds=2]
 
+#include "batchtools.h"
 #include "photos.h"
 
 #include "convert/batchengine.h"
+#include "imaging/codecs/avif.h"
 #include "imaging/codecs/png.h"
+#include "imaging/formats.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,232 +43,57 @@
 
 namespace {
 
-QTextStream out(stdout);
+using namespace bench;
 
-struct Job {
-    QString title;
-    convert::SizeChoice size;
-    QString outext;
-    double goal; // our time over the fastest other tool's, at most
-    qint64 pixels; // of one output picture
-};
-
-// One run of a tool: seconds on the clock and of processor, the most memory
-// one of its processes held (bytes).
-struct Usage {
-    double seconds = 0;
-    double cpu = 0;
-    qint64 peak = 0;
-};
-
-// One way of doing a job on a folder holding fresh copies of the photos,
-// writing files of type `outext`; nothing when it failed.
-using Runner = std::function<std::optional<Usage>(const QString &folder, const QStringList &names, const QString &outext)>;
-
-// Processor seconds used so far by this process (`who` RUSAGE_SELF) or by the
-// children it has waited for, theirs included (RUSAGE_CHILDREN). Less swayed
-// than the clock by other work on a busy machine.
-double cpuSeconds(int who)
+// The web's types at 800 x 600, each tool at the quality that gives the look
+// of a JPEG at 75 (WebP 74; AVIF 60, quantizer 25) and the AV1 encoder's
+// speed 7 (vips's effort 2), one thread a process.
+void addWebTools(QList<Tool> &list, const QString &outext)
 {
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-struct Tool {
-    QString name;
-    QString command; // as a user would type it; FILES stands for the photos
-    Runner run;
-    QString missing; // why this tool cannot run here; empty when it can
-    QString outputs; // where its outputs are, relative to the work folder: "out/*.jpg"
-};
-
-// The bytes written, so that a fast tool writing bigger files shows as such.
-qint64 bytesOf(const QString &folder, const QString &outputs)
-{
-    const qsizetype slash = outputs.lastIndexOf('/');
-    const QDir dir(folder + '/' + outputs.left(std::max<qsizetype>(slash, 0)));
-    qint64 total = 0;
-    for (const QFileInfo &file : dir.entryInfoList({outputs.mid(slash + 1)}, QDir::Files))
-        total += file.size();
-    return total;
-}
-
-// The most this process has held in memory since the last reset, in bytes.
-// Linux resets the mark on writing 5 to clear_refs; elsewhere the mark covers
-// the whole process, photo making included.
-void resetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-// `field` "VmHWM:" for the peak, "VmRSS:" for now; 0 when unknown.
-qint64 memory(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith(field))
-                return line.mid(field.size()).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    if (field != "VmHWM:")
-        return 0;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_maxrss) * 1024;
-}
-
-// Runs `program` in `folder` with `environment` added, and measures it with
-// everything it started: wait4 reports the largest resident set among them.
-std::optional<Usage> timeCommand(const QString &folder, const QString &program, const QStringList &arguments,
-                                 const QStringList &environment = {})
-{
-    std::vector<QByteArray> words{program.toLocal8Bit()};
-    for (const QString &argument : arguments)
-        words.push_back(argument.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<QByteArray> settings;
-    for (const QString &setting : environment)
-        settings.push_back(setting.toLocal8Bit());
-    const QByteArray where = folder.toLocal8Bit();
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t child = fork();
-    if (child == 0) {
-        for (QByteArray &setting : settings)
-            putenv(setting.data());
-        if (chdir(where.constData()) == 0)
-            execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        out << "  " << program << " failed\n";
-        return std::nullopt;
-    }
-    return Usage{timer.nsecsElapsed() / 1e9,
-                 double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                     + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
-                 qint64(usage.ru_maxrss) * 1024};
-}
-
-std::optional<Usage> runEngine(const Job &job, const QString &folder, const QStringList &names, const QString &outext)
-{
-    resetPeakMemory();
-    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
-    const QString destination = folder + QStringLiteral("/out");
-    convert::BatchEngine engine;
-    QEventLoop loop;
-    qsizetype failed = -1;
-    QObject::connect(&engine, &convert::BatchEngine::finished, &loop,
-                     [&](const QList<convert::FileOutcome> &failures) {
-                         failed = failures.size();
-                         for (const convert::FileOutcome &f : failures)
-                             out << "  " << f.message << "\n";
-                         loop.quit();
-                     });
-    QElapsedTimer timer;
-    timer.start();
-    QStringList sources;
-    for (const QString &name : names)
-        sources.append(folder + QLatin1Char('/') + name);
-    engine.start(sources, [&](qsizetype position) {
-        convert::FileChoices choices;
-        choices.folder = folder;
-        choices.name = names.value(position);
-        choices.count = names.size();
-        choices.size = job.size;
-        choices.outext = outext;
-        choices.destination = destination;
-        return choices;
+    const int quality = imaging::format(*imaging::fileTypeFromExtension(outext)).defaultQuality;
+    const QString q = QString::number(quality);
+    const bool webp = outext == QLatin1String("webp");
+    list << sharePerCore(QStringLiteral("vipsthumbnail"), {"VIPS_CONCURRENCY=1"}, [=](const QString &) {
+        return QStringList{"vipsthumbnail", "--size", "800x600!", "-o",
+                           webp ? "out/%s.webp[Q=" + q + "]" : "out/%s.avif[Q=" + q + ",compression=av1,effort=2]"};
     });
-    loop.exec();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    if (failed != 0)
-        return std::nullopt;
-    return Usage{seconds, cpuSeconds(RUSAGE_SELF) - cpuBefore, memory("VmHWM:")};
-}
-
-bool copyPhotos(const QString &from, const QString &to, const QStringList &names)
-{
-    QDir(to).removeRecursively();
-    QDir().mkpath(to + QStringLiteral("/out"));
-    for (const QString &name : names)
-        if (!QFile::copy(from + '/' + name, to + '/' + name))
-            return false;
-    return true;
-}
-
-QString missingProgram(const QString &program)
-{
-    return QStandardPaths::findExecutable(program).isEmpty()
-        ? program + QStringLiteral(" is not installed")
-        : QString();
-}
-
-// A tool that takes every photo on one command line.
-Tool wholeBatch(const QString &name, const QString &program, const QStringList &arguments,
-                const QString &outputs)
-{
-    return Tool{name, QStringList{program, arguments.join(' '), "FILES"}.join(' '),
-                [=](const QString &folder, const QStringList &names, const QString &) {
-                    return timeCommand(folder, program, arguments + names);
-                },
-                missingProgram(program), outputs};
-}
-
-// A tool started once per photo, as many at a time as there are cores, by
-// GNU parallel: {} is the photo, {.} without its extension, {/.} its bare name.
-Tool perPhoto(const QString &name, const QStringList &command, const QString &outputs)
-{
-    const QStringList parallel{"--will-cite", "-j", QString::number(QThread::idealThreadCount())};
-    const QString missing = missingProgram(QStringLiteral("parallel")) + missingProgram(command.first());
-    return Tool{name, QStringList{"parallel", parallel.join(' '), command.join(' '), "::: FILES"}.join(' '),
-                [=](const QString &folder, const QStringList &names, const QString &) {
-                    return timeCommand(folder, QStringLiteral("parallel"),
-                                       parallel + command + QStringList{":::"} + names);
-                },
-                missing, outputs};
-}
-
-// A tool given the photos in one share a core (parallel -X), each process
-// held to one thread by `environment`. `command` gives its words for an
-// output type; its outputs go to out/.
-Tool sharePerCore(const QString &name, const QStringList &environment,
-                  const std::function<QStringList(const QString &outext)> &command)
-{
-    const QStringList parallel{"--will-cite", "-X", "-j", QString::number(QThread::idealThreadCount())};
-    const QString missing = missingProgram(QStringLiteral("parallel")) + missingProgram(command("jpg").first());
-    return Tool{name,
-                QStringList{environment.join(' '), "parallel", parallel.join(' '), command("jpg").join(' '),
-                            "::: FILES"}.join(' '),
-                [=](const QString &folder, const QStringList &names, const QString &outext) {
-                    return timeCommand(folder, QStringLiteral("parallel"),
-                                       parallel + command(outext) + QStringList{":::"} + names, environment);
-                },
-                missing, QStringLiteral("out/*.jpg")};
+    list.last().outputs = "out/*." + outext;
+    if (webp) {
+        list << perPhoto(QStringLiteral("cwebp (parallel)"),
+                         {"cwebp", "-quiet", "-q", q, "-m", "4", "-resize", "800", "600", "{}", "-o",
+                          "out/{/.}.webp"},
+                         QStringLiteral("out/*.webp"));
+        return;
+    }
+    // avifenc cannot resize: vips makes each photo 800 x 600 first, as an
+    // uncompressed PNG.
+    const QString quantizer = QString::number(imaging::detail::avifQuantizer(quality));
+    list << perPhoto(QStringLiteral("vips + avifenc (parallel)"),
+                     {"sh", "-c", "'vips thumbnail \"$0\" \"$0.png[compression=0]\" 800 --height 600 --size force && "
+                                  "avifenc -j 1 -s 7 -y 420 --min " + quantizer + " --max " + quantizer
+                          + " \"$0.png\" out/$(basename \"${0%.*}\").avif >/dev/null'", "{}"},
+                     QStringLiteral("out/*.avif"));
 }
 
 QList<Tool> tools(const Job &job)
 {
     const int cores = std::max(1, QThread::idealThreadCount());
     QList<Tool> list;
+    const QString settings = job.outext == QLatin1String("webp") ? QStringLiteral("WebP: libwebp, method 4, quality 74")
+        : job.outext == QLatin1String("avif") ? QStringLiteral("AVIF: libavif over libaom, speed %1, quantizer 25, 4:2:0")
+                                                    .arg(imaging::detail::kAvifSpeed)
+                                              : QStringLiteral("PNG: Up filter, ISA-L deflate level %1")
+                                                    .arg(imaging::detail::kPngDeflateLevel);
     list << Tool{QStringLiteral("Kestrune batch engine (%1 workers)").arg(cores),
-                 QStringLiteral("convert::BatchEngine; PNG: Up filter, ISA-L deflate level %1")
-                     .arg(imaging::detail::kPngDeflateLevel),
+                 QStringLiteral("convert::BatchEngine; ") + settings,
                  [job](const QString &folder, const QStringList &names, const QString &outext) {
                      return runEngine(job, folder, names, outext);
                  },
                  {},
                  QStringLiteral("out/*.") + job.outext};
-    if (job.size == convert::SizeChoice::Size800x600) {
+    if (job.outext == QLatin1String("webp") || job.outext == QLatin1String("avif")) {
+        addWebTools(list, job.outext);
+    } else if (job.size == convert::SizeChoice::Size800x600) {
         const auto jpegOrPng = [](const QString &outext, const QStringList &jpeg) {
             return outext == QLatin1String("jpg") ? jpeg : QStringList{"-format", "png"};
         };
@@ -358,6 +186,10 @@ int main(int argc, char *argv[])
          convert::SizeChoice::Size800x600, QStringLiteral("jpg"), 0.5, 800 * 600},
         {QStringLiteral("%1 photos 1600 x 1200 JPEG -> PNG at their own size").arg(count),
          convert::SizeChoice::OneToOne, QStringLiteral("png"), 0.4, 1600 * 1200},
+        {QStringLiteral("%1 photos 1600 x 1200 JPEG -> 800 x 600 WebP").arg(count),
+         convert::SizeChoice::Size800x600, QStringLiteral("webp"), 1.0, 800 * 600},
+        {QStringLiteral("%1 photos 1600 x 1200 JPEG -> 800 x 600 AVIF").arg(count),
+         convert::SizeChoice::Size800x600, QStringLiteral("avif"), 1.0, 800 * 600},
     };
     out << "Best of " << rounds << " rounds; " << QThread::idealThreadCount() << " cores.\n";
     for (const Job &job : jobs) {
@@ -385,7 +217,7 @@ int main(int argc, char *argv[])
         }
         // PSNR mean, worst, zone plate; SSIM mean, worst, zone plate; count.
         QList<QStringList> quality(list.size());
-        if (job.size == convert::SizeChoice::Size800x600) {
+        if (job.size == convert::SizeChoice::Size800x600 && job.outext == QLatin1String("jpg")) {
             out << "  scoring each tool's PNG output against Pillow's Lanczos...\n" << Qt::flush;
             const QStringList lines = scoreQuality(list, dir.path(), sources, names);
             for (qsizetype t = 0; t < list.size() && t < lines.size(); ++t)

@@ -44,7 +44,8 @@ struct Request {
     int jobs = 0;
     QString out; // empty: beside each source
     bool keepMetadata = false;
-    QString pattern = convert::defaultTypePattern();
+    bool lossless = false;
+    QString pattern = convert::allTypesPattern();
     bool inPlace = false; // a file may replace its own source
     bool json = false;
     bool dryRun = false;
@@ -56,12 +57,14 @@ struct Request {
     LeftOutReport leftOut;
 };
 
-QString typeList()
+// The extensions of the types written (`written`), or of all types read.
+QString typeList(bool written = true)
 {
     QStringList names;
     for (const imaging::Format &info : imaging::kFormats)
-        names.append(QLatin1String(info.extension));
-    return names.join(QLatin1Char(','));
+        if (!written || imaging::isWritten(info))
+            names.append(QLatin1String(info.extension));
+    return names.join(QStringLiteral(", "));
 }
 
 // The reason the size cannot be used; empty when it can. A size is read as
@@ -149,7 +152,12 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                                       "links to folders and the --out folder are not entered. Without it, "
                                                       "subfolders are left out."));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75)."), QStringLiteral("N"));
+                                     QStringLiteral("JPEG quality, 20 to 100, higher is better (default 75). WebP and AVIF "
+                                                    "take it on their own scales (default 74 and 60, which look as good as "
+                                                    "JPEG's 75 in fewer bytes)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption lossless(QStringLiteral("lossless"),
+                                      QStringLiteral("Write WebP or AVIF exactly, without loss (and larger)."));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Files converted at once (default: one per processor core)."),
                                   QStringLiteral("N"));
@@ -157,7 +165,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                  QStringLiteral("Folder to write to, made with its parents when missing (default: each source's own)."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption filter(QStringLiteral("type-filter"),
-                                    QStringLiteral("Types listed from folders (default: all twelve)."),
+                                    QStringLiteral("Types listed from folders, of %1 (default: all).").arg(typeList(false)),
                                     QStringLiteral("TYPES"));
     const QCommandLineOption inPlace(QStringLiteral("in-place"),
                                      QStringLiteral("Let a file whose output is its own source (jpg to jpg without "
@@ -174,7 +182,7 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
                                     QStringLiteral("Write nothing; say for each file what it would be written to, at "
                                                    "what size, and whether that is a new file, replaces one, or replaces its source, "
                                                    "and why a file would fail. The exit status is the run's."));
-    parser.addOptions({to, size, fit, enlarge, quality, jobs, out, filter, recursive, inPlace, keep, json, dryRun});
+    parser.addOptions({to, size, fit, enlarge, quality, lossless, jobs, out, filter, recursive, inPlace, keep, json, dryRun});
     parser.addPositionalArgument(QStringLiteral("FILE_OR_FOLDER"), QStringLiteral("Pictures and folders to convert."),
                                  QStringLiteral("FILE_OR_FOLDER..."));
     if (!parseCommand(parser, kCommand, arguments, status))
@@ -187,8 +195,10 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     };
     if (parser.isSet(to)) {
         const std::optional<imaging::FileType> type = imaging::fileTypeFromExtension(parser.value(to));
-        if (!type)
-            return refuse(QStringLiteral("the type \"%1\" is not one of %2").arg(parser.value(to), typeList()));
+        if (!type || !imaging::isWritten(imaging::format(*type)))
+            return refuse(QStringLiteral("the type \"%1\" is not one of %2%3")
+                              .arg(parser.value(to), typeList(),
+                                   type ? QStringLiteral(" (it is read, not written)") : QString()));
         request.type = *type;
     }
     if (parser.isSet(size)) {
@@ -211,15 +221,22 @@ std::optional<Request> parse(const QStringList &arguments, int *status)
     }
     if (parser.isSet(out))
         request.out = convert::absolutePath(parser.value(out));
+    if (parser.isSet(lossless)) {
+        if (request.type != imaging::FileType::Webp && request.type != imaging::FileType::Avif)
+            return refuse(QStringLiteral("--lossless is for --to webp or avif; the other types are always "
+                                         "lossless or never"));
+        request.lossless = true;
+    }
     if (parser.isSet(filter)) {
-        convert::TypeTicks ticks{};
+        QList<imaging::FileType> types;
         for (const QString &name : parser.value(filter).split(QLatin1Char(','))) {
             const std::optional<imaging::FileType> type = imaging::fileTypeFromExtension(name.trimmed());
             if (!type)
-                return refuse(QStringLiteral("the type \"%1\" in --type-filter is not one of %2").arg(name, typeList()));
-            ticks[int(*type)] = true;
+                return refuse(QStringLiteral("the type \"%1\" in --type-filter is not one of %2")
+                                  .arg(name, typeList(false)));
+            types.append(*type);
         }
-        request.pattern = convert::buildTypePattern(ticks);
+        request.pattern = convert::typesPattern(types);
     }
     if (parser.isSet(enlarge) && !parser.isSet(fit))
         return refuse(QStringLiteral("--enlarge needs --fit: without it a size is exact and enlarges already"));
@@ -276,6 +293,7 @@ convert::FileChoices choicesFor(const Request &request, const QString &source)
         : subfolder.isEmpty()                   ? request.out
                                                 : common::joinPath(request.out, subfolder);
     choices.keepMetadata = request.keepMetadata;
+    choices.lossless = request.lossless;
     return choices;
 }
 

@@ -19,6 +19,7 @@ struct FileChoices {
     QString destination;  // the open destination folder
     bool keepMetadata = false; // keep all the source's metadata, not only profile, author and copyright
     SizeFit fit = SizeFit::Exact; // how the size meets the picture; the page's sizes are exact
+    bool lossless = false;     // WebP and AVIF exact (the command line's --lossless)
 };
 
 } // namespace convert

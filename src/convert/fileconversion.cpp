@@ -27,6 +27,7 @@ ConversionJob planConversion(const FileChoices &choices, qsizetype position)
     job.source = common::joinPath(choices.folder, choices.name);
     job.output = outputPath(choices.destination, choices.name, choices.outext);
     job.keepMetadata = choices.keepMetadata;
+    job.lossless = choices.lossless;
     const SizeDecision decision = decideSize(choices.size, choices.customWidth, choices.customHeight);
     if (!decision.ok()) {
         job.refusal = QStringLiteral("Cannot convert %1: %2.")
@@ -85,6 +86,7 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job)
     if (target)
         imageMan.setSizeHint(target->width(), target->height());
     imageMan.setKeepMetadata(job.keepMetadata);
+    imageMan.setLossless(job.lossless);
     imaging::Result result = imageMan.setImageFile(job.source);
     const QSize loaded(imageMan.imageWidth(), imageMan.imageHeight());
     // A drawing is fitted once it is drawn.

@@ -26,6 +26,7 @@ struct ConversionJob {
     SizeFit fit = SizeFit::Exact; // how `size` meets the picture (sizerule.h)
     QString refusal;           // when set, the file fails with this reason untouched
     bool keepMetadata = false; // as ImageMan::setKeepMetadata
+    bool lossless = false;     // as ImageMan::setLossless
 };
 
 ConversionJob planConversion(const FileChoices &choices, qsizetype position);
@@ -44,8 +45,8 @@ FileOutcome convertFile(imaging::ImageMan &imageMan, const ConversionJob &job);
 
 // The same with an imaging instance of its own, whose load and save may each
 // take at most `limit` and end early, leaving no file, once `cancel` is
-// raised; a JPEG is written at `jpegQuality` (20 to 100), none keeping the
-// imaging default. Safe to call on any thread.
+// raised; JPEG, WebP and AVIF are written at `jpegQuality` (20 to 100), none
+// keeping each type's default. Safe to call on any thread.
 FileOutcome convertFile(const ConversionJob &job, std::chrono::milliseconds limit, const imaging::CancelFlag &cancel,
                         std::optional<double> jpegQuality = std::nullopt);
 

@@ -71,6 +71,27 @@ QString defaultTypePattern()
     return buildTypePattern(all);
 }
 
+QString typesPattern(const QList<imaging::FileType> &types)
+{
+    QStringList wildcards;
+    for (const imaging::Format &format : imaging::kFormats) {
+        if (!types.contains(format.type))
+            continue;
+        wildcards.append(QStringLiteral("*.") + QLatin1String(format.extension));
+        if (format.type == imaging::FileType::Heic)
+            wildcards.append(QStringLiteral("*.heif"));
+    }
+    return wildcards.isEmpty() ? QStringLiteral("*.*") : wildcards.join(QLatin1Char(';'));
+}
+
+QString allTypesPattern()
+{
+    QList<imaging::FileType> all;
+    for (const imaging::Format &format : imaging::kFormats)
+        all.append(format.type);
+    return typesPattern(all);
+}
+
 TypeTicks restoredTicks(const QString &pattern)
 {
     TypeTicks ticks{};

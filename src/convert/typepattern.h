@@ -19,6 +19,13 @@ QString buildTypePattern(const TypeTicks &ticks);
 // Every type ticked: the pattern a fresh start lists with.
 QString defaultTypePattern();
 
+// "*.webp;*.gif" for `types` in type order, HEIC under both its extensions;
+// "*.*" for none. Any of the types read, not only the window's twelve.
+QString typesPattern(const QList<imaging::FileType> &types);
+// Every type read: the window's twelve and the web's, which the command line
+// lists from folders unless told otherwise.
+QString allTypesPattern();
+
 // The boxes that start-up ticks for a stored pattern: those whose three-letter
 // extension occurs anywhere in it, in exactly that letter case ("*.JPG" ticks
 // nothing, "tiff" ticks TIF).

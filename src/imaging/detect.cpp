@@ -37,6 +37,32 @@ bool isTextual(const QByteArray &head)
     return true;
 }
 
+quint32 be32(const QByteArray &b, qsizetype at)
+{
+    return quint32(quint8(b[at])) << 24 | quint32(quint8(b[at + 1])) << 16 | quint32(quint8(b[at + 2])) << 8
+        | quint8(b[at + 3]);
+}
+
+// An ISO media file's brands say what it holds (a list, not bytes in fixed
+// places, so they are not signatures of the format table): AV1 pictures (AVIF) or HEVC
+// ones (HEIC), both read through HEIF's container. The leading "ftyp" box
+// lists the major brand and then the compatible ones.
+std::optional<FileType> heifKind(const QByteArray &head)
+{
+    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
+        return std::nullopt;
+    const qsizetype boxEnd = std::min<qsizetype>(be32(head, 0), head.size());
+    QList<QByteArray> brands{head.mid(8, 4)};
+    for (qsizetype at = 16; at + 4 <= boxEnd; at += 4)
+        brands.append(head.mid(at, 4));
+    if (brands.contains("avif") || brands.contains("avis"))
+        return FileType::Avif;
+    for (const char *brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs", "mif1", "msf1"})
+        if (brands.contains(brand))
+            return FileType::Heic;
+    return std::nullopt;
+}
+
 Detected refused(const char *what)
 {
     return Detected{std::nullopt, nullptr, QString::fromLatin1(what)};
@@ -84,6 +110,11 @@ std::optional<Detected> bySignature(const QByteArray &head)
                 if (signature.bytes.starts_with('%') && !declaresEps(head))
                     continue;
                 break;
+            case FileType::Webp:
+                // The form's name, after a RIFF header that other forms share.
+                if (!head.startsWith("RIFF"))
+                    continue;
+                break;
             default:
                 break;
             }
@@ -107,10 +138,10 @@ Detected detectContent(const QByteArray &head)
         return found(FileType::Dxf);
     if (head.startsWith("%PDF"))
         return refused("a PDF document");
-    if (head.startsWith("GIF8"))
-        return refused("a GIF picture, which is not one of the twelve types");
-    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
-        return refused("a WebP picture, which is not one of the twelve types");
+    if (const std::optional<FileType> kind = heifKind(head))
+        return found(*kind);
+    if (head.size() >= 8 && head.mid(4, 4) == "ftyp")
+        return refused("a video or another ISO media file, not a picture");
     if (looksLikeTarga(head))
         return found(FileType::Tga);
 
@@ -125,7 +156,7 @@ Detected detectContent(const QByteArray &head)
         return refused("an XML or HTML document");
     if (isTextual(head))
         return refused("a text file");
-    return refused("not a picture of any of the twelve types");
+    return refused("not a picture of any type this program reads");
 }
 
 } // namespace imaging::detail

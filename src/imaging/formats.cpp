@@ -46,6 +46,9 @@ std::optional<FileType> fileTypeFromExtension(QStringView extension)
         if (extension.compare(QLatin1String(format.extension), Qt::CaseInsensitive) == 0)
             return format.type;
     }
+    // The container's own name; cameras and phones write both.
+    if (extension.compare(QLatin1String("heif"), Qt::CaseInsensitive) == 0)
+        return FileType::Heic;
     return std::nullopt;
 }
 

@@ -148,7 +148,8 @@ std::optional<Picture> load(const QString &path, QSize hint, const Deadline &dea
 struct ImageMan::Private {
     std::optional<Picture> picture;
     QString file;
-    int quality = 75;
+    std::optional<int> quality; // none: each type's default
+    bool lossless = false;
     bool keepMetadata = false;
     double left = 0, top = 0, right = 0, bottom = 0;
     QSize sizeHint;
@@ -241,7 +242,9 @@ Result ImageMan::saveImage(const QString &path)
         return failure(QStringLiteral("there is no picture to save (%1 could not be opened)").arg(d->shownFile()));
     const std::optional<FileType> type = fileTypeFromPath(path);
     if (!type)
-        return failure(QStringLiteral("the extension names none of the twelve picture types"));
+        return failure(QStringLiteral("the extension names none of the picture types"));
+    if (!isWritten(imaging::format(*type)))
+        return failure(QStringLiteral("%1 pictures are read, not written").arg(QLatin1String(imaging::format(*type).caption)));
     detail::OutputFile output(path);
     bool whole = false;
     if (const QString refused = output.refusal(&whole); !refused.isEmpty())
@@ -249,7 +252,8 @@ Result ImageMan::saveImage(const QString &path)
 
     const Format &format = imaging::format(*type);
     QString reason;
-    const QByteArray bytes = detail::encode(*d->picture, format, d->quality, d->keepMetadata, d->deadline(), &reason);
+    const QByteArray bytes = detail::encode(*d->picture, format, d->quality.value_or(0), d->lossless,
+                                            d->keepMetadata, d->deadline(), &reason);
     if (bytes.isEmpty())
         return failure(reason);
     if (const QString written = output.write(bytes, &whole); !written.isEmpty())
@@ -288,7 +292,12 @@ int ImageMan::usableJpegQuality(double quality)
 
 int ImageMan::jpegQuality() const
 {
-    return d->quality;
+    return d->quality.value_or(format(FileType::Jpg).defaultQuality);
+}
+
+void ImageMan::setLossless(bool lossless)
+{
+    d->lossless = lossless;
 }
 
 void ImageMan::setKeepMetadata(bool keep)

@@ -60,10 +60,17 @@ public:
     void setTimeLimit(std::chrono::milliseconds limit);
     void setCancelFlag(CancelFlag cancel);
 
-    // JPEG compression rate for later JPEG saves of this instance, 20 to 100;
-    // values outside are brought into that range, fractions are rounded.
+    // Quality for later saves of this instance in the types that have one
+    // (JPEG, WebP, AVIF), 20 to 100, higher is better; values outside are
+    // brought into that range, fractions are rounded. Until it is set each
+    // type is written at its own default (the format table's), which for
+    // JPEG is 75.
     void setJpegQuality(double quality);
+    // The quality a JPEG is written at.
     int jpegQuality() const;
+    // With `lossless` later WebP and AVIF saves are exact; other types are
+    // as they always are.
+    void setLossless(bool lossless);
     // The quality a JPEG is written at when `quality` is asked for.
     static int usableJpegQuality(double quality);
 

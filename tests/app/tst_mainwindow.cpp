@@ -351,7 +351,8 @@ void TestMainWindow::drops_data()
     QTest::newRow("picture on Dir1 is refused") << "Dir1" << QStringList{"drop/plate.BMP"} << QList<int>{};
     QTest::newRow("TGA on Picture3 loads the selected plate, as All pictures offers it")
         << "Picture3" << QStringList{"drop/plate.tga"} << QList<int>{5};
-    QTest::newRow("WebP on Picture3 is refused, as no plate can be read from it") << "Picture3" << QStringList{"drop/plate.webp"} << QList<int>{};
+    QTest::newRow("WebP on Picture3 loads the selected plate") << "Picture3" << QStringList{"drop/plate.webp"} << QList<int>{5};
+    QTest::newRow("XCF on Picture3 is refused, as no plate can be read from it") << "Picture3" << QStringList{"drop/plate.xcf"} << QList<int>{};
     QTest::newRow("two folders on Dir2 are refused") << "Dir2" << QStringList{"drop", "source"} << QList<int>{};
     QTest::newRow("web address on File1 is refused") << "File1" << QStringList{"http://www.kestrune.example/"} << QList<int>{};
 }
@@ -364,8 +365,9 @@ void TestMainWindow::drops()
     const QString drop = m_root + QStringLiteral("/drop");
     QVERIFY(QDir().mkpath(drop));
     QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow.bmp"), drop + QStringLiteral("/plate.BMP")));
-    for (const char *name : {"/plate.tga", "/plate.webp"})
+    for (const char *name : {"/plate.tga", "/plate.xcf"})
         QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/pillow-rle.tga"), drop + QLatin1String(name)));
+    QVERIFY(QFile::copy(QStringLiteral(KESTRUNE_TEST_DATA "/sources/cwebp-lossy.webp"), drop + QStringLiteral("/plate.webp")));
     auto form = newForm();
     form->onBackPlatePressed(1, 57); // a cut line
     form->onBackPlateReleased(1, 57);
@@ -443,7 +445,7 @@ void TestMainWindow::plateDialogShowsTheFilterAsItStands()
     app::QtDialogs dialogs;
     QCOMPARE(dialogs.openFile(QStringLiteral("Load Image"), rollover::plateDialogFilter()), QString());
     QCOMPARE(shown, QStringLiteral("Pictures (*.bmp;*.jpg;*.tif;*.pcd)|"
-                                   "All pictures (*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps)"));
+                                   "All pictures (*.jpg;*.tif;*.bmp;*.rle;*.pcx;*.png;*.dxf;*.pcd;*.wmf;*.tga;*.dcx;*.eps;*.webp;*.avif;*.heic;*.gif)"));
 }
 
 QTEST_MAIN(TestMainWindow)

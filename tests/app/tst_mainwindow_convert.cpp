@@ -176,6 +176,16 @@ void TestMainWindowConvert::doubleClickConvertsOneFile()
     const QImage seen = testpictures::readBack(m_out + "/d.PNG");
     QCOMPARE(seen.size(), QSize(64, 32));
     QCOMPARE(testpictures::corners(seen), QStringLiteral("red green blue yellow"));
+
+    // With no type ticked the pattern is *.*, which lists a WebP too.
+    QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/orientation/orientation-6.webp", m_source + "/e.webp"));
+    for (int i = 0; i < imaging::kFileTypeCount; ++i)
+        if (form->typeBox(i)->isChecked())
+            QTest::mouseClick(form->typeBox(i), Qt::LeftButton);
+    QCOMPARE(form->sourceFiles()->count(), 5);
+    apptest::doubleClick(form->sourceFiles(), 4); // e.webp
+    QVERIFY(single.wait(60000));
+    QCOMPARE(testpictures::corners(testpictures::readBack(m_out + "/e.PNG")), QStringLiteral("red green blue yellow"));
 }
 
 // Closing stops the run and the double-clicked file in hand: nothing more is

@@ -73,7 +73,8 @@ private slots:
         for (const auto &[from, to] : {std::pair{"imagemagick-v5.bmp", "photo.bmp"}, {"pillow-3plane.pcx", "Scan.PCX"},
                                        {"pillow-progressive.jpg", "shot.jpg"}, {"pillow.bmp", ".hidden.bmp"},
                                        {"pillow-rle.tga", "notes.txt"}, {"../hostile/cases.tsv", "broken.bmp"},
-                                       {"../metadata/everything.jpg", "tagged.jpg"}})
+                                       {"../metadata/everything.jpg", "tagged.jpg"}, {"cwebp-lossy.webp", "still.webp"},
+                                       {"imagemagick-2frames.gif", "moving.gif"}})
             QVERIFY(QFile::copy(data + from, source + '/' + to));
         m_places = {{"SRC", source}, {"FULL", m_dir.filePath("full")}, {"NONE", m_dir.filePath("none")},
                     {"PLATE", KESTRUNE_TEST_DATA "/rollover/menu-normal.png"}, {"WIDE", m_dir.filePath("wide.png")}};
@@ -94,7 +95,11 @@ private slots:
         row("--version", {"--version"}, 0, "kestrune " KESTRUNE_VERSION "\n");
         row("one word for quality: convert", {"convert", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
         row("one word for quality: rollover", {"rollover", "--help"}, 0, "JPEG quality, 20 to 100, higher is better");
-        row("unknown type", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "the type \"gif\" is not one of");
+        row("unknown type", {"convert", "--to", "xcf", "--out", "FULL", "SRC"}, 2, "the type \"xcf\" is not one of");
+        row("a type read, not written", {"convert", "--to", "gif", "--out", "FULL", "SRC"}, 2, "eps, webp, avif (it is read, not written)");
+        row("--lossless for JPEG", {"convert", "--lossless", "--out", "FULL", "SRC"}, 2, "--lossless is for --to webp or avif");
+        row("--type-filter names the types read", {"convert", "--type-filter", "png,xcf", "SRC"}, 2,
+            "is not one of jpg, tif, bmp, rle, pcx, png, dxf, pcd, wmf, tga, dcx, eps, webp, avif, heic, gif");
         row("bad size; --out not made", {"convert", "--size", "640", "--out", "NONE/web", "SRC"}, 2, "the size \"640\" is not own");
         row("unknown command", {"conver", "SRC"}, 2, "\"conver\" is not a command\nDid you mean \"kestrune convert\"?");
         row("nothing to convert", {"convert", "--to", "png"}, 2, "no file or folder to convert");
@@ -205,7 +210,7 @@ private slots:
         QTest::addColumn<double>("quality");               // 0: the instance's own
         QTest::addColumn<QString>("pattern");
         using S = convert::SizeChoice;
-        const QString all = convert::defaultTypePattern();
+        const QString all = convert::allTypesPattern();
         QTest::newRow("PNG at 800x600, all types") << QStringList{"--to", "PNG", "--size", "800x600"}
             << convert::FileChoices{{}, {}, 0, S::Size800x600, {}, {}, "png", {}} << 0.0 << all;
         QTest::newRow("JPEG at quality 30, own size, bmp and pcx only")
@@ -214,6 +219,12 @@ private slots:
         QTest::newRow("JPEG keeping all metadata, bmp and jpg only")
             << QStringList{"--keep-metadata", "--type-filter", "bmp,jpg"}
             << convert::FileChoices{{}, {}, 0, S::OneToOne, {}, {}, "jpg", {}, true} << 0.0 << "*.bmp;*.jpg";
+        QTest::newRow("lossless WebP from bmp, webp and gif")
+            << QStringList{"--to", "webp", "--lossless", "--type-filter", "webp,gif,bmp"}
+            << convert::FileChoices{{}, {}, 0, S::OneToOne, {}, {}, "webp", {}, false, convert::SizeFit::Exact, true} << 0.0 << "*.bmp;*.webp;*.gif";
+        QTest::newRow("AVIF at quality 50 and 640x480 from bmp and webp")
+            << QStringList{"--to", "avif", "--quality", "50", "--size", "640x480", "--type-filter", "bmp,webp"}
+            << convert::FileChoices{{}, {}, 0, S::Size640x480, {}, {}, "avif", {}} << 50.0 << "*.bmp;*.webp";
     }
     // The command's files are the engine's, byte for byte, when the engine is
     // given what the window's controls would say; a broken file fails alone.

@@ -122,6 +122,10 @@ private slots:
         QTest::newRow("32767 x 1 noise to RLE") << wide << "wide.rle" << "" << 3000;
         QTest::newRow("1 x 32767 noise to PCX") << tall << "tall.pcx" << "" << 3000;
         QTest::newRow("noise to RLE out of time") << testpictures::noise(2000, 2000) << "big.rle" << "took longer than" << 1;
+        // The encoder is stopped between its passes, not left to finish.
+        QTest::newRow("noise to WebP out of time") << testpictures::noise(3000, 3000) << "big.webp" << "took longer than" << 300;
+        QTest::newRow("16384 x 1 noise to WebP") << testpictures::noise(16384, 1) << "wide.webp"
+                                                 << "a WebP picture is at most 16383 pixels on a side" << 3000;
     }
 
     void save()

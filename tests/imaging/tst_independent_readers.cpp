@@ -15,10 +15,10 @@ using imaging::Witness;
 using namespace testpictures;
 
 // Pictures other programs wrote (tests/data/sources, made by
-// scripts/make-test-sources) are converted to every type we write, at their
-// own size and at 640 x 480, and every file we write is opened by a program
-// nobody here wrote: Pillow, Ghostscript, libwmf or ezdxf, all installed by
-// scripts/install-deps. Each must have the size asked for and the colours of
+// scripts/make-test-sources and make-web-fixtures) are converted to every type
+// we write, at their own size and at 640 x 480, and every file we write is
+// opened by a program nobody here wrote: Pillow, Ghostscript, libwmf, ezdxf,
+// dwebp or avifdec, all installed by scripts/install-deps. Each must have the size asked for and the colours of
 // its source. A missing tool is a failure, not a skip.
 namespace {
 
@@ -166,12 +166,17 @@ class TestIndependentReaders : public QObject
     // the quick subset (tests/imaging/CMakeLists.txt) does without.
     void convertEverything()
     {
-        // The colours of a source as a reader other than ours sees them; Pillow
-        // reads neither metafiles nor drawings, so for those our reading stands.
+        // The colours of a source as a reader other than ours sees them (Pillow,
+        // avifdec, heif-convert); for metafiles and drawings our reading stands.
         QStringList lines;
         for (const QString &source : m_sources) {
             QString &seen = m_sourceSeen[source] = source;
-            if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
+            const QString tool = source.endsWith(QLatin1String(".avif")) ? QStringLiteral("avifdec")
+                : source.endsWith(QLatin1String(".heic"))                 ? QStringLiteral("heif-convert") : QString();
+            if (QString why; !tool.isEmpty()) {
+                seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
+                QVERIFY2(runTool(tool, {source, seen}, &why), qPrintable(why));
+            } else if (source.endsWith(QLatin1String(".wmf")) || source.endsWith(QLatin1String(".dxf"))) {
                 imaging::ImageMan man;
                 seen = m_dir.filePath(QFileInfo(source).fileName() + QStringLiteral(".png"));
                 QVERIFY(man.setImageFile(source) && man.image().save(seen));
@@ -181,6 +186,8 @@ class TestIndependentReaders : public QObject
 
         for (const QString &source : m_sources) {
             for (const Format &format : imaging::kFormats) {
+                if (!imaging::isWritten(format))
+                    continue;
                 for (bool resized : {false, true}) {
                     const QString file = output(source, format, resized);
                     const QString failure = convert(source, format, resized);
@@ -205,6 +212,12 @@ class TestIndependentReaders : public QObject
                         break;
                     case Witness::Libwmf:
                         QVERIFY2(runTool(QStringLiteral("wmf2gd"), {"-t", "png", "-o", seen, file}, &why), qPrintable(why));
+                        break;
+                    case Witness::Dwebp:
+                        QVERIFY2(runTool(QStringLiteral("dwebp"), {file, "-o", seen}, &why), qPrintable(why));
+                        break;
+                    case Witness::Avifdec:
+                        QVERIFY2(runTool(QStringLiteral("avifdec"), {file, seen}, &why), qPrintable(why));
                         break;
                     }
                     lines << QStringLiteral("raster ") + seen;
@@ -232,6 +245,8 @@ private slots:
         QTest::addColumn<bool>("resized");
         for (const QString &source : m_sources) {
             for (const Format &format : imaging::kFormats) {
+                if (!imaging::isWritten(format))
+                    continue;
                 for (bool resized : {false, true}) {
                     QTest::addRow("%s to %s at %s", qPrintable(QFileInfo(source).fileName()),
                                   format.caption, resized ? "640x480" : "its own size")
@@ -389,16 +404,18 @@ private slots:
         const QStringList profileOnly{"ICC_Profile:ProfileDescription=sRGB built-in"};
         const QStringList private_{"Kestrel", "KX-1", "SN48151623", "Shutterware", "2019:05:04", "GPS", "Lyon",
                                    "holiday", "Private", "Thumbnail", "IFD1", "IPTC", "XMP-photoshop", "XMP-exif"};
-        for (const char *extension : {"jpg", "tif", "png"})
+        for (const char *extension : {"jpg", "tif", "png", "webp", "avif"})
             QTest::addRow("%s by default", extension) << "everything.jpg" << extension << false << kept << private_;
         for (const char *extension : {"bmp", "rle"})
             QTest::addRow("%s: the profile only", extension) << "everything.jpg" << extension << false << profileOnly
                                                             << private_ + QStringList{"Ann Author"};
-        const QStringList exif{"Kestrel", "SN48151623", "ExifIFD:DateTimeOriginal=2019:05:04", "GPS:GPSLatitude=48.8584",
-                               "XMP-photoshop:City=Lyon", "Private comment", "Private user comment"};
+        const QStringList tags{"Kestrel", "SN48151623", "ExifIFD:DateTimeOriginal=2019:05:04", "GPS:GPSLatitude=48.8584",
+                               "XMP-photoshop:City=Lyon", "Private user comment"}, exif = tags + QStringList{"Private comment"};
         QTest::newRow("jpg keeping all") << "everything.jpg" << "jpg" << true << kept + exif + QStringList{"IPTC:City=Lyon"}
                                          << QStringList{"Thumbnail", "IFD1"};
-        QTest::newRow("png keeping all") << "everything.jpg" << "png" << true << kept + exif << QStringList{"Thumbnail", "IFD1"};
+        for (const char *extension : {"png", "webp", "avif"}) // only PNG has a place for the comment
+            QTest::addRow("%s keeping all", extension) << "everything.jpg" << extension << true
+                << kept + (extension[0] == 'p' ? exif : tags) << QStringList{"Thumbnail", "IFD1"};
         // The library's TIFF writer has no place for EXIF's own directories.
         QTest::newRow("tif keeping all") << "everything.jpg" << "tif" << true
                                          << kept + QStringList{"IPTC2:City=Lyon", "XMP-photoshop:City=Lyon", "Private comment"}

@@ -1,8 +1,10 @@
 #include "picture.h"
 
+#include "imaging/codecs/avif.h"
 #include "imaging/codecs/pcx.h"
 #include "imaging/codecs/png.h"
 #include "imaging/codecs/rle.h"
+#include "imaging/codecs/webp.h"
 #include "imaging/codecs/wmf.h"
 #include "imaging/dxf/dxf.h"
 #include "imaging/metadata/exif.h"
@@ -142,9 +144,11 @@ QByteArray encodePng(Picture picture, const Deadline &deadline, QString *reason)
 
 } // namespace
 
-QByteArray encode(const Picture &picture, const Format &format, int jpegQuality, bool keepAllMetadata,
+QByteArray encode(const Picture &picture, const Format &format, int quality, bool lossless, bool keepAllMetadata,
                   const Deadline &deadline, QString *reason)
 {
+    if (quality <= 0)
+        quality = format.defaultQuality;
     QByteArray bytes;
     try {
         const DeadlineScope bounded(deadline);
@@ -156,7 +160,7 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             stretchTo(copy, format.onlySize);
         switch (format.writer) {
         case Writer::Library:
-            bytes = encodeWithLibrary(copy, format, jpegQuality);
+            bytes = encodeWithLibrary(copy, format, quality);
             break;
         case Writer::OwnDxf:
             bytes = encodeDxf(toQImage(copy), deadline, reason);
@@ -175,6 +179,15 @@ QByteArray encode(const Picture &picture, const Format &format, int jpegQuality,
             break;
         case Writer::OwnPng:
             bytes = encodePng(copy, deadline, reason);
+            break;
+        case Writer::OwnWebp:
+            bytes = encodeWebp(copy, quality, lossless, deadline, reason);
+            break;
+        case Writer::OwnAvif:
+            bytes = encodeAvif(copy, quality, lossless, deadline, reason);
+            break;
+        case Writer::None:
+            *reason = QStringLiteral("%1 pictures are read, not written").arg(QLatin1String(format.caption));
             break;
         }
         // Whoever wrote a bitmap, its header has room for the profile.

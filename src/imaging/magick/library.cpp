@@ -116,6 +116,7 @@ constexpr Phrase kPhrases[] = {
     {"Premature end", "the file ends early"},
     {"Read Exception", "the file ends early or is damaged"},
     {"Insufficient image data", "the file ends early"},
+    {"No data returned", "the file ends early or is damaged"}, // the WebP decoder's word for both
     {"end of file", "the file ends early"},
     {"Read error", "the file ends early or is damaged"},
     {"IO error", "the file ends early or is damaged"},

@@ -41,10 +41,11 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
 
 // The bytes of `picture` written as `format`, with its settings: put on
 // white when the type stores no transparency, stretched to the one size the
-// type holds, the format's density. `jpegQuality` (20 to 100, as
-// ImageMan::setJpegQuality keeps it) governs JPEG only. The metadata written
-// is what keepMetadata() (metadata/metadata.h) leaves.
-QByteArray encode(const Picture &picture, const Format &format, int jpegQuality, bool keepAllMetadata,
+// type holds, the format's density. `quality` (20 to 100, higher is better;
+// 0 for the format's default) governs the types that have one (JPEG, WebP,
+// AVIF); `lossless` makes WebP and AVIF exact and changes nothing else. The
+// metadata written is what keepMetadata() (metadata/metadata.h) leaves.
+QByteArray encode(const Picture &picture, const Format &format, int quality, bool lossless, bool keepAllMetadata,
                   const Deadline &deadline, QString *reason);
 
 // `picture` made exactly `size` (stretched when the aspect differs) by a
