@@ -4,6 +4,7 @@
 #include "fileaccess.h"
 #include "formats.h"
 #include "imageman.h"
+#include "imaging/codecs/codecsupport.h"
 #include "imaging/helpers/eps.h"
 #include "imaging/helpers/wmf.h"
 #include "imaging/magick/library.h"
@@ -37,7 +38,11 @@ std::optional<QSize> sizeOf(QByteArrayView bytes, const QByteArray &head, const 
     switch (source.reader) {
     case Reader::Library: {
         QString reason;
-        return detail::pingSize(bytes, {source, found.decoder, head, {}}, &reason);
+        const std::optional<QSize> frame = detail::pingSize(bytes, {source, found.decoder, head, {}}, &reason);
+        // A GIF's frame is placed on its screen, whose size the header gives.
+        if (frame && source.type == FileType::Gif && head.size() >= 10)
+            return frame->expandedTo(QSize(detail::readLe16(head, 6), detail::readLe16(head, 8)));
+        return frame;
     }
     case Reader::Ghostscript: {
         QString reason;

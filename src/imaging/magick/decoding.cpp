@@ -3,6 +3,7 @@
 #include "library.h"
 
 #include <cstring>
+#include <vector>
 
 namespace imaging::detail {
 
@@ -116,6 +117,36 @@ std::optional<QSize> pingSize(QByteArrayView bytes, const DecodeRequest &request
     }
 }
 
+namespace {
+
+// A GIF's first frame may cover only part of its screen, at an offset, as
+// browsers show it: the frame is put in its place on the screen, the rest
+// left transparent. A frame reaching past the screen widens it.
+bool placeOnItsScreen(Picture &frame, QString *reason)
+{
+    const Magick::Geometry page = frame.page();
+    const qint64 x = std::max<qint64>(0, page.xOff()), y = std::max<qint64>(0, page.yOff());
+    const qint64 width = std::max<qint64>(page.width(), x + frame.columns());
+    const qint64 height = std::max<qint64>(page.height(), y + frame.rows());
+    if (width == qint64(frame.columns()) && height == qint64(frame.rows()))
+        return true;
+    if (const QString refusal = sizeRefusal(width, height); !refusal.isEmpty()) {
+        *reason = refusal;
+        return false;
+    }
+    // From transparent pixels of our own: the library's colour canvas is a
+    // coder that its policy here turns off.
+    const std::vector<uchar> clear(size_t(width * height * 4), 0);
+    Picture screen(unsigned(width), unsigned(height), "RGBA", Magick::CharPixel, clear.data());
+    screen.matte(true);
+    frame.page(Magick::Geometry(0, 0, 0, 0));
+    screen.composite(frame, int(x), int(y), Magick::CopyCompositeOp);
+    frame = screen;
+    return true;
+}
+
+} // namespace
+
 std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request,
                               const Deadline &deadline, QString *reason)
 {
@@ -146,6 +177,8 @@ std::optional<Picture> decode(QByteArrayView bytes, const DecodeRequest &request
             *reason = refusal;
             return std::nullopt;
         }
+        if (request.format.type == FileType::Gif && !placeOnItsScreen(*picture, reason))
+            return std::nullopt;
         if (picture->colorSpace() != Magick::RGBColorspace)
             picture->colorSpace(Magick::RGBColorspace);
         // A PNG's page offset would follow the picture into every piece cut
