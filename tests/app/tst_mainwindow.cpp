@@ -10,13 +10,11 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QDropEvent>
 #include <QGroupBox>
-#include <QLabel>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
