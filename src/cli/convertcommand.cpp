@@ -7,6 +7,7 @@
 #include "common/nativename.h"
 #include "common/paths.h"
 #include "imaging/formats.h"
+#include "imaging/imageman.h"
 #include "convert/batchengine.h"
 #include "convert/fileconversion.h"
 #include "convert/sourcefiles.h"
@@ -310,9 +311,9 @@ QString sizeText(const convert::ConversionJob &plan)
         .arg(plan.size->height());
 }
 
-// What the run would do, as the engine plans it, for files that all convert;
-// only the pictures' headers are read, so a file the run cannot read is not
-// foreseen.
+// What the run would do, as the engine plans it; only the pictures' first
+// bytes are read, so a file that is no picture is foreseen to fail, one
+// damaged further in is not.
 int dryRun(const Request &request)
 {
     const auto choices = [&](qsizetype position) { return choicesFor(request, request.sources[position]); };
@@ -320,7 +321,10 @@ int dryRun(const Request &request)
         .plan(request.sources, choices, request.inPlace ? convert::SourceRule::Replace : convert::SourceRule::Keep);
     const QStringList replacingSources = convert::replacedSources(plans);
     qsizetype failing = 0;
-    for (const convert::ConversionJob &plan : plans) {
+    for (convert::ConversionJob plan : plans) {
+        if (plan.refusal.isEmpty())
+            if (const imaging::Result readable = imaging::ImageMan::checkImageFile(plan.source); !readable)
+                plan.refusal = readable.message();
         QString what;
         if (!plan.refusal.isEmpty()) {
             ++failing;

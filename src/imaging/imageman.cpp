@@ -71,31 +71,43 @@ std::optional<Picture> loadEps(QByteArrayView bytes, const Format &format, const
     return picture;
 }
 
+// The file at `path` opened through our own handle, with its leading bytes
+// and the type they show; false, with the reason, when it cannot be read, is
+// too large or is not a picture of a type we read.
+bool openPicture(const QString &path, QFile &file, QByteArray &head, detail::Detected &found, QString *reason)
+{
+    const int fd = detail::openForReading(path, reason);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *reason = detail::fileReason(file);
+        return false;
+    }
+    if (file.size() > kMaxFileBytes) {
+        *reason = QStringLiteral("the file is larger than 2 GB, more than any picture within the limits takes");
+        return false;
+    }
+    head = file.read(detail::kDetectBytes);
+    found = detail::detectContent(head);
+    if (!found.type) {
+        *reason = QStringLiteral("it is %1").arg(found.what);
+        return false;
+    }
+    return true;
+}
+
 // Reads the file at `path` through our own handle and decodes it as what its
 // content is, so that a name is only ever a name.
 std::optional<Picture> load(const QString &path, QSize hint, const Deadline &deadline, QString *reason)
 {
-    const int fd = detail::openForReading(path, reason);
-    if (fd < 0)
-        return std::nullopt;
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        *reason = detail::fileReason(file);
+    QByteArray head;
+    detail::Detected found;
+    if (!openPicture(path, file, head, found, reason))
         return std::nullopt;
-    }
     if (deadline.expired()) {
         *reason = deadline.reason();
-        return std::nullopt;
-    }
-    if (file.size() > kMaxFileBytes) {
-        *reason = QStringLiteral("the file is larger than 2 GB, more than any picture within the limits takes");
-        return std::nullopt;
-    }
-    const QByteArray head = file.read(detail::kDetectBytes);
-    const detail::Detected found = detail::detectContent(head);
-    if (!found.type) {
-        *reason = QStringLiteral("it is %1").arg(found.what);
         return std::nullopt;
     }
     const Format &format = imaging::format(*found.type);
@@ -198,6 +210,16 @@ Result ImageMan::setImageFile(const QString &path)
     }
     if (!d->picture)
         return Result::failure(QStringLiteral("Cannot open %1: %2.").arg(d->shownFile(), reason));
+    return Result::success();
+}
+
+Result ImageMan::checkImageFile(const QString &path)
+{
+    QFile file;
+    QByteArray head;
+    detail::Detected found;
+    if (QString reason; !openPicture(path, file, head, found, &reason))
+        return Result::failure(QStringLiteral("Cannot open %1: %2.").arg(common::shownName(path), reason));
     return Result::success();
 }
 

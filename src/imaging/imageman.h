@@ -36,6 +36,11 @@ public:
     // On failure the instance holds no image, so nothing older can be saved
     // under a new name.
     Result setImageFile(const QString &path);
+    // What setImageFile() would say of the file at `path` judged by its first
+    // bytes alone: the same failure for a file that cannot be read, is too
+    // large or is not a picture of a type read; success promises nothing of
+    // the rest of the file. Decodes nothing.
+    static Result checkImageFile(const QString &path);
     // A hint for the next setImageFile() only: the picture will be resized to
     // this size (as it is seen, upright), so a JPEG may be decoded at a
     // reduced scale that is still at least twice as large on each axis. The

@@ -147,25 +147,30 @@ private slots:
             << QStringList{"--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
-                           "1 converted, 2 failed, 3 left out: 1 of another type, 2 not files. DIR/fifo.png is a named pipe, "
+                           "1 converted, 2 failed, 4 left out: 2 of other types, 2 not files. DIR/fifo.png is a named pipe, "
                            "not a file; DIR/link.png is a symbolic link to a named pipe, not a file.\n"} << false;
         QTest::newRow("--in-place, a quality raised") << QStringList{"--in-place", "--quality", "5", "--type-filter", "jpg", "DIR"} << 0
-            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed, 5 left out: 5 of other types.\n"} << true;
+            << QStringList{"kestrune: the quality 5 is used as 20: JPEG quality is a whole number from 20 to 100\n", "1 converted, 0 failed, 6 left out: 6 of other types.\n"} << true;
         QTest::newRow("--dry-run: the same run foretold, nothing written")
             << QStringList{"--dry-run", "--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.",
                            "Cannot convert DIR/shot.jpg: the output DIR/shot.jpg would replace its source; use --in-place to allow it.",
-                           "DIR/a.bmp -> DIR/a.jpg (64x48, new)\n", "Dry run: 1 would be converted, 2 would fail, 3 left out: "
-                           "1 of another type, 2 not files; nothing was written. DIR/fifo.png"} << false;
+                           "DIR/a.bmp -> DIR/a.jpg (64x48, new)\n", "Dry run: 1 would be converted, 2 would fail, 4 left out: "
+                           "2 of other types, 2 not files; nothing was written. DIR/fifo.png"} << false;
+        QTest::newRow("--dry-run: a file that is no picture foreseen") << QStringList{"--dry-run", "--type-filter", "pcx", "DIR"} << 1
+            << QStringList{"kestrune: Cannot open DIR/text.pcx: it is a text file.\n", "DIR/text.pcx -> DIR/text.jpg (would fail)\n",
+                           "Dry run: 0 would be converted, 1 would fail"} << false;
+        QTest::newRow("a file that is no picture") << QStringList{"--type-filter", "pcx", "DIR"} << 1
+            << QStringList{"kestrune: Cannot open DIR/text.pcx: it is a text file.\n", "0 converted, 1 failed"} << false;
         QTest::newRow("--dry-run --in-place") << QStringList{"--dry-run", "--in-place", "--type-filter", "jpg", "DIR"} << 0
             << QStringList{"DIR/shot.jpg -> DIR/shot.jpg (64x48, replaces its source)\n"} << false;
         QTest::newRow("--json: the same run, a line a file and the totals")
             << QStringList{"--json", "--type-filter", "bmp,png,jpg", "DIR"} << 1
             << QStringList{"{\"source\":\"DIR/a.png\",\"output\":\"DIR/a.jpg\",\"status\":\"failed\",\"reason\":\"Cannot convert DIR/a.png: DIR/a.jpg was already written from DIR/a.bmp in this run.\",\"bytes\":0,",
-                           "\n{\"converted\":1,\"failed\":2,\"left out\":3,\"other types\":1,\"hidden\":0,\"subfolders\":0,"
+                           "\n{\"converted\":1,\"failed\":2,\"left out\":4,\"other types\":2,\"hidden\":0,\"subfolders\":0,"
                            "\"links to folders\":0,\"not files\":2,\"unreadable folders\":0,\"output folders\":0,\"milliseconds\":"} << false;
         QTest::newRow("end to end: names not UTF-8 listed and named, --out made") << QStringList{"--type-filter", "tga", "--out", "RAW.out/web", "DIR"}
-            << 0 << QStringList{"1 converted, 0 failed, 5 left out: 5 of other types.\n"} << false;
+            << 0 << QStringList{"1 converted, 0 failed, 6 left out: 6 of other types.\n"} << false;
     }
     // A run replaces neither an output it wrote nor a source unless told to;
     // names are the system's bytes; what a folder holds that is not a file is
@@ -182,6 +187,7 @@ private slots:
         for (const auto &[from, to] : {std::pair{"imagemagick-v5.bmp", "a.bmp"}, {"pillow-palette-transparent.png", "a.png"},
                                        {"pillow-progressive.jpg", "shot.jpg"}, {"pillow-rle.tga", "raw.tga"}})
             QVERIFY(QFile::copy(KESTRUNE_TEST_DATA "/sources/" + QString(from), dir.filePath(to)));
+        testpictures::writeBytes(dir.filePath("text.pcx"), "not a picture\n");
         QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.png")), 0600) == 0
                 && symlink("fifo.png", QFile::encodeName(dir.filePath("link.png"))) == 0
                 && rename(QFile::encodeName(dir.filePath("raw.tga")), common::nativeName(raw + ".tga")) == 0);
