@@ -10,6 +10,7 @@
 #include "imaging/metadata/exif.h"
 #include "imaging/metadata/metadata.h"
 #include "library.h"
+#include "pixelexport.h"
 
 #include <cmath>
 #include <memory>
@@ -105,12 +106,10 @@ PngMetadata pngMetadataOf(const Picture &picture)
     picture.chromaRedPrimary(&c[2], &c[3]);
     picture.chromaGreenPrimary(&c[4], &c[5]);
     picture.chromaBluePrimary(&c[6], &c[7]);
-    const Magick::Blob profile = picture.iccColorProfile();
-    m.iccProfile = QByteArray(static_cast<const char *>(profile.data()), qsizetype(profile.length()));
-    m.exif = profileBytes(picture, "EXIF");
-    if (m.exif.startsWith(kExifPrefix))
-        m.exif.remove(0, kExifPrefix.size());
-    m.xmp = profileBytes(picture, "XMP");
+    EmbeddedMetadata embedded = embeddedMetadata(picture);
+    m.iccProfile = std::move(embedded.icc);
+    m.exif = std::move(embedded.exif);
+    m.xmp = std::move(embedded.xmp);
     if (const MagickLib::ImageAttribute *comment = MagickLib::GetImageAttribute(picture.constImage(), "comment"))
         m.comment = QByteArray(comment->value);
     return m;
@@ -118,27 +117,14 @@ PngMetadata pngMetadataOf(const Picture &picture)
 
 // Our PNG encoder (codecs/png.h) handed the picture's pixels at 8 bits a
 // channel whatever depth they were read at, and what the picture carries
-// beside them. An exception from the library is the caller's to catch.
-QByteArray encodePng(Picture picture, const Deadline &deadline, QString *reason)
+// beside them.
+QByteArray encodePng(const Picture &picture, const Deadline &deadline, QString *reason)
 {
-    PngPixels pixels;
-    pixels.width = picture.columns();
-    pixels.height = picture.rows();
-    pixels.channels = picture.matte() ? 4 : 3;
-    pixels.stride = pixels.width * pixels.channels;
-    const auto bits = std::make_unique_for_overwrite<uchar[]>(size_t(pixels.stride * pixels.height));
-    // Fetched in bands, so that a stop is heard while a large picture is copied.
-    const char *map = pixels.channels == 4 ? "RGBA" : "RGB";
-    for (qint64 y = 0; y < pixels.height; y += 256) {
-        if (deadline.expired()) {
-            *reason = deadline.reason();
-            return {};
-        }
-        const qint64 rows = std::min<qint64>(256, pixels.height - y);
-        picture.write(0, int(y), unsigned(pixels.width), unsigned(rows), map, Magick::CharPixel,
-                      bits.get() + y * pixels.stride);
-    }
-    pixels.bits = bits.get();
+    const std::optional<Pixels8> exported = exportPixels(picture, deadline, reason);
+    if (!exported)
+        return {};
+    const PngPixels pixels{exported->bits.get(), exported->width, exported->height, exported->channels,
+                           exported->stride()};
     return encodePng(pixels, pngMetadataOf(picture), deadline, reason);
 }
 
