@@ -13,7 +13,6 @@
 #include "pixelexport.h"
 
 #include <cmath>
-#include <memory>
 
 namespace imaging::detail {
 

@@ -12,8 +12,8 @@ namespace Magick {
 class Image;
 }
 
-// What our encoders of the web's types (webp.h, avif.h) take from the
-// library's picture: its pixels at 8 bits a channel and the metadata that
+// What our own encoders (png.h, webp.h, avif.h) take from the library's
+// picture: its pixels at 8 bits a channel and the metadata that
 // keepMetadata() (metadata/metadata.h) left on it.
 namespace imaging::detail {
 
